@@ -1,0 +1,31 @@
+#include "helper_app.h"
+
+#include "attach_event_filter.h"
+#include "light_control_api.h"
+#include "message_endpoint.h"
+#include "qt_wnd.h"
+#include "settings_file.h"
+
+#include <QApplication>
+#include <QDebug>
+
+int runHelper(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() != 2) {
+        qDebug() << "test";
+        return 0;
+    }
+    g_settingsDir = arguments.at(1);
+
+    Qt_wnd window;
+    window.show();
+    AttachEventFilter filter;
+    app.installNativeEventFilter(&filter);
+    g_lightApi = new LightControlApi;
+    startLightHandshake(g_lightApi, winmsg::openEndpoint(&window));
+    const int status = app.exec();
+    app.removeNativeEventFilter(&filter);
+    return status;
+}

@@ -1,0 +1,253 @@
+#include "window_messages_posix.h"
+
+#include "runtime_dir.h"
+
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace winmsg {
+
+namespace {
+
+constexpr std::uint32_t kRecordMagic = 0x564D5347;  // "VMSG"
+constexpr char kEventType[] = "vossik_window_message";
+constexpr int kQueueBytes = 1 << 20;  // about 32k messages, more than a Windows queue holds
+
+// One posted message as it lies in the FIFO. Smaller than PIPE_BUF, so each
+// write is atomic.
+struct Record {
+    std::uint32_t magic;
+    std::uint32_t id;
+    std::uint64_t window;
+    std::uint64_t wParam;
+    std::int64_t lParam;
+};
+static_assert(sizeof(Record) == 32, "record layout is shared by every process");
+static_assert(sizeof(Record) <= PIPE_BUF, "a post must be one atomic write");
+
+std::atomic<std::uint32_t> g_nextEndpoint{1};
+
+std::string endpointPath(const std::string &dir, Handle handle)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "/%016llx", static_cast<unsigned long long>(handle));
+    return dir + name;
+}
+
+bool parseHandle(const char *name, Handle *out)
+{
+    if (std::strlen(name) != 16)
+        return false;
+    Handle value = 0;
+    for (const char *p = name; *p; ++p) {
+        if (!std::isxdigit(static_cast<unsigned char>(*p)))
+            return false;
+        value = value * 16 + static_cast<Handle>(std::isdigit(static_cast<unsigned char>(*p))
+                                                     ? *p - '0'
+                                                     : std::tolower(static_cast<unsigned char>(*p)) - 'a' + 10);
+    }
+    *out = value;
+    return true;
+}
+
+pid_t ownerOf(Handle handle)
+{
+    return static_cast<pid_t>(handle >> 24);
+}
+
+bool ownerIsDead(Handle handle)
+{
+    return ::kill(ownerOf(handle), 0) != 0 && errno == ESRCH;
+}
+
+// A write to a FIFO whose reader has just gone raises SIGPIPE; keep it from
+// killing the posting process, whatever its signal set-up.
+ssize_t writeWithoutSigpipe(int fd, const void *data, std::size_t size)
+{
+    sigset_t pipeOnly;
+    sigemptyset(&pipeOnly);
+    sigaddset(&pipeOnly, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    const bool alreadyPending = sigismember(&pending, SIGPIPE) == 1;
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &pipeOnly, &previous);
+    const ssize_t written = ::write(fd, data, size);
+    const int writeErrno = errno;
+    if (written < 0 && writeErrno == EPIPE && !alreadyPending) {
+        const timespec zero{0, 0};
+        while (sigtimedwait(&pipeOnly, nullptr, &zero) < 0 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    errno = writeErrno;
+    return written;
+}
+
+bool deliver(const std::string &dir, Handle window, std::uint32_t id, std::uint64_t wParam,
+             std::int64_t lParam)
+{
+    const std::string path = endpointPath(dir, window);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        // ENXIO: the name is there but nobody reads it; its process died
+        // without closing it.
+        if (errno == ENXIO && ownerIsDead(window))
+            ::unlink(path.c_str());
+        return false;
+    }
+    const Record record{kRecordMagic, id, window, wParam, lParam};
+    const bool ok = writeWithoutSigpipe(fd, &record, sizeof record) == static_cast<ssize_t>(sizeof record);
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+std::string endpointDir()
+{
+    const std::string base = platform::userRuntimeDir();
+    if (base.empty())
+        return {};
+    const std::string dir = base + "/vossik-winmsg";
+    return platform::ensurePrivateDir(dir) ? dir : std::string();
+}
+
+std::uint32_t registerMessage(const char *name)
+{
+    if (!name || !*name)
+        return 0;
+    // Windows matches registered names without regard to case. FNV-1a gives
+    // every process the same id for the same name without a shared table.
+    std::uint32_t hash = 2166136261u;
+    for (const char *p = name; *p; ++p) {
+        hash ^= static_cast<std::uint32_t>(std::toupper(static_cast<unsigned char>(*p)));
+        hash *= 16777619u;
+    }
+    return 0xC000u + (hash % 0x4000u);
+}
+
+bool postMessage(Handle window, std::uint32_t id, std::uint64_t wParam, std::int64_t lParam)
+{
+    if (window == kBroadcast)
+        return broadcastMessage(id, wParam, lParam);
+    if (window == 0)
+        return false;
+    const std::string dir = endpointDir();
+    return !dir.empty() && deliver(dir, window, id, wParam, lParam);
+}
+
+bool broadcastMessage(std::uint32_t id, std::uint64_t wParam, std::int64_t lParam)
+{
+    const std::string dir = endpointDir();
+    if (dir.empty())
+        return false;
+    DIR *listing = ::opendir(dir.c_str());
+    if (!listing)
+        return false;
+    while (const dirent *entry = ::readdir(listing)) {
+        Handle window = 0;
+        if (parseHandle(entry->d_name, &window))
+            deliver(dir, window, id, wParam, lParam);  // a stale endpoint is skipped and cleaned
+    }
+    ::closedir(listing);
+    return true;
+}
+
+const char *nativeEventType()
+{
+    return kEventType;
+}
+
+bool readNativeMessage(const char *eventType, const void *message, Message *out)
+{
+    if (!eventType || !message || std::strcmp(eventType, kEventType) != 0)
+        return false;
+    *out = *static_cast<const Message *>(message);
+    return true;
+}
+
+bool openEndpoint(Endpoint *endpoint)
+{
+    const std::string dir = endpointDir();
+    if (dir.empty())
+        return false;
+    const Handle handle = (static_cast<Handle>(::getpid()) << 24) | (g_nextEndpoint++ & 0xFFFFFFu);
+    const std::string path = endpointPath(dir, handle);
+    // A name with our own handle can only be left over from a dead process
+    // that had our pid.
+    ::unlink(path.c_str());
+    if (::mkfifo(path.c_str(), 0600) != 0)
+        return false;
+    const int readFd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int keepAliveFd = readFd >= 0 ? ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+    if (keepAliveFd < 0) {
+        if (readFd >= 0)
+            ::close(readFd);
+        ::unlink(path.c_str());
+        return false;
+    }
+    ::fcntl(readFd, F_SETPIPE_SZ, kQueueBytes);  // best effort: the default queue still works
+    endpoint->handle = handle;
+    endpoint->readFd = readFd;
+    endpoint->keepAliveFd = keepAliveFd;
+    endpoint->path = path;
+    endpoint->partialSize = 0;
+    return true;
+}
+
+void closeEndpoint(Endpoint *endpoint)
+{
+    if (!endpoint->path.empty())
+        ::unlink(endpoint->path.c_str());
+    if (endpoint->readFd >= 0)
+        ::close(endpoint->readFd);
+    if (endpoint->keepAliveFd >= 0)
+        ::close(endpoint->keepAliveFd);
+    *endpoint = Endpoint{};
+}
+
+std::size_t drainEndpoint(Endpoint *endpoint, const std::function<void(const Message &)> &deliverMessage)
+{
+    static_assert(sizeof endpoint->partial >= sizeof(Record), "room for one record");
+    std::size_t delivered = 0;
+    unsigned char buffer[sizeof(Record) * 128];
+    for (;;) {
+        std::memcpy(buffer, endpoint->partial, endpoint->partialSize);
+        const ssize_t got = ::read(endpoint->readFd, buffer + endpoint->partialSize,
+                                   sizeof buffer - endpoint->partialSize);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        const std::size_t total = endpoint->partialSize + static_cast<std::size_t>(got);
+        std::size_t offset = 0;
+        for (; offset + sizeof(Record) <= total; offset += sizeof(Record)) {
+            Record record;
+            std::memcpy(&record, buffer + offset, sizeof record);
+            if (record.magic != kRecordMagic)
+                continue;
+            Message message;
+            message.window = record.window;
+            message.id = record.id;
+            message.wParam = record.wParam;
+            message.lParam = record.lParam;
+            deliverMessage(message);
+            ++delivered;
+        }
+        endpoint->partialSize = total - offset;
+        std::memcpy(endpoint->partial, buffer + offset, endpoint->partialSize);
+    }
+    return delivered;
+}
+
+}  // namespace winmsg

@@ -1,0 +1,185 @@
+#include "attach_event_filter.h"
+#include "light_control_api.h"
+#include "message_endpoint.h"
+#include "test_support.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <QtTest>
+
+class TestLightLink : public QObject
+{
+    Q_OBJECT
+
+private:
+    PrivateRuntimeDir m_runtime;
+    AttachEventFilter m_filter;
+    QWidget *m_helperWindow = nullptr;
+    QWidget *m_serviceWindow = nullptr;
+    winmsg::Handle m_helper = 0;
+    winmsg::Handle m_service = 0;
+    std::uint32_t m_attachMsg = winmsg::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API_ATTACH");
+    std::uint32_t m_discoverMsg = winmsg::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API_DISCOVER");
+    std::uint32_t m_commandMsg = winmsg::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API");
+
+    void attach(winmsg::Handle service, std::int64_t lParam)
+    {
+        QVERIFY(winmsg::postMessage(m_helper, m_attachMsg, service, lParam));
+        QTest::qWait(50);
+    }
+
+private slots:
+    void init()
+    {
+        qApp->installNativeEventFilter(&m_filter);
+        m_helperWindow = new QWidget;
+        m_serviceWindow = new QWidget;
+        m_helper = winmsg::openEndpoint(m_helperWindow);
+        m_service = winmsg::openEndpoint(m_serviceWindow);
+        g_lightApi = new LightControlApi;
+    }
+
+    void cleanup()
+    {
+        qApp->removeNativeEventFilter(&m_filter);
+        freeLightControlApi(g_lightApi);
+        QVERIFY(!g_lightApi);
+        delete m_helperWindow;
+        delete m_serviceWindow;
+    }
+
+    void encodesCommands_data()
+    {
+        QTest::addColumn<QList<int>>("values");
+        QTest::addColumn<quint64>("wParam");
+        QTest::addColumn<qint64>("lParam");
+        QTest::newRow("ambient breathing slow") << QList<int>{2, 3, 1, 16, 32, 48} << quint64(0x020301) << qint64(0x102030);
+        QTest::newRow("event off, speed 0, black") << QList<int>{1, 0, 0, 0, 0, 0} << quint64(0x010000) << qint64(0);
+        QTest::newRow("white heartbeat fast") << QList<int>{1, 4, 3, 255, 255, 255} << quint64(0x010403)
+                                              << qint64(0xFFFFFF);
+        QTest::newRow("each colour in its byte") << QList<int>{2, 1, 2, 1, 2, 3} << quint64(0x020102) << qint64(0x010203);
+    }
+    void encodesCommands()
+    {
+        QFETCH(QList<int>, values);
+        QFETCH(quint64, wParam);
+        QFETCH(qint64, lParam);
+        const LightCommand command =
+            encodeLightCommand(values[0], values[1], values[2], values[3], values[4], values[5]);
+        QCOMPARE(command.wParam, wParam);
+        QCOMPARE(command.lParam, lParam);
+    }
+
+    void muteSignalIsFixed()
+    {
+        QCOMPARE(muteSignal().wParam, quint64(0x010203));
+        QCOMPARE(muteSignal().lParam, qint64(0xFF0000));
+    }
+
+    void handshakeBroadcastsDiscoverWithOwnHandle()
+    {
+        MessageRecorder recorder;
+        startLightHandshake(g_lightApi, m_helper);
+        QCOMPARE(g_lightApi->discoverMsg, m_discoverMsg);
+        QCOMPARE(g_lightApi->attachMsg, m_attachMsg);
+        QCOMPARE(g_lightApi->commandMsg, m_commandMsg);
+        QVERIFY(QTest::qWaitFor([&] { return !recorder.to(m_service, m_discoverMsg).isEmpty(); }, 1000));
+        const winmsg::Message discover = recorder.to(m_service, m_discoverMsg).first();
+        QCOMPARE(discover.wParam, quint64(m_helper));
+        QCOMPARE(discover.lParam, qint64(0));
+    }
+
+    // Which ATTACH messages attach, and to whom.
+    void attachRules_data()
+    {
+        QTest::addColumn<QList<qint64>>("lParams");   // one ATTACH per entry, from service handles 100, 101, ...
+        QTest::addColumn<quint64>("attachedTo");
+        QTest::newRow("lParam 1 attaches") << QList<qint64>{1} << quint64(100);
+        QTest::newRow("lParam 0 does not") << QList<qint64>{0} << quint64(0);
+        QTest::newRow("lParam 2 does not") << QList<qint64>{2} << quint64(0);
+        QTest::newRow("only the low bits are 1") << QList<qint64>{0x100000001ll} << quint64(0);
+        QTest::newRow("the later of two wins") << QList<qint64>{1, 1} << quint64(101);
+        QTest::newRow("a bad one after a good one changes nothing") << QList<qint64>{1, 0} << quint64(100);
+    }
+    void attachRules()
+    {
+        QFETCH(QList<qint64>, lParams);
+        QFETCH(quint64, attachedTo);
+        startLightHandshake(g_lightApi, m_helper);
+        LogCapture log;
+        for (int i = 0; i < lParams.size(); ++i)
+            attach(100 + i, lParams.at(i));
+        QCOMPARE(g_lightApi->serviceWnd, attachedTo);
+        QCOMPARE(log.count(QStringLiteral("VOSSIK ATTACH")), lParams.size());
+    }
+
+    void filterAlwaysPassesMessagesOn()
+    {
+        startLightHandshake(g_lightApi, m_helper);
+        winmsg::Message attachMessage;
+        attachMessage.window = m_helper;
+        attachMessage.id = m_attachMsg;
+        attachMessage.wParam = m_service;
+        attachMessage.lParam = 1;
+        long result = 0;
+        QVERIFY(!m_filter.nativeEventFilter(winmsg::nativeEventType(), &attachMessage, &result));
+        QCOMPARE(g_lightApi->serviceWnd, m_service);
+        // Not a window message at all: untouched.
+        QVERIFY(!m_filter.nativeEventFilter("xcb_generic_event_t", &attachMessage, &result));
+        // Without a record nothing is read.
+        LightControlApi *api = g_lightApi;
+        g_lightApi = nullptr;
+        QVERIFY(!attachEventFilter(&attachMessage, &result));
+        g_lightApi = api;
+    }
+
+    void nothingIsPostedBeforeAttach()
+    {
+        MessageRecorder recorder;
+        startLightHandshake(g_lightApi, m_helper);
+        QVERIFY(!postLightCommand(g_lightApi, 1, 1, 2, 10, 20, 30));
+        QTest::qWait(50);
+        QVERIFY(recorder.to(m_service, m_commandMsg).isEmpty());
+    }
+
+    void postsToTheAttachedService()
+    {
+        MessageRecorder recorder;
+        startLightHandshake(g_lightApi, m_helper);
+        attach(m_service, 1);
+        QVERIFY(postLightCommand(g_lightApi, 2, 3, 1, 16, 32, 48));
+        QVERIFY(QTest::qWaitFor([&] { return !recorder.to(m_service, m_commandMsg).isEmpty(); }, 1000));
+        QCOMPARE(recorder.to(m_service, m_commandMsg).size(), 1);
+        QCOMPARE(recorder.to(m_service, m_commandMsg).first().wParam, quint64(0x020301));
+        QCOMPARE(recorder.to(m_service, m_commandMsg).first().lParam, qint64(0x102030));
+    }
+
+    // A service that comes late, or comes back, is found again and shown the
+    // last command; once attached, nothing more is broadcast.
+    void aServiceThatComesBackIsFoundAndShownTheCurrentState()
+    {
+        MessageRecorder recorder;
+        startLightHandshake(g_lightApi, m_helper);
+        attach(m_service, 1);
+        QVERIFY(!g_lightApi->rediscoverTimer->isActive());
+
+        delete m_serviceWindow;  // the service ends
+        m_serviceWindow = nullptr;
+        QVERIFY(!postLightCommand(g_lightApi, 1, 2, 3, 1, 2, 3));
+        QVERIFY(g_lightApi->rediscoverTimer->isActive());
+
+        m_serviceWindow = new QWidget;  // and starts again under a new handle
+        m_service = winmsg::openEndpoint(m_serviceWindow);
+        QVERIFY(QTest::qWaitFor([&] { return !recorder.to(m_service, m_discoverMsg).isEmpty(); },
+                                kRediscoverIntervalMs + 1000));
+        attach(m_service, 1);
+        QVERIFY(QTest::qWaitFor([&] { return !recorder.to(m_service, m_commandMsg).isEmpty(); }, 1000));
+        const winmsg::Message shown = recorder.to(m_service, m_commandMsg).first();
+        QCOMPARE(shown.wParam, quint64(0x010203));
+        QCOMPARE(shown.lParam, qint64(0x010203));
+        QVERIFY(!g_lightApi->rediscoverTimer->isActive());
+    }
+};
+
+QTEST_MAIN(TestLightLink)
+#include "tst_light_link.moc"
