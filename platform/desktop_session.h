@@ -1,0 +1,16 @@
+// What a tool needs to know of the desktop session it runs in.
+#pragma once
+
+class QCoreApplication;
+
+namespace platform {
+
+// Whether windows can be shown (a display to draw on, not the offscreen
+// platform).
+bool displayAvailable();
+
+// Leaves `app`'s event loop on SIGINT or SIGTERM, so everything is cleaned
+// up as on a normal exit. Nothing to do on Windows.
+void quitOnTerminationSignals(QCoreApplication *app);
+
+}  // namespace platform

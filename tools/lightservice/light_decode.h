@@ -1,0 +1,63 @@
+// What the light service reads out of one light command, and how an LED
+// would show it over time. Free of Qt and of any state, so the decoding and
+// the animation curves can be checked on their own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace lightservice {
+
+enum Zone { ZoneEvent = 1, ZoneAmbient = 2 };
+enum Effect { EffectOff = 0, EffectOn = 1, EffectBlinking = 2, EffectBreathing = 3, EffectHeartbeat = 4 };
+enum Speed { SpeedNone = 0, SpeedSlow = 1, SpeedNormal = 2, SpeedFast = 3 };
+
+// The byte fields of one command. Values outside the known enums are kept
+// as they came, so the log shows exactly what the helper sent.
+struct LightFields {
+    int zone = 0;
+    int effect = 0;
+    int speed = 0;
+    std::uint32_t rgb = 0;  // 0xRRGGBB
+
+    int red() const { return static_cast<int>((rgb >> 16) & 0xFF); }
+    int green() const { return static_cast<int>((rgb >> 8) & 0xFF); }
+    int blue() const { return static_cast<int>(rgb & 0xFF); }
+};
+
+// wParam: zone in bits 16-23, effect in 8-15, speed in 0-7.
+// lParam: red in bits 16-23, green in 8-15, blue in 0-7.
+// Higher bits are not part of any field.
+LightFields decodeLightCommand(std::uint64_t wParam, std::int64_t lParam);
+
+// "#rrggbb", lowercase.
+std::string formatRgb(std::uint32_t rgb);
+
+// One line of the --log output for a command, without the newline:
+// "<ms> zone=<n> effect=<n> speed=<n> rgb=#rrggbb wParam=0x<hex> lParam=0x<hex>".
+// Both parameters get at least six hex digits; lParam is printed as its
+// 64-bit two's complement when negative.
+std::string formatCommandLine(std::int64_t elapsedMs, std::uint64_t wParam, std::int64_t lParam);
+
+// "ATTACH sent to 0x<hex>", without the newline.
+std::string formatAttachLine(std::uint64_t handle);
+
+// Display names; unknown values come back as e.g. "Zone 7".
+std::string zoneName(int zone);
+std::string effectName(int effect);
+std::string speedName(int speed);  // 0 is "None"
+
+// True for the effects whose brightness changes over time.
+bool isAnimatedEffect(int effect);
+
+// Length of one cycle of an animated effect at `speed`, in milliseconds;
+// 0 for a steady effect. Speed 0 and unknown speeds run at Normal pace.
+int effectPeriodMs(int effect, int speed);
+
+// LED brightness in 0..1, `msSinceCommand` after the command arrived.
+// Off is dark, On and unknown effects are steady on, Blinking is on for the
+// first half of each cycle, Breathing fades along a cosine starting bright,
+// Heartbeat gives a strong and a weaker pulse and then rests.
+double effectBrightness(int effect, int speed, std::int64_t msSinceCommand);
+
+}  // namespace lightservice
