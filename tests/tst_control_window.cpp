@@ -1,0 +1,391 @@
+#include "attach_event_filter.h"
+#include "command_framing.h"
+#include "command_server_name.h"
+#include "light_control_api.h"
+#include "message_endpoint.h"
+#include "qt_wnd.h"
+#include "settings_file.h"
+#include "test_support.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QMetaMethod>
+#include <QtTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(LightProfile)
+
+namespace {
+
+QString describe(const LightProfile &p)
+{
+    return QStringLiteral("zone %1 effect %2 speed %3 rgb %4,%5,%6")
+        .arg(p.zone).arg(p.effect).arg(p.speed).arg(p.red).arg(p.green).arg(p.blue);
+}
+
+QByteArray frames(const QStringList &words)
+{
+    QByteArray bytes;
+    for (const QString &word : words)
+        bytes += framing::encodeFrame(word);
+    return bytes;
+}
+
+}  // namespace
+
+class TestControlWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    PrivateRuntimeDir m_runtime;
+    QTemporaryDir m_settings;
+    AttachEventFilter m_filter;
+    std::unique_ptr<QWidget> m_serviceWindow;
+    winmsg::Handle m_service = 0;
+    std::uint32_t m_commandMsg = winmsg::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API");
+
+    void writeSettings(const QString &ini)
+    {
+        QFile file(settingsFilePath());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(ini.toUtf8());
+    }
+
+    // A control window whose light link is attached to our stand-in service
+    // and whose command server listens, as after a normal start.
+    std::unique_ptr<Qt_wnd> startHelper()
+    {
+        MessageRecorder startUp;
+        auto window = std::make_unique<Qt_wnd>();
+        g_lightApi = new LightControlApi;
+        g_lightApi->serviceWnd = m_service;
+        startLightHandshake(g_lightApi, winmsg::openEndpoint(window.get()));
+        // Ready once the silent profile is shown and the server listens.
+        const bool ready = QTest::qWaitFor(
+            [&] { return window->findChild<QLocalServer *>() && commandsSeen(startUp).size() == 1; }, 2000);
+        return ready ? std::move(window) : nullptr;
+    }
+
+    static void connectClient(QLocalSocket &client)
+    {
+        client.connectToServer(platform::commandServerName());
+        QVERIFY(client.waitForConnected(1000));
+    }
+
+    static void send(QLocalSocket &client, const QByteArray &bytes)
+    {
+        client.write(bytes);
+        QVERIFY(client.waitForBytesWritten(1000));
+    }
+
+    QList<LightCommand> commandsSeen(const MessageRecorder &recorder) const
+    {
+        QList<LightCommand> commands;
+        for (const winmsg::Message &m : recorder.to(m_service, m_commandMsg))
+            commands.append(LightCommand{m.wParam, m.lParam});
+        return commands;
+    }
+
+    bool waitForCommands(const MessageRecorder &recorder, int count, int timeoutMs = 2000) const
+    {
+        return QTest::qWaitFor([&] { return commandsSeen(recorder).size() >= count; }, timeoutMs);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        g_settingsDir = m_settings.path() + QLatin1Char('/');
+        qApp->installNativeEventFilter(&m_filter);
+        m_serviceWindow = std::make_unique<QWidget>();
+        m_service = winmsg::openEndpoint(m_serviceWindow.get());
+    }
+
+    void cleanup()
+    {
+        QFile::remove(settingsFilePath());
+        QVERIFY(!g_lightApi);  // each window frees its record
+    }
+
+    void slotsKeepTheirMetaObjectOrder()
+    {
+        const QStringList expected = {"loadConfig()",         "vossikRdy()",   "setOptZone(int,int)",
+                                      "setOptEffect(int,int)", "setOptSpeed(int,int)", "onIncomingConnection()",
+                                      "onReadyRead()",        "onConfigDestroyed()", "onSetDefault()"};
+        const QMetaObject &meta = Qt_wnd::staticMetaObject;
+        QCOMPARE(meta.className(), "Qt_wnd");
+        QCOMPARE(meta.methodCount() - meta.methodOffset(), expected.size());
+        for (int i = 0; i < expected.size(); ++i)
+            QCOMPARE(QString::fromLatin1(meta.method(meta.methodOffset() + i).methodSignature()), expected.at(i));
+        Qt_wnd window;
+        QCOMPARE(window.windowTitle(), QStringLiteral("TS3_VOSSIK_PLUGIN"));
+        QCOMPARE(window.objectName(), QStringLiteral("Form"));
+        QCOMPARE(window.size(), QSize(400, 300));
+    }
+
+    // The control window's reader: what each stored value becomes.
+    void readsTheSettingsFile_data()
+    {
+        QTest::addColumn<QString>("ini");  // empty: no file at all
+        QTest::addColumn<int>("profile");
+        QTest::addColumn<LightProfile>("expected");
+        QTest::addColumn<int>("otherTalking");
+        QTest::addColumn<QStringList>("logged");
+
+        const QString zoneError = QStringLiteral("setOptZone ERROR!");
+        QTest::newRow("missing file") << QString() << 2 << LightProfile{1, 0, 0, 0, 0, 0} << 0
+                                      << QStringList{zoneError, zoneError, zoneError, zoneError};
+        QTest::newRow("all keys valid")
+            << "[colors]\nradioZone=2\nradioEffect=3\nradioSpeed=1\nm_redValue=16\nm_greenValue=32\nm_blueValue=48\n"
+               "otherTalkingBool=1\n"
+            << 1 << LightProfile{2, 3, 1, 16, 32, 48} << 1 << QStringList{zoneError, zoneError, zoneError};
+        QTest::newRow("suffix keys reach their profile")
+            << "[colors]\nradioZone_4=1\nradioEffect_4=4\nradioSpeed_4=3\nm_redValue_4=1\nm_greenValue_4=2\nm_blueValue_4=3\n"
+            << 4 << LightProfile{1, 4, 3, 1, 2, 3} << 0 << QStringList{zoneError, zoneError, zoneError};
+        QTest::newRow("text reads as 0") << "[colors]\nradioZone_2=abc\nradioEffect_2=x\nm_redValue_2=red\n" << 2
+                                         << LightProfile{1, 0, 0, 0, 0, 0} << 0
+                                         << QStringList{zoneError, zoneError, zoneError, zoneError};
+        QTest::newRow("keys outside the group are not read") << "[general]\nradioEffect_2=3\nm_redValue_2=9\n" << 2
+                                                             << LightProfile{1, 0, 0, 0, 0, 0} << 0
+                                                             << QStringList{zoneError, zoneError, zoneError, zoneError};
+        QTest::newRow("zone 3 rejected")
+            << "[colors]\nradioZone_3=3\nradioZone=1\nradioZone_2=1\nradioZone_4=1\n" << 3
+            << LightProfile{1, 0, 0, 0, 0, 0} << 0 << QStringList{zoneError};
+        QTest::newRow("effect 5 and speed 4 rejected")
+            << "[colors]\nradioZone=1\nradioZone_2=1\nradioZone_3=1\nradioZone_4=1\nradioEffect=5\nradioSpeed=4\n" << 1
+            << LightProfile{1, 1, 2, 0, 0, 0} << 0
+            << QStringList{QStringLiteral("setOptEffect ERROR!"), QStringLiteral("setOptSpeed ERROR!")};
+        QTest::newRow("negative effect and speed rejected")
+            << "[colors]\nradioZone=1\nradioZone_2=1\nradioZone_3=1\nradioZone_4=1\nradioEffect=-1\nradioSpeed=-3\n"
+            << 1 << LightProfile{1, 1, 2, 0, 0, 0} << 0
+            << QStringList{QStringLiteral("setOptEffect ERROR!"), QStringLiteral("setOptSpeed ERROR!")};
+        QTest::newRow("colours clamped into a byte")
+            << "[colors]\nradioZone=1\nradioZone_2=1\nradioZone_3=1\nradioZone_4=1\nradioEffect=1\nradioSpeed=2\n"
+               "m_redValue=300\nm_greenValue=-5\nm_blueValue=255\n"
+            << 1 << LightProfile{1, 1, 2, 255, 0, 255} << 0
+            << QStringList{QStringLiteral("m_greenValue = -5 out of range, clamped to 0"),
+                           QStringLiteral("m_redValue = 300 out of range, clamped to 255")};
+        QTest::newRow("otherTalkingBool 2 kept as it is")
+            << "[colors]\nradioZone=1\nradioZone_2=1\nradioZone_3=1\nradioZone_4=1\notherTalkingBool=2\n" << 1
+            << LightProfile{1, 0, 0, 0, 0, 0} << 2 << QStringList();
+    }
+    void readsTheSettingsFile()
+    {
+        QFETCH(QString, ini);
+        QFETCH(int, profile);
+        QFETCH(LightProfile, expected);
+        QFETCH(int, otherTalking);
+        QFETCH(QStringList, logged);
+        if (!ini.isEmpty())
+            writeSettings(ini);
+        Qt_wnd window;
+        LogCapture log;
+        QVERIFY(QMetaObject::invokeMethod(&window, "loadConfig"));
+        QCOMPARE(describe(window.profile(profile)), describe(expected));
+        QCOMPARE(window.otherTalking(), otherTalking);
+        QStringList readerLines = log.lines();
+        readerLines.removeAll(QStringLiteral("Failed to set vossik colors"));  // no light link in this test
+        QCOMPARE(readerLines, logged);
+    }
+
+    void rejectedValuesKeepThePreviousLoad()
+    {
+        writeSettings("[colors]\nradioZone=2\nradioEffect=4\nradioSpeed=3\n");
+        Qt_wnd window;
+        QVERIFY(QMetaObject::invokeMethod(&window, "loadConfig"));
+        writeSettings("[colors]\nradioZone=7\nradioEffect=9\nradioSpeed=5\nm_redValue=12\n");
+        QVERIFY(QMetaObject::invokeMethod(&window, "loadConfig"));
+        QCOMPARE(describe(window.profile(1)), describe(LightProfile{2, 4, 3, 12, 0, 0}));
+    }
+
+    void settersCheckValueAndTab_data()
+    {
+        QTest::addColumn<QByteArray>("slot");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QString>("logged");
+        QTest::addColumn<LightProfile>("profile2");  // every call goes to profile 2 or misses
+        const LightProfile start{1, 1, 2, 0, 0, 0};
+        QTest::newRow("zone 2 stored") << QByteArray("setOptZone") << 2 << 2 << QString() << LightProfile{2, 1, 2, 0, 0, 0};
+        QTest::newRow("zone 0 refused") << QByteArray("setOptZone") << 0 << 2 << "setOptZone ERROR!" << start;
+        QTest::newRow("zone bad tab") << QByteArray("setOptZone") << 1 << 5 << "OPTZONE TAB ERROR" << start;
+        QTest::newRow("zone bad tab, bad value") << QByteArray("setOptZone") << 9 << 0 << "OPTZONE TAB ERROR" << start;
+        QTest::newRow("effect 0 stored") << QByteArray("setOptEffect") << 0 << 2 << QString() << LightProfile{1, 0, 2, 0, 0, 0};
+        QTest::newRow("effect 5 refused") << QByteArray("setOptEffect") << 5 << 2 << "setOptEffect ERROR!" << start;
+        QTest::newRow("effect bad tab") << QByteArray("setOptEffect") << 1 << -1 << "OPTEFFECT TAB ERROR" << start;
+        QTest::newRow("speed 0 stored") << QByteArray("setOptSpeed") << 0 << 2 << QString() << LightProfile{1, 1, 0, 0, 0, 0};
+        QTest::newRow("speed 4 refused") << QByteArray("setOptSpeed") << 4 << 2 << "setOptSpeed ERROR!" << start;
+        QTest::newRow("speed bad tab") << QByteArray("setOptSpeed") << 1 << 6 << "OPTSPEED TAB ERROR" << start;
+    }
+    void settersCheckValueAndTab()
+    {
+        QFETCH(QByteArray, slot);
+        QFETCH(int, value);
+        QFETCH(int, tab);
+        QFETCH(QString, logged);
+        QFETCH(LightProfile, profile2);
+        Qt_wnd window;
+        LogCapture log;
+        QVERIFY(QMetaObject::invokeMethod(&window, slot.constData(), Q_ARG(int, value), Q_ARG(int, tab)));
+        QCOMPARE(log.lines(), logged.isEmpty() ? QStringList() : QStringList{logged});
+        QCOMPARE(describe(window.profile(2)), describe(profile2));
+    }
+
+    // What each word posts to the device, given otherTalkingBool.
+    void wordsBecomeLightCommands_data()
+    {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<int>("otherTalking");
+        QTest::addColumn<QStringList>("commands");  // wParam/lParam
+        QTest::addColumn<QStringList>("logged");
+        const QString notEqual = QStringLiteral("param not equal");
+        QTest::newRow("start") << QStringList{"start"} << 1 << QStringList{"010101/010000"} << QStringList();
+        QTest::newRow("stop") << QStringList{"stop"} << 1 << QStringList{"020302/020000"} << QStringList();
+        QTest::newRow("mute") << QStringList{"mute"} << 1 << QStringList{"010203/ff0000"} << QStringList();
+        QTest::newRow("startother, option 1") << QStringList{"startother"} << 1 << QStringList{"010403/040000"} << QStringList();
+        QTest::newRow("startother, option 0") << QStringList{"startother"} << 0 << QStringList{}
+                                              << QStringList{notEqual + " \"startother\""};
+        QTest::newRow("startother, option 2") << QStringList{"startother"} << 2 << QStringList{}
+                                              << QStringList{notEqual + " \"startother\""};
+        QTest::newRow("capital letter") << QStringList{"Start"} << 1 << QStringList{}
+                                        << QStringList{notEqual + " \"Start\""};
+        QTest::newRow("null string") << QStringList{QString()} << 1 << QStringList{} << QStringList{notEqual + " \"\""};
+        QTest::newRow("wnd is recognised") << QStringList{"wnd"} << 1 << QStringList{} << QStringList();
+        QTest::newRow("several in one write, in order")
+            << QStringList{"start", "stop", "mute", "startother", "bogus", "start"} << 1
+            << QStringList{"010101/010000", "020302/020000", "010203/ff0000", "010403/040000", "010101/010000"} << QStringList{notEqual + " \"bogus\""};
+    }
+    void wordsBecomeLightCommands()
+    {
+        QFETCH(QStringList, words);
+        QFETCH(int, otherTalking);
+        QFETCH(QStringList, commands);
+        QFETCH(QStringList, logged);
+        writeSettings(QStringLiteral("[colors]\nradioZone=1\nradioEffect=1\nradioSpeed=1\nm_redValue=1\n"
+                                     "radioZone_2=2\nradioEffect_2=3\nradioSpeed_2=2\nm_redValue_2=2\n"
+                                     "radioZone_3=1\nradioEffect_3=0\nradioSpeed_3=0\nm_redValue_3=3\n"
+                                     "radioZone_4=1\nradioEffect_4=4\nradioSpeed_4=3\nm_redValue_4=4\n"
+                                     "otherTalkingBool=%1\n").arg(otherTalking));
+        std::unique_ptr<Qt_wnd> window = startHelper();
+        QVERIFY(window);
+        MessageRecorder recorder;
+        LogCapture log;
+        QLocalSocket client;
+        connectClient(client);
+        send(client, frames(words));
+        if (!commands.isEmpty())
+            QVERIFY(waitForCommands(recorder, commands.size()));
+        QTest::qWait(100);  // nothing more may follow
+        QStringList seen;
+        for (const LightCommand &command : commandsSeen(recorder))
+            seen << QStringLiteral("%1/%2").arg(command.wParam, 6, 16, QLatin1Char('0')).arg(command.lParam, 6, 16, QLatin1Char('0'));
+        QCOMPARE(seen, commands);
+        QCOMPARE(log.lines(), logged);
+        window.reset();
+    }
+
+    void shutdownShowsItsProfileAndClosesTheWindow()
+    {
+        writeSettings("[colors]\nradioZone_3=2\nradioEffect_3=2\nradioSpeed_3=3\nm_blueValue_3=200\n");
+        std::unique_ptr<Qt_wnd> window = startHelper();
+        QVERIFY(window);
+        window->show();
+        MessageRecorder recorder;
+        LogCapture log;
+        QLocalSocket client;
+        connectClient(client);
+        send(client, frames({"shutdown"}));
+        QVERIFY(waitForCommands(recorder, 1));
+        QCOMPARE(commandsSeen(recorder).first(), encodeLightCommand(2, 2, 3, 0, 0, 200));
+        QVERIFY(QTest::qWaitFor([&] { return !window->isVisible(); }, 1000));
+        QVERIFY(log.lines().contains(QStringLiteral("----->SHUTDOWN<-----")));
+    }
+
+    void aWordWrittenByteByByteIsCarriedOutOnce()
+    {
+        std::unique_ptr<Qt_wnd> window = startHelper();
+        QVERIFY(window);
+        MessageRecorder recorder;
+        QLocalSocket client;
+        connectClient(client);
+        for (char byte : frames({"mute"})) {
+            send(client, QByteArray(1, byte));
+            QTest::qWait(5);
+        }
+        QVERIFY(waitForCommands(recorder, 1));
+        QTest::qWait(100);
+        QCOMPARE(commandsSeen(recorder).size(), 1);
+        QCOMPARE(commandsSeen(recorder).first(), muteSignal());
+    }
+
+    void aThousandWordsInOneWriteAllArriveInOrder()
+    {
+        std::unique_ptr<Qt_wnd> window = startHelper();
+        QVERIFY(window);
+        MessageRecorder recorder;
+        QStringList words;
+        for (int i = 0; i < 1000; ++i)
+            words << (i % 2 ? QStringLiteral("mute") : QStringLiteral("stop"));
+        QLocalSocket client;
+        connectClient(client);
+        send(client, frames(words));
+        QVERIFY(waitForCommands(recorder, 1000, 5000));
+        const QList<LightCommand> seen = commandsSeen(recorder);
+        QCOMPARE(seen.size(), 1000);
+        for (int i = 0; i < 1000; ++i)
+            QCOMPARE(seen.at(i).wParam == muteSignal().wParam, i % 2 == 1);
+    }
+
+    // A bad frame ends only the connection that sent it.
+    void badFramesCloseTheirConnection_data()
+    {
+        QTest::addColumn<QByteArray>("garbage");
+        QTest::newRow("odd length") << QByteArray("\x00\x00\x00\x03\x00\x61\x00", 7);
+        QTest::newRow("over the cap") << QByteArray("\x00\x00\x04\x02", 4) + QByteArray(1026, 'x');
+        QTest::newRow("huge length prefix") << QByteArray("\x7f\xff\xff\xff", 4);
+        QTest::newRow("text bytes") << QByteArray("GET / HTTP/1.1\r\n\r\n");
+    }
+    void badFramesCloseTheirConnection()
+    {
+        QFETCH(QByteArray, garbage);
+        std::unique_ptr<Qt_wnd> window = startHelper();
+        QVERIFY(window);
+        MessageRecorder recorder;
+        LogCapture log;
+        QLocalSocket bad;
+        connectClient(bad);
+        send(bad, frames({"start"}) + garbage + frames({"stop"}));
+        QVERIFY(QTest::qWaitFor([&] { return bad.state() == QLocalSocket::UnconnectedState; }, 2000));
+        QVERIFY(log.lines().filter(QStringLiteral("Bad command frame")).size() == 1);
+
+        QLocalSocket good;
+        connectClient(good);
+        send(good, frames({"mute"}));
+        QVERIFY(waitForCommands(recorder, 2));
+        QCOMPARE(commandsSeen(recorder).size(), 2);  // "start" before the garbage, then "mute"
+        QCOMPARE(commandsSeen(recorder).at(1), muteSignal());
+    }
+
+    void anOlderConnectionIsReadAndClosedOnesAreFreed()
+    {
+        std::unique_ptr<Qt_wnd> window = startHelper();
+        QVERIFY(window);
+        MessageRecorder recorder;
+        QLocalSocket older, newer;
+        connectClient(older);
+        connectClient(newer);
+        QVERIFY(QTest::qWaitFor([&] { return window->findChildren<QLocalSocket *>().size() == 2; }, 1000));
+        send(older, frames({"mute"}));
+        QVERIFY(waitForCommands(recorder, 1));
+        QCOMPARE(commandsSeen(recorder).first(), muteSignal());
+
+        newer.disconnectFromServer();
+        QVERIFY(QTest::qWaitFor([&] { return window->findChildren<QLocalSocket *>().size() == 1; }, 1000));
+        send(older, frames({"mute"}));
+        QVERIFY(waitForCommands(recorder, 2));
+    }
+};
+
+QTEST_MAIN(TestControlWindow)
+#include "tst_control_window.moc"

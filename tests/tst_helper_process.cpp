@@ -1,0 +1,351 @@
+// The helper, the stand-in device service and a client as real processes.
+#include "command_framing.h"
+#include "test_support.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString kSettings = QStringLiteral(
+    "[colors]\n"
+    "radioZone=2\nradioEffect=3\nradioSpeed=1\nm_redValue=16\nm_greenValue=32\nm_blueValue=48\n"
+    "radioZone_2=1\nradioEffect_2=1\nradioSpeed_2=2\nm_redValue_2=0\nm_greenValue_2=0\nm_blueValue_2=255\n"
+    "radioZone_3=1\nradioEffect_3=0\nradioSpeed_3=0\nm_redValue_3=9\nm_greenValue_3=9\nm_blueValue_3=9\n"
+    "radioZone_4=2\nradioEffect_4=4\nradioSpeed_4=3\nm_redValue_4=255\nm_greenValue_4=128\nm_blueValue_4=0\n"
+    "otherTalkingBool=%1\n");
+
+// The commands of kSettings, as the service logs them.
+const QString kSpeaking = QStringLiteral("wParam=0x020301 lParam=0x102030");
+const QString kSilent = QStringLiteral("wParam=0x010102 lParam=0x0000ff");
+const QString kShutdown = QStringLiteral("wParam=0x010000 lParam=0x090909");
+const QString kOthers = QStringLiteral("wParam=0x020403 lParam=0xff8000");
+const QString kMute = QStringLiteral("wParam=0x010203 lParam=0xff0000");
+
+// A child process whose output is collected as it comes.
+class Child
+{
+public:
+    Child(const QString &program, const QStringList &arguments, const QProcessEnvironment &env)
+    {
+        m_process.setProcessEnvironment(env);
+        m_process.start(program, arguments);
+    }
+    ~Child()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(2000);
+        }
+    }
+    bool started() { return m_process.waitForStarted(5000); }
+    QString output()
+    {
+        m_output += QString::fromUtf8(m_process.readAllStandardOutput());
+        return m_output;
+    }
+    QString errors()
+    {
+        m_errors += QString::fromUtf8(m_process.readAllStandardError());
+        return m_errors;
+    }
+    // The light commands the service has logged, as "wParam=… lParam=…".
+    QStringList commands()
+    {
+        static const QRegularExpression line(QStringLiteral("^\\d+ zone=\\d+ effect=\\d+ speed=\\d+ rgb=#[0-9a-f]{6} "
+                                                            "(wParam=0x[0-9a-f]{6,} lParam=0x[0-9a-f]{6,})$"));
+        QStringList found;
+        for (const QString &text : output().split(QLatin1Char('\n'))) {
+            const QRegularExpressionMatch match = line.match(text);
+            if (match.hasMatch())
+                found << match.captured(1);
+        }
+        return found;
+    }
+    bool waitForCommands(int count, int timeoutMs = 3000)
+    {
+        return QTest::qWaitFor([&] { return commands().size() >= count; }, timeoutMs);
+    }
+    bool finished(int timeoutMs = 5000)
+    {
+        return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
+    }
+    QProcess &process() { return m_process; }
+
+private:
+    QProcess m_process;
+    QString m_output;
+    QString m_errors;
+};
+
+}  // namespace
+
+class TestHelperProcess : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_runtime;
+    QTemporaryDir m_settings;
+    QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
+
+    int endpointCount() const
+    {
+        return QDir(m_runtime.path() + QStringLiteral("/vossik-winmsg")).entryList(QDir::System).size();
+    }
+
+    QString serverPath() const { return m_runtime.path() + QStringLiteral("/ts3VossikPlugin"); }
+
+    void writeSettings(int otherTalking)
+    {
+        QFile file(m_settings.path() + QStringLiteral("/TS3_Vossik_Plugin.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(kSettings.arg(otherTalking).toUtf8());
+    }
+
+    std::unique_ptr<Child> startService(const QStringList &extra = {})
+    {
+        const int before = endpointCount();
+        auto service = std::make_unique<Child>(QStringLiteral(LIGHTSERVICE_PATH),
+                                               QStringList{QStringLiteral("--log"), QStringLiteral("--no-window")} + extra,
+                                               m_env);
+        // Ready once its endpoint is open, so the helper's first DISCOVER finds it.
+        const bool ready = service->started() && QTest::qWaitFor([&] { return endpointCount() > before; }, 5000);
+        return ready ? std::move(service) : nullptr;
+    }
+
+    std::unique_ptr<Child> startHelper(const QStringList &arguments)
+    {
+        auto helper = std::make_unique<Child>(QStringLiteral(HELPER_PATH), arguments, m_env);
+        return helper->started() ? std::move(helper) : nullptr;
+    }
+
+    std::unique_ptr<Child> startHelper() { return startHelper({m_settings.path() + QLatin1Char('/')}); }
+
+    bool connectClient(QLocalSocket &client)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 3000) {
+            client.connectToServer(serverPath());
+            if (client.waitForConnected(200))
+                return true;
+            QTest::qWait(50);
+        }
+        return false;
+    }
+
+    static void send(QLocalSocket &client, const QStringList &words)
+    {
+        QByteArray bytes;
+        for (const QString &word : words)
+            bytes += framing::encodeFrame(word);
+        client.write(bytes);
+        client.waitForBytesWritten(1000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QFile::setPermissions(m_runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    }
+
+    void wrongArgumentCountDoesNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("none") << QStringList();
+        QTest::newRow("two") << QStringList{QStringLiteral("/tmp/a"), QStringLiteral("b/")};
+        QTest::newRow("a path split at its blank") << QStringList{QStringLiteral("/home/x/My"), QStringLiteral("Config/")};
+    }
+    void wrongArgumentCountDoesNothing()
+    {
+        QFETCH(QStringList, arguments);
+        std::unique_ptr<Child> service = startService();
+        QVERIFY(service);
+        QTest::qWait(200);
+        std::unique_ptr<Child> helper = startHelper(arguments);
+        QVERIFY(helper);
+        QVERIFY(helper->finished());
+        QCOMPARE(helper->process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(helper->process().exitCode(), 0);
+        QCOMPARE(helper->errors().trimmed(), QStringLiteral("test"));
+        QVERIFY(!QFile::exists(serverPath()));
+        QTest::qWait(200);
+        QVERIFY(!service->output().contains(QStringLiteral("ATTACH sent")));
+    }
+
+    // A session's words, and what the device is told.
+    void wordsReachTheDevice_data()
+    {
+        QTest::addColumn<int>("otherTalking");
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QStringList>("commands");
+        QTest::addColumn<QStringList>("logged");
+        QTest::newRow("a session") << 1 << QStringList{"start", "stop", "mute", "stop", "startother", "stop", "shutdown"}
+                                   << QStringList{kSilent, kSpeaking, kSilent, kMute, kSilent, kOthers, kSilent, kShutdown}
+                                   << QStringList{"----->SHUTDOWN<-----"};
+        QTest::newRow("others ignored when the option is 2")
+            << 2 << QStringList{"startother", "shutdown"} << QStringList{kSilent, kShutdown}
+            << QStringList{"param not equal \"startother\"", "----->SHUTDOWN<-----"};
+        QTest::newRow("others ignored when the option is missing")
+            << 0 << QStringList{"startother", "Start", "shutdown"} << QStringList{kSilent, kShutdown}
+            << QStringList{"param not equal \"startother\"", "param not equal \"Start\"", "----->SHUTDOWN<-----"};
+    }
+    void wordsReachTheDevice()
+    {
+        QFETCH(int, otherTalking);
+        QFETCH(QStringList, words);
+        QFETCH(QStringList, commands);
+        QFETCH(QStringList, logged);
+        writeSettings(otherTalking);
+        std::unique_ptr<Child> service = startService();
+        QVERIFY(service);
+        std::unique_ptr<Child> helper = startHelper();
+        QVERIFY(helper);
+        QLocalSocket client;
+        QVERIFY(connectClient(client));
+        QVERIFY(service->waitForCommands(1));  // the silent profile at start-up
+        for (const QString &word : words) {
+            send(client, {word});
+            QTest::qWait(20);
+        }
+        QVERIFY(helper->finished());
+        QCOMPARE(helper->process().exitCode(), 0);
+        QVERIFY(service->waitForCommands(commands.size()));
+        QTest::qWait(100);
+        QCOMPARE(service->commands(), commands);
+        for (const QString &line : logged)
+            QVERIFY2(helper->errors().contains(line), qPrintable(line));
+        QVERIFY(!helper->errors().contains(QStringLiteral("Failed to set vossik colors")));
+    }
+
+    void aThousandWordsInOneWrite()
+    {
+        writeSettings(1);
+        std::unique_ptr<Child> service = startService();
+        QVERIFY(service);
+        std::unique_ptr<Child> helper = startHelper();
+        QVERIFY(helper);
+        QLocalSocket client;
+        QVERIFY(connectClient(client));
+        QVERIFY(service->waitForCommands(1));
+        QStringList words;
+        QStringList expected{kSilent};
+        for (int i = 0; i < 1000; ++i) {
+            words << (i % 2 ? QStringLiteral("start") : QStringLiteral("startother"));
+            expected << (i % 2 ? kSpeaking : kOthers);
+        }
+        send(client, words);
+        QVERIFY(service->waitForCommands(expected.size(), 10000));
+        QCOMPARE(service->commands(), expected);
+        send(client, {QStringLiteral("shutdown")});
+        QVERIFY(helper->finished());
+    }
+
+    // Without a device service every command fails; a service that starts
+    // later is found within about two seconds and shown the current state.
+    void aServiceStartedLaterIsFound()
+    {
+        writeSettings(1);
+        std::unique_ptr<Child> helper = startHelper();
+        QVERIFY(helper);
+        QLocalSocket client;
+        QVERIFY(connectClient(client));
+        send(client, {QStringLiteral("start")});
+        QVERIFY(QTest::qWaitFor(
+            [&] { return helper->errors().count(QStringLiteral("Failed to set vossik colors")) >= 2; }, 2000));
+
+        QElapsedTimer sinceStart;
+        sinceStart.start();
+        std::unique_ptr<Child> service = startService();
+        QVERIFY(service);
+        QVERIFY(service->waitForCommands(1, 3500));
+        QVERIFY2(sinceStart.elapsed() < 3000, qPrintable(QString::number(sinceStart.elapsed())));
+        QCOMPARE(service->commands(), QStringList{kSpeaking});
+        QVERIFY(helper->errors().contains(QStringLiteral("VOSSIK ATTACH")));
+
+        // The service goes away and comes back: found again.
+        service.reset();
+        const int failures = helper->errors().count(QStringLiteral("Failed to set vossik colors"));
+        send(client, {QStringLiteral("stop")});
+        QVERIFY(QTest::qWaitFor(
+            [&] { return helper->errors().count(QStringLiteral("Failed to set vossik colors")) > failures; }, 2000));
+        service = startService();
+        QVERIFY(service);
+        QVERIFY(service->waitForCommands(1, 3500));
+        QCOMPARE(service->commands(), QStringList{kSilent});
+
+        send(client, {QStringLiteral("shutdown")});
+        QVERIFY(helper->finished());
+        QCOMPARE(helper->process().exitCode(), 0);
+    }
+
+    // ATTACH answers that do not attach leave the helper searching.
+    void aServiceThatAnswersWronglyIsNotUsed()
+    {
+        writeSettings(1);
+        std::unique_ptr<Child> service = startService({QStringLiteral("--attach-lparam"), QStringLiteral("0")});
+        QVERIFY(service);
+        std::unique_ptr<Child> helper = startHelper();
+        QVERIFY(helper);
+        QLocalSocket client;
+        QVERIFY(connectClient(client));
+        send(client, {QStringLiteral("mute")});
+        QVERIFY(QTest::qWaitFor([&] { return helper->errors().count(QStringLiteral("Failed to set vossik colors")) >= 2; },
+                                2000));
+        QVERIFY(helper->errors().contains(QStringLiteral("VOSSIK ATTACH")));
+        QVERIFY(service->commands().isEmpty());
+        send(client, {QStringLiteral("shutdown")});
+        QVERIFY(helper->finished());
+    }
+
+    void aSecondHelperDoesNotTakeTheCommandServer()
+    {
+        writeSettings(1);
+        std::unique_ptr<Child> service = startService();
+        QVERIFY(service);
+        std::unique_ptr<Child> first = startHelper();
+        QVERIFY(first);
+        QLocalSocket client;
+        QVERIFY(connectClient(client));
+        std::unique_ptr<Child> second = startHelper();
+        QVERIFY(second);
+        QVERIFY(QTest::qWaitFor([&] { return second->errors().contains(QStringLiteral("Command server not listening")); },
+                                3000));
+        QLocalSocket another;
+        QVERIFY(connectClient(another));
+        send(another, {QStringLiteral("shutdown")});
+        QVERIFY(first->finished());  // the first helper got the word
+        QCOMPARE(second->process().state(), QProcess::Running);
+    }
+
+    void aNameLeftByADeadHelperIsTakenOver()
+    {
+        writeSettings(1);
+        std::unique_ptr<Child> dead = startHelper();
+        QVERIFY(dead);
+        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(serverPath()); }, 3000));
+        dead->process().kill();
+        QVERIFY(dead->finished());
+        QVERIFY(QFile::exists(serverPath()));  // left behind
+
+        std::unique_ptr<Child> helper = startHelper();
+        QVERIFY(helper);
+        QLocalSocket client;
+        QVERIFY(connectClient(client));
+        send(client, {QStringLiteral("shutdown")});
+        QVERIFY(helper->finished());
+        QCOMPARE(helper->process().exitCode(), 0);
+    }
+};
+
+QTEST_MAIN(TestHelperProcess)
+#include "tst_helper_process.moc"
