@@ -72,6 +72,7 @@ public:
     {
         return QTest::qWaitFor([&] { return commands().size() >= count; }, timeoutMs);
     }
+    int failedPosts() { return errors().count(QStringLiteral("Failed to set vossik colors")); }
     bool finished(int timeoutMs = 5000)
     {
         return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
@@ -196,8 +197,9 @@ private slots:
             << 2 << QStringList{"startother", "shutdown"} << QStringList{kSilent, kShutdown}
             << QStringList{"param not equal \"startother\"", "----->SHUTDOWN<-----"};
         QTest::newRow("others ignored when the option is missing")
-            << 0 << QStringList{"startother", "Start", "shutdown"} << QStringList{kSilent, kShutdown}
-            << QStringList{"param not equal \"startother\"", "param not equal \"Start\"", "----->SHUTDOWN<-----"};
+            << 0 << QStringList{"startother", "Start", QString(), "wnd", "shutdown"} << QStringList{kSilent, kShutdown}
+            << QStringList{"param not equal \"startother\"", "param not equal \"Start\"", "param not equal \"\"",
+                           "----->SHUTDOWN<-----"};
     }
     void wordsReachTheDevice()
     {
@@ -224,30 +226,7 @@ private slots:
         QCOMPARE(service->commands(), commands);
         for (const QString &line : logged)
             QVERIFY2(helper->errors().contains(line), qPrintable(line));
-        QVERIFY(!helper->errors().contains(QStringLiteral("Failed to set vossik colors")));
-    }
-
-    void aThousandWordsInOneWrite()
-    {
-        writeSettings(1);
-        std::unique_ptr<Child> service = startService();
-        QVERIFY(service);
-        std::unique_ptr<Child> helper = startHelper();
-        QVERIFY(helper);
-        QLocalSocket client;
-        QVERIFY(connectClient(client));
-        QVERIFY(service->waitForCommands(1));
-        QStringList words;
-        QStringList expected{kSilent};
-        for (int i = 0; i < 1000; ++i) {
-            words << (i % 2 ? QStringLiteral("start") : QStringLiteral("startother"));
-            expected << (i % 2 ? kSpeaking : kOthers);
-        }
-        send(client, words);
-        QVERIFY(service->waitForCommands(expected.size(), 10000));
-        QCOMPARE(service->commands(), expected);
-        send(client, {QStringLiteral("shutdown")});
-        QVERIFY(helper->finished());
+        QCOMPARE(helper->failedPosts(), 0);
     }
 
     // Without a device service every command fails; a service that starts
@@ -260,8 +239,7 @@ private slots:
         QLocalSocket client;
         QVERIFY(connectClient(client));
         send(client, {QStringLiteral("start")});
-        QVERIFY(QTest::qWaitFor(
-            [&] { return helper->errors().count(QStringLiteral("Failed to set vossik colors")) >= 2; }, 2000));
+        QVERIFY(QTest::qWaitFor([&] { return helper->failedPosts() >= 2; }, 2000));
 
         QElapsedTimer sinceStart;
         sinceStart.start();
@@ -274,10 +252,9 @@ private slots:
 
         // The service goes away and comes back: found again.
         service.reset();
-        const int failures = helper->errors().count(QStringLiteral("Failed to set vossik colors"));
+        const int failures = helper->failedPosts();
         send(client, {QStringLiteral("stop")});
-        QVERIFY(QTest::qWaitFor(
-            [&] { return helper->errors().count(QStringLiteral("Failed to set vossik colors")) > failures; }, 2000));
+        QVERIFY(QTest::qWaitFor([&] { return helper->failedPosts() > failures; }, 2000));
         service = startService();
         QVERIFY(service);
         QVERIFY(service->waitForCommands(1, 3500));
@@ -286,25 +263,6 @@ private slots:
         send(client, {QStringLiteral("shutdown")});
         QVERIFY(helper->finished());
         QCOMPARE(helper->process().exitCode(), 0);
-    }
-
-    // ATTACH answers that do not attach leave the helper searching.
-    void aServiceThatAnswersWronglyIsNotUsed()
-    {
-        writeSettings(1);
-        std::unique_ptr<Child> service = startService({QStringLiteral("--attach-lparam"), QStringLiteral("0")});
-        QVERIFY(service);
-        std::unique_ptr<Child> helper = startHelper();
-        QVERIFY(helper);
-        QLocalSocket client;
-        QVERIFY(connectClient(client));
-        send(client, {QStringLiteral("mute")});
-        QVERIFY(QTest::qWaitFor([&] { return helper->errors().count(QStringLiteral("Failed to set vossik colors")) >= 2; },
-                                2000));
-        QVERIFY(helper->errors().contains(QStringLiteral("VOSSIK ATTACH")));
-        QVERIFY(service->commands().isEmpty());
-        send(client, {QStringLiteral("shutdown")});
-        QVERIFY(helper->finished());
     }
 
     void aSecondHelperDoesNotTakeTheCommandServer()

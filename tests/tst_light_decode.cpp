@@ -18,24 +18,13 @@ class TestLightDecode : public QObject
 private slots:
     void commandLine_data();
     void commandLine();
-    void attachLine_data();
-    void attachLine();
 
-    void steadyEffects_data();
-    void steadyEffects();
-    void blinkingAlternates_data();
-    void blinkingAlternates();
     void animatedCurves_data();
     void animatedCurves();
-    void breathingHasNoJumps();
-    void heartbeatBeatsTwiceThenRests();
 
     void lampTimerOnlyWhileAnimated_data();
     void lampTimerOnlyWhileAnimated();
-    void historyKeepsNewestOnTop();
 
-    void options_data();
-    void options();
 };
 
 void TestLightDecode::commandLine_data()
@@ -71,63 +60,6 @@ void TestLightDecode::commandLine()
     QFETCH(qint64, lParam);
     QFETCH(QString, expected);
     QCOMPARE(QString::fromStdString(formatCommandLine(elapsedMs, wParam, lParam)), expected);
-}
-
-void TestLightDecode::attachLine_data()
-{
-    QTest::addColumn<quint64>("handle");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("no padding") << quint64(0x5) << "ATTACH sent to 0x5";
-    QTest::newRow("endpoint handle") << quint64(0x3a2f000001ull) << "ATTACH sent to 0x3a2f000001";
-}
-
-void TestLightDecode::attachLine()
-{
-    QFETCH(quint64, handle);
-    QFETCH(QString, expected);
-    QCOMPARE(QString::fromStdString(formatAttachLine(handle)), expected);
-}
-
-void TestLightDecode::steadyEffects_data()
-{
-    QTest::addColumn<int>("effect");
-    QTest::addColumn<int>("speed");
-    QTest::addColumn<double>("expected");
-    for (int speed = 0; speed <= 3; ++speed) {
-        QTest::addRow("off, speed %d", speed) << int(EffectOff) << speed << 0.0;
-        QTest::addRow("on, speed %d", speed) << int(EffectOn) << speed << 1.0;
-    }
-}
-
-void TestLightDecode::steadyEffects()
-{
-    QFETCH(int, effect);
-    QFETCH(int, speed);
-    QFETCH(double, expected);
-    QCOMPARE(effectPeriodMs(effect, speed), 0);
-    for (qint64 t : {qint64(-5), qint64(0), qint64(1), qint64(499), qint64(12345), qint64(1) << 40})
-        QCOMPARE(effectBrightness(effect, speed, t), expected);
-}
-
-void TestLightDecode::blinkingAlternates_data()
-{
-    QTest::addColumn<int>("speed");
-    QTest::newRow("none") << int(SpeedNone);
-    QTest::newRow("slow") << int(SpeedSlow);
-    QTest::newRow("normal") << int(SpeedNormal);
-    QTest::newRow("fast") << int(SpeedFast);
-}
-
-void TestLightDecode::blinkingAlternates()
-{
-    QFETCH(int, speed);
-    const qint64 period = effectPeriodMs(EffectBlinking, speed);
-    QVERIFY(period > 0);
-    for (qint64 cycle = 0; cycle < 3; ++cycle) {
-        const qint64 start = cycle * period;
-        QCOMPARE(effectBrightness(EffectBlinking, speed, start + period / 4), 1.0);
-        QCOMPARE(effectBrightness(EffectBlinking, speed, start + 3 * period / 4), 0.0);
-    }
 }
 
 void TestLightDecode::animatedCurves_data()
@@ -166,35 +98,6 @@ void TestLightDecode::animatedCurves()
     }
 }
 
-void TestLightDecode::breathingHasNoJumps()
-{
-    for (int speed : {SpeedSlow, SpeedNormal, SpeedFast}) {
-        const qint64 period = effectPeriodMs(EffectBreathing, speed);
-        for (qint64 t = 0; t < 2 * period; t += 16) {
-            const double step = effectBrightness(EffectBreathing, speed, t + 16) - effectBrightness(EffectBreathing, speed, t);
-            QVERIFY2(std::abs(step) < 0.1, qPrintable(QString("speed %1, t=%2").arg(speed).arg(t)));
-        }
-    }
-}
-
-void TestLightDecode::heartbeatBeatsTwiceThenRests()
-{
-    const qint64 period = effectPeriodMs(EffectHeartbeat, SpeedNormal);
-    int peaks = 0;
-    double before = effectBrightness(EffectHeartbeat, SpeedNormal, 0);
-    double now = effectBrightness(EffectHeartbeat, SpeedNormal, 1);
-    for (qint64 t = 2; t <= period; ++t) {
-        const double after = effectBrightness(EffectHeartbeat, SpeedNormal, t);
-        if (now > before && now >= after && now > 0.3)
-            ++peaks;
-        before = now;
-        now = after;
-    }
-    QCOMPARE(peaks, 2);
-    for (qint64 t = period / 2; t < period; t += 5)
-        QCOMPARE(effectBrightness(EffectHeartbeat, SpeedNormal, t), 0.0);
-}
-
 void TestLightDecode::lampTimerOnlyWhileAnimated_data()
 {
     QTest::addColumn<int>("effect");
@@ -227,70 +130,6 @@ void TestLightDecode::lampTimerOnlyWhileAnimated()
     fields.effect = EffectOn;
     lamp.setLight(fields);
     QVERIFY(!lamp.isAnimating());
-}
-
-void TestLightDecode::historyKeepsNewestOnTop()
-{
-    LedView view;
-    auto *history = view.findChild<QTreeWidget *>();
-    QVERIFY(history);
-    for (int i = 1; i <= LedView::kHistorySize + 3; ++i)
-        view.showCommand(0x010100, i);
-    QCOMPARE(history->topLevelItemCount(), LedView::kHistorySize);
-    QCOMPARE(history->topLevelItem(0)->text(4), QString("#00000b"));
-    QCOMPARE(history->topLevelItem(LedView::kHistorySize - 1)->text(4), QString("#000004"));
-    QCOMPARE(history->topLevelItem(0)->text(2), QString("On"));
-}
-
-void TestLightDecode::options_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("result");
-    QTest::addColumn<bool>("log");
-    QTest::addColumn<qint64>("attachLParam");
-    QTest::addColumn<int>("attachDelayMs");
-    QTest::addColumn<bool>("attach");
-    QTest::addColumn<bool>("window");
-
-    const int ok = int(ParseResult::Ok);
-    const int error = int(ParseResult::Error);
-    QTest::newRow("defaults") << QStringList{} << ok << false << qint64(1) << 0 << true << true;
-    QTest::newRow("all flags") << QStringList{"--log", "--no-attach", "--no-window"} << ok << true << qint64(1) << 0
-                               << false << false;
-    QTest::newRow("wrong lParam") << QStringList{"--attach-lparam", "0"} << ok << false << qint64(0) << 0 << true << true;
-    QTest::newRow("negative lParam") << QStringList{"--attach-lparam=-2"} << ok << false << qint64(-2) << 0 << true
-                                     << true;
-    QTest::newRow("hex lParam") << QStringList{"--attach-lparam", "0x10"} << ok << false << qint64(16) << 0 << true
-                                << true;
-    QTest::newRow("delay") << QStringList{"--attach-delay", "2500"} << ok << false << qint64(1) << 2500 << true << true;
-    QTest::newRow("delay not a number") << QStringList{"--attach-delay", "soon"} << error << false << qint64(1) << 0
-                                        << true << true;
-    QTest::newRow("negative delay") << QStringList{"--attach-delay=-1"} << error << false << qint64(1) << 0 << true
-                                    << true;
-    QTest::newRow("lParam not a number") << QStringList{"--attach-lparam", "one"} << error << false << qint64(1) << 0
-                                         << true << true;
-    QTest::newRow("unknown option") << QStringList{"--loud"} << error << false << qint64(1) << 0 << true << true;
-    QTest::newRow("stray argument") << QStringList{"extra"} << error << false << qint64(1) << 0 << true << true;
-    QTest::newRow("help") << QStringList{"--help"} << int(ParseResult::Help) << false << qint64(1) << 0 << true << true;
-}
-
-void TestLightDecode::options()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, result);
-    arguments.prepend(QStringLiteral("lightservice"));
-    QCommandLineParser parser;
-    ServiceOptions options;
-    QString error;
-    QCOMPARE(int(parseServiceOptions(&parser, arguments, &options, &error)), result);
-    QCOMPARE(error.isEmpty(), result != int(ParseResult::Error));
-    if (result != int(ParseResult::Ok))
-        return;
-    QTEST(options.log, "log");
-    QTEST(qint64(options.attachLParam), "attachLParam");
-    QTEST(options.attachDelayMs, "attachDelayMs");
-    QTEST(options.attach, "attach");
-    QTEST(options.window, "window");
 }
 
 QTEST_MAIN(TestLightDecode)

@@ -113,26 +113,6 @@ private slots:
         QCOMPARE(log.count(QStringLiteral("VOSSIK ATTACH")), lParams.size());
     }
 
-    void filterAlwaysPassesMessagesOn()
-    {
-        startLightHandshake(g_lightApi, m_helper);
-        winmsg::Message attachMessage;
-        attachMessage.window = m_helper;
-        attachMessage.id = m_attachMsg;
-        attachMessage.wParam = m_service;
-        attachMessage.lParam = 1;
-        long result = 0;
-        QVERIFY(!m_filter.nativeEventFilter(winmsg::nativeEventType(), &attachMessage, &result));
-        QCOMPARE(g_lightApi->serviceWnd, m_service);
-        // Not a window message at all: untouched.
-        QVERIFY(!m_filter.nativeEventFilter("xcb_generic_event_t", &attachMessage, &result));
-        // Without a record nothing is read.
-        LightControlApi *api = g_lightApi;
-        g_lightApi = nullptr;
-        QVERIFY(!attachEventFilter(&attachMessage, &result));
-        g_lightApi = api;
-    }
-
     void nothingIsPostedBeforeAttach()
     {
         MessageRecorder recorder;
