@@ -1,0 +1,83 @@
+#include "command_client.h"
+
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+HANDLE toHandle(std::intptr_t handle)
+{
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+std::wstring pipePath(const std::string &serverName)
+{
+    const int length = MultiByteToWideChar(CP_UTF8, 0, serverName.c_str(), -1, nullptr, 0);
+    std::wstring wide(length > 0 ? static_cast<std::size_t>(length - 1) : 0, L'\0');
+    if (length > 1)
+        MultiByteToWideChar(CP_UTF8, 0, serverName.c_str(), -1, &wide[0], length);
+    return L"\\\\.\\pipe\\" + wide;
+}
+
+}  // namespace
+
+CommandClient::~CommandClient()
+{
+    close();
+}
+
+bool CommandClient::connectTo(const std::string &serverName, int timeoutMs)
+{
+    close();
+    const std::wstring path = pipePath(serverName);
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
+    for (;;) {
+        HANDLE pipe = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (pipe != INVALID_HANDLE_VALUE) {
+            m_handle = reinterpret_cast<std::intptr_t>(pipe);
+            return true;
+        }
+        const ULONGLONG now = GetTickCount64();
+        // Busy: every instance is taken; wait for one within the time left.
+        if (GetLastError() != ERROR_PIPE_BUSY || now >= deadline
+            || !WaitNamedPipeW(path.c_str(), static_cast<DWORD>(deadline - now)))
+            return false;
+    }
+}
+
+bool CommandClient::isConnected()
+{
+    if (m_handle < 0)
+        return false;
+    DWORD available = 0;
+    if (!PeekNamedPipe(toHandle(m_handle), nullptr, 0, nullptr, &available, nullptr)) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool CommandClient::write(const char *data, std::size_t size, int timeoutMs)
+{
+    (void)timeoutMs;  // the server reads as words arrive; its pipe buffer takes a burst
+    while (m_handle >= 0 && size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(toHandle(m_handle), data, static_cast<DWORD>(size), &written, nullptr)) {
+            close();
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return m_handle >= 0;
+}
+
+void CommandClient::close()
+{
+    if (m_handle >= 0)
+        CloseHandle(toHandle(m_handle));
+    m_handle = -1;
+}
+
+}  // namespace platform

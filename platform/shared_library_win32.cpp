@@ -1,0 +1,96 @@
+#include "shared_library.h"
+
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+std::wstring toWide(const std::string &utf8)
+{
+    if (utf8.empty())
+        return {};
+    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                                         nullptr, 0);
+    if (size <= 0)
+        return {};
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), &wide[0], size);
+    return wide;
+}
+
+std::string toUtf8(const wchar_t *wide, int length)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return {};
+    std::string utf8(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, length, &utf8[0], size, nullptr, nullptr);
+    return utf8;
+}
+
+// The system's text for an error code, without the trailing line break,
+// followed by the code itself since the text alone can be vague.
+std::string describe(DWORD code)
+{
+    wchar_t *buffer = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                            | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
+    std::string text = length > 0 ? toUtf8(buffer, static_cast<int>(length)) : std::string();
+    if (buffer)
+        LocalFree(buffer);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
+        text.pop_back();
+    if (text.empty())
+        text = "system error";
+    return text + " (error " + std::to_string(code) + ")";
+}
+
+}  // namespace
+
+SharedLibrary::~SharedLibrary()
+{
+    close();
+}
+
+bool SharedLibrary::open(const std::string &utf8Path)
+{
+    close();
+    const std::wstring widePath = toWide(utf8Path);
+    if (widePath.empty()) {
+        m_error = "the path is empty or not valid UTF-8";
+        return false;
+    }
+    HMODULE module = LoadLibraryW(widePath.c_str());
+    if (!module) {
+        m_error = describe(GetLastError());
+        return false;
+    }
+    m_handle = module;
+    m_error.clear();
+    return true;
+}
+
+void *SharedLibrary::symbol(const char *name)
+{
+    if (!m_handle) {
+        m_error = "no library is open";
+        return nullptr;
+    }
+    FARPROC address = GetProcAddress(static_cast<HMODULE>(m_handle), name);
+    if (!address) {
+        m_error = describe(GetLastError());
+        return nullptr;
+    }
+    return reinterpret_cast<void *>(address);
+}
+
+void SharedLibrary::close()
+{
+    if (m_handle)
+        FreeLibrary(static_cast<HMODULE>(m_handle));
+    m_handle = nullptr;
+}
+
+}  // namespace platform

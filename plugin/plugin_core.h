@@ -1,0 +1,28 @@
+// The plugin's behaviour, as plain C++ that the exported entry points
+// forward to and tests call directly. Every function may be called on any
+// host thread; they never run at the same time.
+#pragma once
+
+#include "ts3_host_api.h"
+
+namespace plugin {
+
+extern const char kName[];
+extern const char kVersion[];
+extern const char kAuthor[];
+extern const char kDescription[];
+
+void setFunctionPointers(const TS3Functions &functions);
+int init();
+void shutdown();
+void registerPluginID(const char *id);
+void freeMemory(void *data);
+void initMenus(PluginMenuItem ***menuItems, char **menuIcon);
+void onMenuItemEvent(uint64 serverConnectionHandlerID, PluginMenuType type, int menuItemID, uint64 selectedItemID);
+void onTalkStatusChangeEvent(uint64 serverConnectionHandlerID, int status, int isReceivedWhisper, anyID clientID);
+
+// For tests: what the talk state holds now.
+bool ownTalking();
+int ownTalkCount();
+
+}  // namespace plugin

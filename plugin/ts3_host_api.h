@@ -1,0 +1,90 @@
+// What the plugin needs of the voice client's plugin interface, laid out
+// exactly as the client passes it. Plugin API 19 by default; build with
+// TS3_PLUGIN_API_VERSION=26 for current clients.
+#pragma once
+
+#include <stddef.h>
+
+#ifndef TS3_PLUGIN_API_VERSION
+#define TS3_PLUGIN_API_VERSION 19
+#endif
+
+#if defined(_WIN32)
+#define TS3_PLUGIN_EXPORT __declspec(dllexport)
+#else
+#define TS3_PLUGIN_EXPORT __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef unsigned short anyID;
+typedef unsigned long long uint64;
+
+enum PluginMenuType {
+    PLUGIN_MENU_TYPE_GLOBAL = 0,
+    PLUGIN_MENU_TYPE_CHANNEL,
+    PLUGIN_MENU_TYPE_CLIENT
+};
+
+enum TalkStatus {
+    STATUS_NOT_TALKING = 0,
+    STATUS_TALKING = 1,
+    STATUS_TALKING_WHILE_DISABLED = 2
+};
+
+#define PLUGIN_MENU_BUFSZ 128
+
+struct PluginMenuItem {
+    enum PluginMenuType type;
+    int id;
+    char text[PLUGIN_MENU_BUFSZ];
+    char icon[PLUGIN_MENU_BUFSZ];
+};
+
+// A client function the plugin never calls; only its slot in the table counts.
+typedef void (*TS3UnusedFunction)(void);
+
+#if TS3_PLUGIN_API_VERSION == 19
+#define TS3_FUNCTION_COUNT 209
+#elif TS3_PLUGIN_API_VERSION == 26
+#define TS3_FUNCTION_COUNT 230
+#else
+#error "supported plugin API versions: 19 and 26"
+#endif
+
+#define TS3_GET_CLIENT_ID_INDEX 73
+#define TS3_GET_CONFIG_PATH_INDEX 181
+#define TS3_GET_PLUGIN_PATH_INDEX 182
+
+struct TS3Functions {
+    TS3UnusedFunction before_getClientID[TS3_GET_CLIENT_ID_INDEX];
+    unsigned int (*getClientID)(uint64 serverConnectionHandlerID, anyID *result);
+    TS3UnusedFunction before_getConfigPath[TS3_GET_CONFIG_PATH_INDEX - TS3_GET_CLIENT_ID_INDEX - 1];
+    void (*getConfigPath)(char *path, size_t maxLen);
+#if TS3_PLUGIN_API_VERSION >= 26
+    void (*getPluginPath)(char *path, size_t maxLen, const char *pluginID);
+#else
+    void (*getPluginPath)(char *path, size_t maxLen);
+#endif
+    TS3UnusedFunction after_getPluginPath[TS3_FUNCTION_COUNT - TS3_GET_PLUGIN_PATH_INDEX - 1];
+};
+
+#ifdef __cplusplus
+}  // extern "C"
+
+static_assert(sizeof(anyID) == 2, "anyID is 16 bits");
+static_assert(sizeof(uint64) == 8, "uint64 is 64 bits");
+static_assert(sizeof(enum PluginMenuType) == 4, "menu type is a C enum");
+static_assert(offsetof(PluginMenuItem, id) == 4, "menu item layout");
+static_assert(offsetof(PluginMenuItem, text) == 8, "menu item layout");
+static_assert(offsetof(PluginMenuItem, icon) == 136, "menu item layout");
+static_assert(sizeof(PluginMenuItem) == 264, "menu item layout");
+static_assert(sizeof(TS3Functions) == TS3_FUNCTION_COUNT * sizeof(void *), "client function table size");
+static_assert(offsetof(TS3Functions, getClientID) == TS3_GET_CLIENT_ID_INDEX * sizeof(void *), "getClientID slot");
+static_assert(offsetof(TS3Functions, getConfigPath) == TS3_GET_CONFIG_PATH_INDEX * sizeof(void *), "getConfigPath slot");
+static_assert(offsetof(TS3Functions, getPluginPath) == TS3_GET_PLUGIN_PATH_INDEX * sizeof(void *), "getPluginPath slot");
+static_assert(sizeof(void *) != 8 || sizeof(TS3Functions) == (TS3_PLUGIN_API_VERSION == 19 ? 1672 : 1840),
+              "client function table size on 64-bit systems");
+#endif
