@@ -1,0 +1,207 @@
+// ts3host: its script language, and the host itself loading fake plugins.
+#include "script.h"
+#include "ts3_host_api.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using ts3host::Command;
+using Commands = std::vector<Command>;
+Q_DECLARE_METATYPE(Commands)
+
+namespace {
+
+using K = Command::Kind;
+
+// A command from its arguments in script order. Own, connection and
+// clientid-error are checked end to end by session().
+Command cmd(K kind, long long a = 0, int b = 0, const char *text = "")
+{
+    Command c;
+    c.kind = kind;
+    c.text = text;
+    c.status = kind == K::TalkOwn ? int(a) : kind == K::Talk ? b : 0;
+    c.clientId = kind == K::Talk || kind == K::Own ? std::uint16_t(a) : 0;
+    c.connection = kind == K::Connection ? std::uint64_t(a) : 0;
+    c.errorCode = kind == K::ClientIdError ? unsigned(a) : 0;
+    c.menuItemId = kind == K::Menu ? int(a) : 0;
+    c.menuType = kind == K::Menu ? b : 0;
+    c.sleepMs = kind == K::Sleep ? unsigned(a) : 0;
+    return c;
+}
+
+struct Run {
+    int exitCode = -1;
+    QByteArray output;
+    QString errors;
+    QStringList calls;  // as the fake plugin logged them
+};
+
+// ts3host with the fake plugin's log and the temporary folder inside `dir`,
+// so what it leaves behind can be seen.
+Run runHost(const QTemporaryDir &dir, const QStringList &arguments, const QByteArray &input)
+{
+    QDir(dir.path()).mkpath("tmp");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("FAKE_PLUGIN_LOG", dir.filePath("calls.log"));
+    env.insert("TMPDIR", dir.filePath("tmp"));
+    QProcess host;
+    host.setProcessEnvironment(env);
+    host.start(TS3HOST_PATH, arguments);
+    host.write(input);
+    host.closeWriteChannel();
+    Run run;
+    if (host.waitForFinished(20000) && host.exitStatus() == QProcess::NormalExit)
+        run.exitCode = host.exitCode();
+    run.output = host.readAllStandardOutput();
+    run.errors = QString::fromUtf8(host.readAllStandardError());
+    QFile log(dir.filePath("calls.log"));
+    if (log.open(QIODevice::ReadOnly))
+        run.calls = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    return run;
+}
+
+const QString kApi = QString::number(TS3_PLUGIN_API_VERSION);
+
+}  // namespace
+
+class TestTs3Host : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parseValid_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<Commands>("expected");
+        QTest::newRow("talk own") << QByteArray(" talk\town   -3 \r\n") << Commands{cmd(K::TalkOwn, -3)};
+        QTest::newRow("talk other") << QByteArray("talk 65535 2") << Commands{cmd(K::Talk, 65535, 2)};
+        QTest::newRow("menu") << QByteArray("menu 3\nmenu -4 2") << Commands{cmd(K::Menu, 3), cmd(K::Menu, -4, 2)};
+        QTest::newRow("sleep, shutdown") << QByteArray("sleep 0\nsleep 250\nshutdown")
+                                         << Commands{cmd(K::Sleep), cmd(K::Sleep, 250), cmd(K::Shutdown)};
+        QTest::newRow("echo keeps its text") << QByteArray("echo  a  b # not a comment\necho")
+                                             << Commands{cmd(K::Echo, 0, 0, "a  b # not a comment"), cmd(K::Echo)};
+        QTest::newRow("blanks and comments") << QByteArray("\n# talk own\n \t\r\n  # x\nshutdown\n")
+                                             << Commands{cmd(K::Shutdown)};
+    }
+    void parseValid()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(Commands, expected);
+        const ts3host::Script parsed = ts3host::parseScript(script.toStdString());
+        QVERIFY2(parsed.ok(), parsed.error.c_str());
+        QVERIFY(parsed.commands == expected);
+    }
+
+    void parseMalformed_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<int>("line");
+        QTest::newRow("unknown") << QByteArray("talk own 1\njump 3") << 2;
+        QTest::newRow("case matters") << QByteArray("Talk own 1") << 1;
+        QTest::newRow("counts blank lines") << QByteArray("\n# c\n\nconnection -1") << 4;
+        for (const char *line : {"talk own", "talk own 1 2", "talk 65536 1", "talk x 1", "talk own 1.5", "own",
+                                 "own 1x", "clientid-error abc", "menu", "menu 1 3", "menu 1 0 9", "sleep 12ms",
+                                 "sleep -1", "shutdown now", "connection"})
+            QTest::newRow(line) << (QByteArray("talk own 1\n") + line + "\nshutdown") << 2;
+    }
+    void parseMalformed()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(int, line);
+        const ts3host::Script parsed = ts3host::parseScript(script.toStdString());
+        QVERIFY(!parsed.ok());
+        QCOMPARE(parsed.errorLine, line);
+        QVERIFY(parsed.commands.empty());
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("plugin");
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("calls");
+        QTest::newRow("missing entry point") << FAKE_PLUGIN_MISSING_PATH << QByteArray() << 3
+                                             << "lacks the entry point ts3plugin_onMenuItemEvent" << QStringList();
+        QTest::newRow("other API") << FAKE_PLUGIN_API99_PATH << QByteArray() << 3
+                                   << "is built for plugin API 99, this host for API " + kApi
+                                   << QStringList{"name", "version", "author", "description", "apiVersion"};
+        QTest::newRow("not a library") << TS3HOST_SOURCE << QByteArray() << 3 << "cannot load" << QStringList();
+        QTest::newRow("no such file") << "/nonexistent/plugin.so" << QByteArray() << 3 << "cannot load"
+                                      << QStringList();
+        QTest::newRow("script checked first") << FAKE_PLUGIN_PATH << QByteArray("talk own 1\nfly away\n") << 2
+                                              << "standard input:2: unknown command \"fly\"" << QStringList();
+    }
+    void refusals()
+    {
+        QFETCH(QString, plugin);
+        QFETCH(QByteArray, script);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const Run run = runHost(dir, {"--plugin", plugin, "--script", "-"}, script);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.errors.contains(message), qPrintable(run.errors));
+        QCOMPARE(run.errors.count('\n'), 1);
+        QTEST(run.calls, "calls");
+        QVERIFY(QDir(dir.filePath("tmp")).isEmpty());  // the temporary folders went
+    }
+
+    void session_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<bool>("interactive");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QByteArray>("output");
+        QTest::newRow("events") << QByteArray("own 5\ntalk own 1\ntalk 9 0\nconnection 2\ntalk own 2\n"
+                                              "clientid-error 1794\ntalk own 0\nclientid-error 0\ntalk own 1\n"
+                                              "menu 4 2\necho said  so\n")
+                                << false
+                                << QStringList{"talk 1 1 0 5 own=5 error=0", "talk 1 0 0 9 own=5 error=0",
+                                               "talk 2 2 0 3 own=3 error=0", "talk 2 0 0 3 own=0 error=1794",
+                                               "talk 2 1 0 3 own=3 error=0", "menu 2 2 4 0"}
+                                << QByteArray("said  so\n");
+        QTest::newRow("nothing after shutdown") << QByteArray("talk own 1\nshutdown\ntalk own 0\n") << false
+                                                << QStringList{"talk 1 1 0 3 own=3 error=0"} << QByteArray();
+        QTest::newRow("interactive goes on after a bad line")
+            << QByteArray("bogus\ntalk own 1\n") << true << QStringList{"talk 1 1 0 3 own=3 error=0"} << QByteArray();
+    }
+    void session()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(bool, interactive);
+        QFETCH(QStringList, events);
+        QTemporaryDir dir;
+        const QString plugins = dir.filePath("plugins"), config = dir.filePath("config");
+        QStringList arguments{"--plugin", FAKE_PLUGIN_PATH, "--helper", TS3HOST_PATH, "--plugins-dir", plugins,
+                              "--config-dir", config, "--client-id", "3", "--timings"};
+        if (!interactive)
+            arguments << "--script" << "-";
+        const Run run = runHost(dir, arguments, script);
+        QCOMPARE(run.exitCode, 0);
+
+        const QString init = QStringLiteral("init config=%1/ plugin=%2/ tiny=%3 missing=1,1")
+                                 .arg(config, plugins, config.left(3));
+        const QString registered = QStringLiteral("registerPluginID vossik_plugin_test_id");
+        QStringList expected{"name", "version", "author", "description", "apiVersion", "setFunctionPointers"};
+        expected << (kApi == "19" ? QStringList{init, registered} : QStringList{registered, init}) << "initMenus"
+                 << "freeMemory" << "freeMemory" << "freeMemory" << "freeMemory" << events
+                 << "shutdown outstanding=0";
+        QCOMPARE(run.calls, expected);
+        QTEST(run.output, "output");
+        QVERIFY2(run.errors.contains("ts3host: menu item 2 \"Second\" icon \"two.png\" type 0\n"),
+                 qPrintable(run.errors));
+        for (const char *slot : {"#74,", "#183,"})
+            QCOMPARE(run.errors.count(QString("client function %1 which this host does not provide").arg(slot)), 1);
+        QVERIFY(run.errors.contains(QRegularExpression("ts3plugin_init took \\d+ us")));
+        QVERIFY(QFileInfo::exists(plugins + '/' + QFileInfo(FAKE_PLUGIN_PATH).fileName()));
+        QVERIFY(QFileInfo(plugins + "/Vossik_Plugin/" + QFileInfo(TS3HOST_PATH).fileName()).isExecutable());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTs3Host)
+#include "tst_ts3host_script.moc"

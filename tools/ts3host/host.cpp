@@ -1,0 +1,555 @@
+#include "host.h"
+
+#include "client_functions.h"
+#include "console.h"
+#include "script.h"
+#include "shared_library.h"
+#include "ts3_plugin_exports.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <thread>
+#include <type_traits>
+#include <utility>
+
+
+namespace fs = std::filesystem;
+
+namespace ts3host {
+
+namespace {
+
+// Passed to ts3plugin_registerPluginID; the client makes up one per plugin.
+constexpr char kPluginId[] = "vossik_plugin_test_id";
+// The folder beside the library where the plugin looks for its helper.
+constexpr char kPluginFolder[] = "Vossik_Plugin";
+
+constexpr char kUsage[] =
+    "Usage: ts3host --plugin LIB [options]\n"
+    "Loads a voice-chat client plugin as the client does and plays a session to it.\n"
+    "\n"
+    "  --plugin LIB        the plugin library; copied into the plugins folder and loaded from there\n"
+    "  --helper PROGRAM    copied into <plugins folder>/Vossik_Plugin/\n"
+    "  --plugins-dir DIR   the plugins folder (default: a temporary one, removed at exit)\n"
+    "  --config-dir DIR    the client's configuration folder (default: a temporary one, removed at exit)\n"
+    "  --script FILE|-     play the commands in FILE or on standard input; without it, read them interactively\n"
+    "  --client-id N       the own client's id on every connection (default 1)\n"
+    "  --timings           print how long each entry point call took\n"
+    "  --help              print this text\n"
+    "\n"
+    "Commands, one per line; blank lines and lines starting with # are skipped:\n"
+    "  talk own <status>          talk status of the own client on the current connection\n"
+    "  talk <clientId> <status>   talk status of another client\n"
+    "  connection <id>            make <id> the current connection (1 at the start)\n"
+    "  own <clientId>             the own client's id on the current connection\n"
+    "  clientid-error <code>      getClientID fails with <code> on the current connection (0: succeeds again)\n"
+    "  menu <itemId> [<type>]     click a menu item (type 0 global, 1 channel, 2 client; default 0)\n"
+    "  sleep <ms>\n"
+    "  shutdown                   shut the plugin down and end the session\n"
+    "  echo <text>                print the text\n"
+    "\n"
+    "Exit status: 0 after shutdown, 1 a folder or copy failed, 2 bad command line or script,\n"
+    "3 the library is not a loadable plugin, 4 the plugin's init failed.\n";
+
+void report(const std::string &message)
+{
+    std::fprintf(stderr, "ts3host: %s\n", message.c_str());
+}
+
+std::string text(const char *maybeNull)
+{
+    return maybeNull ? maybeNull : "(null)";
+}
+
+// Absolute, in the platform's separators and ending in one, as the client
+// answers for its folders.
+std::string folderAnswer(const fs::path &folder)
+{
+    std::error_code ec;
+    fs::path absolute = fs::absolute(folder, ec);
+    std::string answer = (ec ? folder : absolute).lexically_normal().make_preferred().u8string();
+    const char separator = static_cast<char>(fs::path::preferred_separator);
+    if (answer.empty() || answer.back() != separator)
+        answer += separator;
+    return answer;
+}
+
+// A folder that lives as long as this object.
+class TemporaryFolder
+{
+public:
+    TemporaryFolder() = default;
+    TemporaryFolder(const TemporaryFolder &) = delete;
+    TemporaryFolder &operator=(const TemporaryFolder &) = delete;
+    ~TemporaryFolder()
+    {
+        std::error_code ec;
+        if (!m_path.empty())
+            fs::remove_all(m_path, ec);
+    }
+
+    bool create(const char *prefix, std::string *error)
+    {
+        std::error_code ec;
+        const fs::path base = fs::temp_directory_path(ec);
+        if (ec) {
+            *error = "no temporary folder: " + ec.message();
+            return false;
+        }
+        std::mt19937_64 random(std::random_device{}());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            char name[64];
+            std::snprintf(name, sizeof name, "%s-%016llx", prefix, static_cast<unsigned long long>(random()));
+            const fs::path candidate = base / name;
+            // False without an error when the name is taken: try another.
+            if (fs::create_directory(candidate, ec)) {
+                fs::permissions(candidate, fs::perms::owner_all, ec);
+                m_path = candidate;
+                return true;
+            }
+            if (ec) {
+                *error = "cannot create a folder in " + base.u8string() + ": " + ec.message();
+                return false;
+            }
+        }
+        *error = "cannot find a free folder name in " + base.u8string();
+        return false;
+    }
+    const fs::path &path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+// The given folder, created if missing, or else a temporary one.
+bool prepareFolder(const std::string &given, const char *prefix, TemporaryFolder *temporary, fs::path *folder,
+                   std::string *error)
+{
+    if (given.empty()) {
+        if (!temporary->create(prefix, error))
+            return false;
+        *folder = temporary->path();
+        return true;
+    }
+    *folder = fs::u8path(given);
+    std::error_code ec;
+    fs::create_directories(*folder, ec);
+    if (ec || !fs::is_directory(*folder, ec)) {
+        *error = "cannot create the folder " + given + (ec ? ": " + ec.message() : std::string());
+        return false;
+    }
+    return true;
+}
+
+// Copies a file into a folder under its own name, keeping its mode: the
+// plugin starts the helper from the copy.
+bool copyInto(const fs::path &source, const fs::path &folder, fs::path *copy, std::string *error)
+{
+    std::error_code ec;
+    *copy = folder / source.filename();
+    if (fs::exists(*copy, ec) && fs::equivalent(source, *copy, ec))
+        return true;
+    if (!fs::copy_file(source, *copy, fs::copy_options::overwrite_existing, ec)) {
+        *error = "cannot copy " + source.u8string() + " to " + copy->u8string() + ": " + ec.message();
+        return false;
+    }
+    const fs::perms mode = fs::status(source, ec).permissions();
+    if (!ec)
+        fs::permissions(*copy, mode, ec);
+    return true;
+}
+
+struct EntryPoints {
+#define TS3HOST_ENTRY_POINT(name) decltype(&::name) name = nullptr;
+    TS3_PLUGIN_ENTRY_POINTS(TS3HOST_ENTRY_POINT)
+#undef TS3HOST_ENTRY_POINT
+};
+
+// The names of the entry points the library lacks.
+std::vector<std::string> resolve(platform::SharedLibrary &library, EntryPoints *entry)
+{
+    std::vector<std::string> missing;
+#define TS3HOST_RESOLVE(name)                                                         \
+    entry->name = reinterpret_cast<decltype(entry->name)>(library.symbol(#name));    \
+    if (!entry->name)                                                                 \
+        missing.push_back(#name);
+    TS3_PLUGIN_ENTRY_POINTS(TS3HOST_RESOLVE)
+#undef TS3HOST_RESOLVE
+    return missing;
+}
+
+// The plugin's life as the client leads it, one entry point call at a time.
+class Session
+{
+public:
+    Session(const EntryPoints &entry, bool timings) : m_entry(entry), m_timings(timings) {}
+
+    // From ts3plugin_name up to the menus. 0, or the exit status to end with.
+    int start(const std::string &libraryName);
+    // One script command; false once the session has ended.
+    bool play(const Command &command);
+    // Shuts the plugin down unless the script already did.
+    void end();
+
+private:
+    template <typename Function, typename... Args>
+    auto call(const char *name, Function function, Args &&...args);
+    void finished(const char *name, std::chrono::steady_clock::time_point started);
+    void initMenus();
+
+    const EntryPoints &m_entry;
+    const bool m_timings;
+    uint64 m_connection = 1;
+    bool m_running = false;
+};
+
+#define TS3HOST_ENTRY(name) #name, m_entry.name
+
+template <typename Function, typename... Args>
+auto Session::call(const char *name, Function function, Args &&...args)
+{
+    const auto started = std::chrono::steady_clock::now();
+    if constexpr (std::is_void_v<std::invoke_result_t<Function, Args...>>) {
+        function(std::forward<Args>(args)...);
+        finished(name, started);
+    } else {
+        const auto result = function(std::forward<Args>(args)...);
+        finished(name, started);
+        return result;
+    }
+}
+
+void Session::finished(const char *name, std::chrono::steady_clock::time_point started)
+{
+    const auto elapsed = std::chrono::steady_clock::now() - started;
+    // The plugin reports with printf; a reader on a pipe should see it now.
+    std::fflush(stdout);
+    if (m_timings) {
+        std::fprintf(stderr, "ts3host: %s took %lld us\n", name,
+                     static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count()));
+    }
+}
+
+int Session::start(const std::string &libraryName)
+{
+    const std::string name = text(call(TS3HOST_ENTRY(ts3plugin_name)));
+    const std::string version = text(call(TS3HOST_ENTRY(ts3plugin_version)));
+    const std::string author = text(call(TS3HOST_ENTRY(ts3plugin_author)));
+    call(TS3HOST_ENTRY(ts3plugin_description));
+    const int api = call(TS3HOST_ENTRY(ts3plugin_apiVersion));
+    if (api != TS3_PLUGIN_API_VERSION) {
+        report(libraryName + " is built for plugin API " + std::to_string(api) + ", this host for API "
+               + std::to_string(TS3_PLUGIN_API_VERSION));
+        return kExitRefused;
+    }
+    std::fprintf(stderr, "ts3host: loaded \"%s\" %s by %s, API %d\n", name.c_str(), version.c_str(), author.c_str(),
+                 api);
+
+    call(TS3HOST_ENTRY(ts3plugin_setFunctionPointers), clientFunctions());
+    // Clients of API 26 and later tell the plugin its id before init.
+#if TS3_PLUGIN_API_VERSION >= 26
+    call(TS3HOST_ENTRY(ts3plugin_registerPluginID), kPluginId);
+#endif
+    const int initResult = call(TS3HOST_ENTRY(ts3plugin_init));
+    if (initResult != 0) {
+        report("ts3plugin_init returned " + std::to_string(initResult) + ", so the plugin stays unloaded");
+        return kExitInitFailed;
+    }
+    m_running = true;
+#if TS3_PLUGIN_API_VERSION < 26
+    call(TS3HOST_ENTRY(ts3plugin_registerPluginID), kPluginId);
+#endif
+    initMenus();
+    return 0;
+}
+
+void Session::initMenus()
+{
+    PluginMenuItem **items = nullptr;
+    char *icon = nullptr;
+    call(TS3HOST_ENTRY(ts3plugin_initMenus), &items, &icon);
+    if (items) {
+        for (PluginMenuItem **item = items; *item; ++item) {
+            const PluginMenuItem &menu = **item;
+            std::fprintf(stderr, "ts3host: menu item %d \"%s\" icon \"%s\" type %d\n", menu.id,
+                         std::string(menu.text, strnlen(menu.text, PLUGIN_MENU_BUFSZ)).c_str(),
+                         std::string(menu.icon, strnlen(menu.icon, PLUGIN_MENU_BUFSZ)).c_str(),
+                         static_cast<int>(menu.type));
+        }
+    }
+    if (icon)
+        std::fprintf(stderr, "ts3host: menu icon \"%s\"\n", icon);
+    // The blocks are the plugin's to free: its allocator may not be ours.
+    if (items) {
+        for (PluginMenuItem **item = items; *item; ++item)
+            call(TS3HOST_ENTRY(ts3plugin_freeMemory), static_cast<void *>(*item));
+        call(TS3HOST_ENTRY(ts3plugin_freeMemory), static_cast<void *>(items));
+    }
+    if (icon)
+        call(TS3HOST_ENTRY(ts3plugin_freeMemory), static_cast<void *>(icon));
+}
+
+bool Session::play(const Command &command)
+{
+    if (!m_running)
+        return false;
+    switch (command.kind) {
+    case Command::Kind::TalkOwn:
+        call(TS3HOST_ENTRY(ts3plugin_onTalkStatusChangeEvent), m_connection, command.status, 0,
+             ownClientId(m_connection));
+        break;
+    case Command::Kind::Talk:
+        call(TS3HOST_ENTRY(ts3plugin_onTalkStatusChangeEvent), m_connection, command.status, 0, command.clientId);
+        break;
+    case Command::Kind::Connection:
+        m_connection = command.connection;
+        break;
+    case Command::Kind::Own:
+        setOwnClientId(m_connection, command.clientId);
+        break;
+    case Command::Kind::ClientIdError:
+        setClientIdError(m_connection, command.errorCode);
+        break;
+    case Command::Kind::Menu:
+        call(TS3HOST_ENTRY(ts3plugin_onMenuItemEvent), m_connection, static_cast<PluginMenuType>(command.menuType),
+             command.menuItemId, uint64{0});
+        break;
+    case Command::Kind::Sleep:
+        std::this_thread::sleep_for(std::chrono::milliseconds(command.sleepMs));
+        break;
+    case Command::Kind::Shutdown:
+        end();
+        return false;
+    case Command::Kind::Echo:
+        std::printf("%s\n", command.text.c_str());
+        std::fflush(stdout);
+        break;
+    }
+    return true;
+}
+
+void Session::end()
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    call(TS3HOST_ENTRY(ts3plugin_shutdown));
+}
+
+#undef TS3HOST_ENTRY
+
+void playInteractively(Session &session)
+{
+    const bool terminal = platform::stdinIsTerminal();
+    std::string line;
+    for (int number = 1;; ++number) {
+        if (terminal) {
+            std::fputs("ts3> ", stdout);
+            std::fflush(stdout);
+        }
+        if (!std::getline(std::cin, line))
+            break;
+        const ParsedLine parsed = parseLine(line);
+        if (!parsed.error.empty())
+            report("line " + std::to_string(number) + ": " + parsed.error);
+        else if (parsed.command && !session.play(*parsed.command))
+            return;
+    }
+    if (terminal)
+        std::fputs("\n", stdout);
+}
+
+bool readScript(const std::string &name, std::string *script)
+{
+    if (name == "-") {
+        script->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        return !std::cin.bad();
+    }
+    std::ifstream file(fs::u8path(name), std::ios::binary);
+    if (!file)
+        return false;
+    script->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return !file.bad();
+}
+
+}  // namespace
+
+bool parseArguments(const std::vector<std::string> &arguments, Options *options, std::string *error)
+{
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::optional<std::string> value;
+        const size_t equals = name.find('=');
+        if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.resize(equals);
+        }
+        const auto takeValue = [&](std::string *out) {
+            if (!value) {
+                if (i + 1 >= arguments.size()) {
+                    *error = name + " needs a value";
+                    return false;
+                }
+                value = arguments[++i];
+            }
+            if (value->empty()) {
+                *error = name + " needs a non-empty value";
+                return false;
+            }
+            *out = *value;
+            return true;
+        };
+        const auto flag = [&](bool *out) {
+            if (value) {
+                *error = name + " takes no value";
+                return false;
+            }
+            *out = true;
+            return true;
+        };
+
+        bool ok = false;
+        if (name == "--help" || name == "-h") {
+            ok = flag(&options->help);
+        } else if (name == "--timings") {
+            ok = flag(&options->timings);
+        } else if (name == "--plugin") {
+            ok = takeValue(&options->plugin);
+        } else if (name == "--helper") {
+            ok = takeValue(&options->helper);
+        } else if (name == "--plugins-dir") {
+            ok = takeValue(&options->pluginsDir);
+        } else if (name == "--config-dir") {
+            ok = takeValue(&options->configDir);
+        } else if (name == "--script") {
+            ok = takeValue(&options->script);
+        } else if (name == "--client-id") {
+            std::string id;
+            ok = takeValue(&id);
+            if (ok) {
+                const auto [end, ec] = std::from_chars(id.data(), id.data() + id.size(), options->clientId);
+                ok = ec == std::errc() && end == id.data() + id.size();
+                if (!ok)
+                    *error = "--client-id takes a number from 0 to 65535";
+            }
+        } else {
+            *error = "unknown option " + name;
+        }
+        if (!ok)
+            return false;
+    }
+    if (!options->help && options->plugin.empty()) {
+        *error = "--plugin LIB is required";
+        return false;
+    }
+    return true;
+}
+
+int run(int argc, char **argv)
+{
+    Options options;
+    std::string error;
+    if (!parseArguments(platform::utf8Arguments(argc, argv), &options, &error)) {
+        report(error + " (see --help)");
+        return kExitBadInput;
+    }
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+
+    // The whole script is checked before anything is loaded, so a typo
+    // never leaves a session half played.
+    std::optional<Script> script;
+    if (!options.script.empty()) {
+        const std::string scriptName = options.script == "-" ? std::string("standard input") : options.script;
+        std::string scriptText;
+        if (!readScript(options.script, &scriptText)) {
+            report("cannot read the script " + scriptName);
+            return kExitBadInput;
+        }
+        script = parseScript(scriptText);
+        if (!script->ok()) {
+            report(scriptName + ":" + std::to_string(script->errorLine) + ": " + script->error);
+            return kExitBadInput;
+        }
+    }
+
+    const fs::path pluginSource = fs::u8path(options.plugin);
+    std::error_code ec;
+    if (!fs::is_regular_file(pluginSource, ec)) {
+        report("cannot load " + options.plugin + ": not an existing file");
+        return kExitRefused;
+    }
+
+    // Declared before the library, so they are removed after it is unloaded
+    // (Windows keeps a loaded library's file).
+    TemporaryFolder temporaryPlugins;
+    TemporaryFolder temporaryConfig;
+    fs::path pluginsDir;
+    fs::path configDir;
+    fs::path libraryPath;
+    if (!prepareFolder(options.pluginsDir, "ts3host-plugins", &temporaryPlugins, &pluginsDir, &error)
+        || !prepareFolder(options.configDir, "ts3host-config", &temporaryConfig, &configDir, &error)
+        || !copyInto(pluginSource, pluginsDir, &libraryPath, &error)) {
+        report(error);
+        return kExitSetupFailed;
+    }
+    if (!options.helper.empty()) {
+        const fs::path helperFolder = pluginsDir / kPluginFolder;
+        fs::path helperCopy;
+        fs::create_directories(helperFolder, ec);
+        if (ec) {
+            report("cannot create the folder " + helperFolder.u8string() + ": " + ec.message());
+            return kExitSetupFailed;
+        }
+        if (!copyInto(fs::u8path(options.helper), helperFolder, &helperCopy, &error)) {
+            report(error);
+            return kExitSetupFailed;
+        }
+    }
+    setConfigPath(folderAnswer(configDir));
+    setPluginPath(folderAnswer(pluginsDir));
+    setDefaultClientId(options.clientId);
+
+    const std::string libraryName = libraryPath.u8string();
+    platform::SharedLibrary library;
+    if (!library.open(libraryName)) {
+        report("cannot load " + libraryName + ": " + library.error());
+        return kExitRefused;
+    }
+    EntryPoints entry;
+    const std::vector<std::string> missing = resolve(library, &entry);
+    if (!missing.empty()) {
+        std::string names;
+        for (const std::string &name : missing)
+            names += (names.empty() ? "" : ", ") + name;
+        report(libraryName + " lacks the entry point" + (missing.size() > 1 ? "s " : " ") + names);
+        return kExitRefused;
+    }
+
+    Session session(entry, options.timings);
+    if (const int status = session.start(libraryName))
+        return status;
+    if (script) {
+        for (const Command &command : script->commands) {
+            if (!session.play(command))
+                break;
+        }
+    } else {
+        playInteractively(session);
+    }
+    session.end();
+    return 0;
+}
+
+}  // namespace ts3host

@@ -1,0 +1,60 @@
+// The session script ts3host plays: one command per line.
+//
+//   talk own <status>        talk status of the own client, current connection
+//   talk <clientId> <status> talk status of another client
+//   connection <id>          the current server connection (1 at the start)
+//   own <clientId>           the own client's id on the current connection
+//   clientid-error <code>    getClientID on the current connection fails with
+//                            <code> from now on; 0 makes it succeed again
+//   menu <itemId> [<type>]   a click on a menu item (type 0 global, 1 channel,
+//                            2 client; default 0)
+//   sleep <ms>
+//   shutdown                 unloads the plugin; nothing after it runs
+//   echo <text>              prints the text, for narrated demos
+//
+// Blank lines and lines starting with '#' are skipped.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ts3host {
+
+struct Command {
+    enum class Kind { TalkOwn, Talk, Connection, Own, ClientIdError, Menu, Sleep, Shutdown, Echo };
+
+    Kind kind = Kind::Shutdown;
+    std::uint16_t clientId = 0;      // Talk, Own
+    int status = 0;                  // TalkOwn, Talk
+    std::uint64_t connection = 0;    // Connection
+    unsigned int errorCode = 0;      // ClientIdError
+    int menuItemId = 0;              // Menu
+    int menuType = 0;                // Menu
+    unsigned int sleepMs = 0;        // Sleep
+    std::string text;                // Echo
+
+    bool operator==(const Command &other) const;
+    bool operator!=(const Command &other) const { return !(*this == other); }
+};
+
+// One line: a command, nothing (blank or comment), or why it is malformed.
+struct ParsedLine {
+    std::optional<Command> command;
+    std::string error;
+};
+ParsedLine parseLine(std::string_view line);
+
+// A whole script. On the first malformed line, commands is empty and
+// errorLine (1-based) and error say what is wrong.
+struct Script {
+    std::vector<Command> commands;
+    int errorLine = 0;
+    std::string error;
+    bool ok() const { return error.empty(); }
+};
+Script parseScript(std::string_view text);
+
+}  // namespace ts3host
