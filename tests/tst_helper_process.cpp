@@ -1,5 +1,6 @@
 // The helper, the stand-in device service and a client as real processes.
 #include "command_framing.h"
+#include "process_support.h"
 #include "test_support.h"
 
 #include <QDir>
@@ -11,97 +12,15 @@
 
 #include <memory>
 
-namespace {
-
-const QString kSettings = QStringLiteral(
-    "[colors]\n"
-    "radioZone=2\nradioEffect=3\nradioSpeed=1\nm_redValue=16\nm_greenValue=32\nm_blueValue=48\n"
-    "radioZone_2=1\nradioEffect_2=1\nradioSpeed_2=2\nm_redValue_2=0\nm_greenValue_2=0\nm_blueValue_2=255\n"
-    "radioZone_3=1\nradioEffect_3=0\nradioSpeed_3=0\nm_redValue_3=9\nm_greenValue_3=9\nm_blueValue_3=9\n"
-    "radioZone_4=2\nradioEffect_4=4\nradioSpeed_4=3\nm_redValue_4=255\nm_greenValue_4=128\nm_blueValue_4=0\n"
-    "otherTalkingBool=%1\n");
-
-// The commands of kSettings, as the service logs them.
-const QString kSpeaking = QStringLiteral("wParam=0x020301 lParam=0x102030");
-const QString kSilent = QStringLiteral("wParam=0x010102 lParam=0x0000ff");
-const QString kShutdown = QStringLiteral("wParam=0x010000 lParam=0x090909");
-const QString kOthers = QStringLiteral("wParam=0x020403 lParam=0xff8000");
-const QString kMute = QStringLiteral("wParam=0x010203 lParam=0xff0000");
-
-// A child process whose output is collected as it comes.
-class Child
-{
-public:
-    Child(const QString &program, const QStringList &arguments, const QProcessEnvironment &env)
-    {
-        m_process.setProcessEnvironment(env);
-        m_process.start(program, arguments);
-    }
-    ~Child()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(2000);
-        }
-    }
-    bool started() { return m_process.waitForStarted(5000); }
-    QString output()
-    {
-        m_output += QString::fromUtf8(m_process.readAllStandardOutput());
-        return m_output;
-    }
-    QString errors()
-    {
-        m_errors += QString::fromUtf8(m_process.readAllStandardError());
-        return m_errors;
-    }
-    // The light commands the service has logged, as "wParam=… lParam=…".
-    QStringList commands()
-    {
-        static const QRegularExpression line(QStringLiteral("^\\d+ zone=\\d+ effect=\\d+ speed=\\d+ rgb=#[0-9a-f]{6} "
-                                                            "(wParam=0x[0-9a-f]{6,} lParam=0x[0-9a-f]{6,})$"));
-        QStringList found;
-        for (const QString &text : output().split(QLatin1Char('\n'))) {
-            const QRegularExpressionMatch match = line.match(text);
-            if (match.hasMatch())
-                found << match.captured(1);
-        }
-        return found;
-    }
-    bool waitForCommands(int count, int timeoutMs = 3000)
-    {
-        return QTest::qWaitFor([&] { return commands().size() >= count; }, timeoutMs);
-    }
-    int failedPosts() { return errors().count(QStringLiteral("Failed to set vossik colors")); }
-    bool finished(int timeoutMs = 5000)
-    {
-        return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
-    }
-    QProcess &process() { return m_process; }
-
-private:
-    QProcess m_process;
-    QString m_output;
-    QString m_errors;
-};
-
-}  // namespace
-
 class TestHelperProcess : public QObject
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_runtime;
+    ProcessRig m_rig;
     QTemporaryDir m_settings;
-    QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
 
-    int endpointCount() const
-    {
-        return QDir(m_runtime.path() + QStringLiteral("/vossik-winmsg")).entryList(QDir::System).size();
-    }
-
-    QString serverPath() const { return m_runtime.path() + QStringLiteral("/ts3VossikPlugin"); }
+    QString serverPath() const { return m_rig.serverPath(); }
 
     void writeSettings(int otherTalking)
     {
@@ -110,20 +29,11 @@ private:
         file.write(kSettings.arg(otherTalking).toUtf8());
     }
 
-    std::unique_ptr<Child> startService(const QStringList &extra = {})
-    {
-        const int before = endpointCount();
-        auto service = std::make_unique<Child>(QStringLiteral(LIGHTSERVICE_PATH),
-                                               QStringList{QStringLiteral("--log"), QStringLiteral("--no-window")} + extra,
-                                               m_env);
-        // Ready once its endpoint is open, so the helper's first DISCOVER finds it.
-        const bool ready = service->started() && QTest::qWaitFor([&] { return endpointCount() > before; }, 5000);
-        return ready ? std::move(service) : nullptr;
-    }
+    std::unique_ptr<Child> startService(const QStringList &extra = {}) { return m_rig.startService(extra); }
 
     std::unique_ptr<Child> startHelper(const QStringList &arguments)
     {
-        auto helper = std::make_unique<Child>(QStringLiteral(HELPER_PATH), arguments, m_env);
+        auto helper = std::make_unique<Child>(QStringLiteral(HELPER_PATH), arguments, m_rig.env);
         return helper->started() ? std::move(helper) : nullptr;
     }
 
@@ -152,13 +62,6 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        QFile::setPermissions(m_runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
-        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    }
-
     void wrongArgumentCountDoesNothing_data()
     {
         QTest::addColumn<QStringList>("arguments");

@@ -1,0 +1,97 @@
+// Real processes for tests: the helper, the stand-in device service and the
+// stand-in voice client, each in a private runtime folder.
+#pragma once
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+// A settings file whose profiles give the commands below; arg(1) is the
+// other-speakers option.
+extern const QString kSettings;
+
+// The commands of kSettings, as the service logs them.
+extern const QString kSpeaking;
+extern const QString kSilent;
+extern const QString kShutdown;
+extern const QString kOthers;
+extern const QString kMute;
+
+// A child process whose output is collected as it comes.
+class Child
+{
+public:
+    Child(const QString &program, const QStringList &arguments, const QProcessEnvironment &env)
+    {
+        m_process.setProcessEnvironment(env);
+        m_process.start(program, arguments);
+    }
+    ~Child()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(2000);
+        }
+    }
+    bool started() { return m_process.waitForStarted(5000); }
+    QString output()
+    {
+        m_output += QString::fromUtf8(m_process.readAllStandardOutput());
+        return m_output;
+    }
+    QString errors()
+    {
+        m_errors += QString::fromUtf8(m_process.readAllStandardError());
+        return m_errors;
+    }
+    // The light commands the service has logged, as "wParam=… lParam=…".
+    QStringList commands()
+    {
+        static const QRegularExpression line(QStringLiteral("^\\d+ zone=\\d+ effect=\\d+ speed=\\d+ rgb=#[0-9a-f]{6} "
+                                                            "(wParam=0x[0-9a-f]{6,} lParam=0x[0-9a-f]{6,})$"));
+        QStringList found;
+        for (const QString &text : output().split(QLatin1Char('\n'))) {
+            const QRegularExpressionMatch match = line.match(text);
+            if (match.hasMatch())
+                found << match.captured(1);
+        }
+        return found;
+    }
+    bool waitForCommands(int count, int timeoutMs = 3000)
+    {
+        return QTest::qWaitFor([&] { return commands().size() >= count; }, timeoutMs);
+    }
+    int failedPosts() { return errors().count(QStringLiteral("Failed to set vossik colors")); }
+    bool finished(int timeoutMs = 5000)
+    {
+        return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
+    }
+    QProcess &process() { return m_process; }
+
+private:
+    QProcess m_process;
+    QString m_output;
+    QString m_errors;
+};
+
+
+// A private runtime folder, the environment that points children at it, and
+// what runs there.
+class ProcessRig
+{
+public:
+    ProcessRig();
+    QProcessEnvironment env;
+    QString serverPath() const;
+    int endpointCount() const;
+    // The stand-in service with --log, ready once its endpoint is open.
+    std::unique_ptr<Child> startService(const QStringList &extra = {});
+    bool waitForServer(bool present, int timeoutMs = 3000) const;
+
+private:
+    QTemporaryDir m_runtime;
+};
