@@ -1,6 +1,7 @@
 #include "helper_app.h"
 
 #include "attach_event_filter.h"
+#include "desktop_session.h"
 #include "light_control_api.h"
 #include "message_endpoint.h"
 #include "qt_wnd.h"
@@ -20,6 +21,10 @@ int runHelper(int argc, char *argv[])
     g_settingsDir = arguments.at(1);
 
     Qt_wnd window;
+    // Hidden when the plugin starts it, yet shown for Qt: an open settings
+    // window must not be the last window whose closing ends the program.
+    if (platform::startedHidden())
+        window.setAttribute(Qt::WA_DontShowOnScreen);
     window.show();
     AttachEventFilter filter;
     app.installNativeEventFilter(&filter);

@@ -9,6 +9,12 @@ namespace platform {
 // platform).
 bool displayAvailable();
 
+// Whether this program was started with the hidden show state, as the
+// plugin starts the helper: its first window is then to stay off the screen.
+// Windows applies that state to the first window by itself, so there this is
+// always false.
+bool startedHidden();
+
 // Leaves `app`'s event loop on SIGINT or SIGTERM, so everything is cleaned
 // up as on a normal exit. Nothing to do on Windows.
 void quitOnTerminationSignals(QCoreApplication *app);

@@ -1,5 +1,7 @@
 #include "desktop_session.h"
 
+#include "start_hidden.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -27,6 +29,15 @@ bool displayAvailable()
     if (qgetenv("QT_QPA_PLATFORM").startsWith("offscreen"))
         return false;
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+bool startedHidden()
+{
+    // Set by the launcher, standing in for the show state Windows hands a
+    // new process; taken away so nothing started from here inherits it.
+    const bool hidden = qgetenv(kStartHiddenVariable) == "1";
+    qunsetenv(kStartHiddenVariable);
+    return hidden;
 }
 
 // The signal handler only writes a byte; the event loop does the rest.

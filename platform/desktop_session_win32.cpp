@@ -10,6 +10,11 @@ bool displayAvailable()
     return !qgetenv("QT_QPA_PLATFORM").startsWith("offscreen");
 }
 
+bool startedHidden()
+{
+    return false;
+}
+
 void quitOnTerminationSignals(QCoreApplication *)
 {
 }

@@ -1,5 +1,7 @@
 #include "helper_launcher.h"
 
+#include "start_hidden.h"
+
 #include <QProcess>
 
 namespace platform {
@@ -11,9 +13,16 @@ QString helperProgramName()
 
 bool launchHelper(const QString &program, const QString &argument)
 {
-    // Detached: the helper outlives neither a shell nor the host's process
-    // group, and the host never waits for it.
-    return QProcess::startDetached(program, {argument});
+    // Detached and without a shell: the host never waits for the helper,
+    // and the argument arrives as one, whatever it holds.
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QLatin1String(kStartHiddenVariable), QStringLiteral("1"));
+    process.setProcessEnvironment(environment);
+    process.setProgram(program);
+    process.setArguments({argument});
+    process.setStandardInputFile(QProcess::nullDevice());
+    return process.startDetached();
 }
 
 }  // namespace platform

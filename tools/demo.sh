@@ -1,53 +1,53 @@
 #!/usr/bin/env bash
-# The lights following a scripted voice-chat session: the stand-in device
-# service, the helper with a sample settings file, and a client playing the
-# plugin's words into the helper's command server.
+# The lights following a voice-chat session through the real chain: the
+# stand-in device service, the stand-in client (ts3host) loading the plugin,
+# and the helper that the plugin starts.
 set -euo pipefail
 
 BUILD_DIR="$1"
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 LIGHTSERVICE="$BUILD_DIR/tools/lightservice/lightservice"
+TS3HOST="$BUILD_DIR/tools/ts3host/ts3host"
+PLUGIN="$BUILD_DIR/plugin/libVossik_Plugin.so"
 HELPER="$BUILD_DIR/helper/TS3_Vossik_Helper_win64"
-SENDWORDS="$BUILD_DIR/tools/sendwords/sendwords"
 
 work="$(mktemp -d)"
 chmod 700 "$work"
-mkdir -p "$work/runtime" "$work/settings"
+mkdir -p "$work/runtime" "$work/config"
 chmod 700 "$work/runtime"
-cp "$HERE/demo/TS3_Vossik_Plugin.ini" "$work/settings/"
+cp "$HERE/demo/TS3_Vossik_Plugin.ini" "$work/config/"
 export XDG_RUNTIME_DIR="$work/runtime"
-pids=()
+service=""
 cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    [ -n "$service" ] && kill "$service" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-service_args=(--log)
-if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    echo "(no display: the device service prints its commands instead of showing the LED)"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    echo "== the device service shows the LED in its window"
+    service_args=()
+else
+    echo "== no display: the device service shows each light command as a coloured line"
     export QT_QPA_PLATFORM=offscreen
+    service_args=(--no-window --terminal-view)
 fi
-
-echo "== device service"
-"$LIGHTSERVICE" "${service_args[@]}" > >(sed -u 's/^/   service: /') &
-pids+=($!)
+"$LIGHTSERVICE" "${service_args[@]}" > >(sed -u 's/^/   device: /') &
+service=$!
 sleep 0.5
 
-echo "== helper, settings in $work/settings/"
-"$HELPER" "$work/settings/" > >(sed -u 's/^/   helper:  /') 2>&1 &
-helper=$!
-pids+=($helper)
-for _ in $(seq 50); do
-    [ -S "$XDG_RUNTIME_DIR/ts3VossikPlugin" ] && break
+log="$BUILD_DIR/demo-client.log"
+echo "== the client loads the plugin (its log lines go to $log)"
+"$TS3HOST" --plugin "$PLUGIN" --helper "$HELPER" --plugins-dir "$work/plugins" --config-dir "$work/config/" \
+    --script "$HERE/demo/session.ts3" 2> "$log" | grep --line-buffered -v '^PLUGIN:' | sed -u 's/^/   /'
+
+for _ in $(seq 30); do
+    [ -S "$XDG_RUNTIME_DIR/ts3VossikPlugin" ] || break
     sleep 0.1
 done
-
-echo "== voice-chat session"
-"$SENDWORDS" --echo --script "$HERE/demo/session.txt" | sed -u 's/^/   plugin:  /'
-
-status=0
-wait "$helper" || status=$?
-sleep 0.3
-echo "== helper ended after shutdown, exit status $status"
-sleep 0.3
+if [ -S "$XDG_RUNTIME_DIR/ts3VossikPlugin" ]; then
+    echo "== the helper is still running: see $log"
+    exit 1
+fi
+echo "== the helper ended with the client"
+sleep 1

@@ -70,6 +70,18 @@ std::string formatCommandLine(std::int64_t elapsedMs, std::uint64_t wParam, std:
     return text;
 }
 
+std::string formatTerminalLine(std::uint64_t wParam, std::int64_t lParam)
+{
+    const LightFields fields = decodeLightCommand(wParam, lParam);
+    // An Off light shows as a dark swatch, as the device would.
+    const bool dark = fields.effect == EffectOff;
+    char swatch[64];
+    std::snprintf(swatch, sizeof swatch, "\033[48;2;%d;%d;%dm        \033[0m", dark ? 20 : fields.red(),
+                  dark ? 20 : fields.green(), dark ? 20 : fields.blue());
+    return std::string("  ") + swatch + "  " + formatRgb(fields.rgb) + "  " + effectName(fields.effect) + ", "
+           + speedName(fields.speed) + ", " + zoneName(fields.zone) + " zone";
+}
+
 std::string formatAttachLine(std::uint64_t handle)
 {
     char text[48];

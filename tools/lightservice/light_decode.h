@@ -39,6 +39,10 @@ std::string formatRgb(std::uint32_t rgb);
 // 64-bit two's complement when negative.
 std::string formatCommandLine(std::int64_t elapsedMs, std::uint64_t wParam, std::int64_t lParam);
 
+// The command for people on a 24-bit colour terminal: a swatch in its
+// colour, then the colour and the effect in words. Without the newline.
+std::string formatTerminalLine(std::uint64_t wParam, std::int64_t lParam);
+
 // "ATTACH sent to 0x<hex>", without the newline.
 std::string formatAttachLine(std::uint64_t handle);
 

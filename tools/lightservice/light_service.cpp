@@ -22,6 +22,7 @@ const char kAttachLParamOption[] = "attach-lparam";
 const char kAttachDelayOption[] = "attach-delay";
 const char kNoAttachOption[] = "no-attach";
 const char kNoWindowOption[] = "no-window";
+const char kTerminalOption[] = "terminal-view";
 
 }  // namespace
 
@@ -40,6 +41,8 @@ ParseResult parseServiceOptions(QCommandLineParser *parser, const QStringList &a
          QStringLiteral("MS")},
         {QLatin1String(kNoAttachOption), QStringLiteral("Never answer DISCOVER.")},
         {QLatin1String(kNoWindowOption), QStringLiteral("Show no LED view, even with a display.")},
+        {QLatin1String(kTerminalOption),
+         QStringLiteral("Show each command as a line in its colour on a 24-bit colour terminal.")},
     });
 
     if (!parser->parse(arguments)) {
@@ -57,6 +60,7 @@ ParseResult parseServiceOptions(QCommandLineParser *parser, const QStringList &a
     parsed.log = parser->isSet(QLatin1String(kLogOption));
     parsed.attach = !parser->isSet(QLatin1String(kNoAttachOption));
     parsed.window = !parser->isSet(QLatin1String(kNoWindowOption));
+    parsed.terminalView = parser->isSet(QLatin1String(kTerminalOption));
     if (parser->isSet(QLatin1String(kAttachLParamOption))) {
         const QString text = parser->value(QLatin1String(kAttachLParamOption));
         bool ok = false;
@@ -139,6 +143,8 @@ void LightService::onCommand(std::uint64_t wParam, std::int64_t lParam)
 {
     if (m_options.log)
         writeLog(formatCommandLine(m_clock.elapsed(), wParam, lParam));
+    if (m_options.terminalView)
+        writeLog(formatTerminalLine(wParam, lParam));
     emit commandReceived(wParam, lParam);
 }
 

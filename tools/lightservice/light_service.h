@@ -19,6 +19,7 @@ namespace lightservice {
 
 struct ServiceOptions {
     bool log = false;                 // one stdout line per command and per ATTACH
+    bool terminalView = false;        // show each command as a coloured line for people
     std::int64_t attachLParam = 1;    // anything but 1 is an answer the helper must refuse
     int attachDelayMs = 0;            // answer DISCOVER this late
     bool attach = true;               // false: never answer DISCOVER
