@@ -19,6 +19,9 @@ int runHelper(int argc, char *argv[])
         return 0;
     }
     g_settingsDir = arguments.at(1);
+    // The settings window's pictures live in a static library: register them.
+    Q_INIT_RESOURCE(settings);
+    platform::useDialogFont(&app);
 
     Qt_wnd window;
     // Hidden when the plugin starts it, yet shown for Qt: an open settings

@@ -3,7 +3,9 @@
 #include "command_framing.h"
 #include "command_server.h"
 #include "command_server_name.h"
+#include "config_wnd.h"
 #include "settings_file.h"
+#include "window_placement.h"
 
 #include <QDebug>
 #include <QLocalServer>
@@ -14,6 +16,8 @@
 namespace {
 
 constexpr int kStartDelayMs = 200;
+constexpr int kSettingsWindowX = 100;
+constexpr int kSettingsWindowY = 150;
 // Enough for any burst of real commands; bounds what one client can make us
 // hold, since complete frames are taken out as soon as they arrive.
 constexpr qint64 kSocketReadBufferBytes = 64 * 1024;
@@ -187,10 +191,22 @@ void Qt_wnd::dispatch(const QString &word)
         applyProfile(ShutdownProfile);
         close();
     } else if (word == QLatin1String("wnd")) {
-        // Recognised; the settings window it opens is not part of the helper yet.
+        openSettingsWindow();
     } else {
         qDebug() << "param not equal" << word;
     }
+}
+
+void Qt_wnd::openSettingsWindow()
+{
+    if (m_configWnd)
+        return;  // one at a time; the open one stays where the user put it
+    m_configWnd = new ConfigWnd;
+    connect(m_configWnd, SIGNAL(destroyed()), this, SLOT(onConfigDestroyed()));
+    connect(m_configWnd, SIGNAL(destroyed()), this, SLOT(onSetDefault()));
+    connect(m_configWnd, SIGNAL(settingsChanged()), this, SLOT(loadConfig()));
+    m_configWnd->show();
+    platform::placeTopMost(m_configWnd, kSettingsWindowX, kSettingsWindowY);
 }
 
 void Qt_wnd::applyProfile(int number)

@@ -22,6 +22,7 @@ public:
     // The control window's copy of the settings, as last loaded.
     LightProfile profile(int number) const;
     int otherTalking() const { return otherTalkingBool; }
+    ConfigWnd *settingsWindow() const { return m_configWnd; }
 
 private slots:
     void loadConfig();
@@ -36,6 +37,7 @@ private slots:
 
 private:
     void dispatch(const QString &word);
+    void openSettingsWindow();
     void applyProfile(int number);
     void applyCommand(const LightCommand &command);
     int *profileField(int *speaking, int *silent, int *shutdown, int *others, int tab);

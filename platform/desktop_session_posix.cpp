@@ -2,7 +2,9 @@
 
 #include "start_hidden.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QFont>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -29,6 +31,11 @@ bool displayAvailable()
     if (qgetenv("QT_QPA_PLATFORM").startsWith("offscreen"))
         return false;
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+void useDialogFont(QApplication *)
+{
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans Condensed"), 8));
 }
 
 bool startedHidden()

@@ -10,6 +10,11 @@ bool displayAvailable()
     return !qgetenv("QT_QPA_PLATFORM").startsWith("offscreen");
 }
 
+void useDialogFont(QApplication *)
+{
+    // Qt already uses the system's dialog font.
+}
+
 bool startedHidden()
 {
     return false;

@@ -1,6 +1,7 @@
 #include "attach_event_filter.h"
 #include "command_framing.h"
 #include "command_server_name.h"
+#include "config_wnd.h"
 #include "light_control_api.h"
 #include "message_endpoint.h"
 #include "qt_wnd.h"
@@ -96,6 +97,7 @@ private:
 private slots:
     void initTestCase()
     {
+        Q_INIT_RESOURCE(settings);
         g_settingsDir = m_settings.path() + QLatin1Char('/');
         qApp->installNativeEventFilter(&m_filter);
         m_serviceWindow = std::make_unique<QWidget>();
@@ -295,6 +297,33 @@ private slots:
         QVERIFY(waitForCommands(recorder, 2));
         QCOMPARE(commandsSeen(recorder).size(), 2);  // "start" before the garbage, then "mute"
         QCOMPARE(commandsSeen(recorder).at(1), muteSignal());
+    }
+
+    // "wnd" opens one settings window, on top at (100, 150) at its smallest;
+    // closing it shows the silent profile again.
+    void wndOpensOneSettingsWindow()
+    {
+        writeSettings("[colors]\nradioZone_2=2\nradioEffect_2=3\nradioSpeed_2=1\nm_blueValue_2=9\n");
+        std::unique_ptr<Qt_wnd> window = startHelper();
+        QVERIFY(window);
+        QLocalSocket client;
+        connectClient(client);
+        send(client, frames({"wnd"}));
+        QVERIFY(QTest::qWaitFor([&] { return window->settingsWindow() && window->settingsWindow()->isVisible(); }, 2000));
+        QWidget *settings = window->settingsWindow();
+        QCOMPARE(settings->windowTitle(), QStringLiteral("Color settings"));
+        QCOMPARE(settings->pos(), QPoint(100, 150));
+        QCOMPARE(settings->size(), QSize(550, 442));
+        QVERIFY(settings->windowFlags() & Qt::WindowStaysOnTopHint);
+        send(client, frames({"wnd"}));
+        QTest::qWait(50);
+        QCOMPARE(static_cast<QWidget *>(window->settingsWindow()), settings);
+
+        MessageRecorder recorder;
+        settings->close();
+        QVERIFY(QTest::qWaitFor([&] { return !window->settingsWindow(); }, 2000));
+        QVERIFY(waitForCommands(recorder, 1));
+        QCOMPARE(commandsSeen(recorder).last(), encodeLightCommand(2, 3, 1, 0, 0, 9));
     }
 
     void anOlderConnectionIsReadAndClosedOnesAreFreed()

@@ -100,7 +100,7 @@ private slots:
             << 2 << QStringList{"startother", "shutdown"} << QStringList{kSilent, kShutdown}
             << QStringList{"param not equal \"startother\"", "----->SHUTDOWN<-----"};
         QTest::newRow("others ignored when the option is missing")
-            << 0 << QStringList{"startother", "Start", QString(), "wnd", "shutdown"} << QStringList{kSilent, kShutdown}
+            << 0 << QStringList{"startother", "Start", QString(), "shutdown"} << QStringList{kSilent, kShutdown}
             << QStringList{"param not equal \"startother\"", "param not equal \"Start\"", "param not equal \"\"",
                            "----->SHUTDOWN<-----"};
     }

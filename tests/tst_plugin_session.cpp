@@ -73,8 +73,11 @@ private slots:
     void cleanup()
     {
         // A helper that a failed check left running would hold the next test's server.
-        if (const qint64 pid = helperPid(helperCopy()))
+        if (const qint64 pid = helperPid(helperCopy())) {
             ::kill(pid_t(pid), SIGKILL);
+            QVERIFY(QTest::qWaitFor([&] { return helperPid(helperCopy()) == 0; }, 2000));
+            QFile::remove(m_rig.serverPath());  // left behind by the killed helper
+        }
     }
 
     void initTestCase()
@@ -109,7 +112,7 @@ private slots:
         play(*client, {"talk own 1", "talk 7 1", "talk 7 0",  // others while you talk send nothing
                        "talk own 0", "talk 7 1", "talk 8 1", "talk 7 0",  // the first of two to stop sends stop
                        "talk own 5", "talk own 2", "talk own 0",  // an unknown status changes nothing
-                       "clientid-error 1234", "talk own 1", "clientid-error 0", "menu 1", "shutdown"});
+                       "clientid-error 1234", "talk own 1", "clientid-error 0", "menu 2", "shutdown"});
         QVERIFY(client->finished());
         QCOMPARE(client->process().exitCode(), 0);
         QVERIFY(m_rig.waitForServer(false));  // the helper ended
@@ -118,10 +121,31 @@ private slots:
         QCOMPARE(service->commands(),
                  (QStringList{kSilent, kSpeaking, kSilent, kOthers, kOthers, kSilent, kMute, kSilent, kShutdown}));
         QVERIFY(client->output().contains(QStringLiteral("Error getting own client ID: 1234")));
-        QVERIFY(client->output().contains(
-            QStringLiteral("PLUGIN: onMenuItemEvent: serverConnectionHandlerID=1, type=0, menuItemID=1, selectedItemID=0")));
+        QVERIFY(client->output().contains(  // another item: nothing is sent
+            QStringLiteral("PLUGIN: onMenuItemEvent: serverConnectionHandlerID=1, type=0, menuItemID=2, selectedItemID=0")));
         QVERIFY(client->output().contains(QStringLiteral("PLUGIN: shutdown")));
         QVERIFY(!client->errors().contains(QStringLiteral("client connection failed")));
+    }
+
+    // The menu item opens the settings window in the helper; while it is
+    // open, the helper outlives the client's shutdown.
+    void theMenuItemOpensTheSettingsWindow()
+    {
+        std::unique_ptr<Child> service = m_rig.startService();
+        QVERIFY(service);
+        std::unique_ptr<Child> client = startHost(QStringLiteral(TS3HOST_PATH), QStringLiteral(PLUGIN_PATH));
+        QVERIFY(client);
+        QVERIFY(m_rig.waitForServer(true));
+        play(*client, {"menu 1"});
+        // Built from the settings file, previewing each profile on the device.
+        QVERIFY(QTest::qWaitFor([&] { return client->errors().contains(QStringLiteral("boolother 1")); }, 2000));
+        QVERIFY(service->waitForCommands(5));
+        play(*client, {"shutdown"});
+        QVERIFY(client->finished());
+        QVERIFY(service->waitForCommands(6));
+        QCOMPARE(service->commands().last(), kShutdown);
+        QTest::qWait(300);
+        QVERIFY(helperPid(helperCopy()) != 0);  // kept alive by the open window
     }
 
     // The helper killed mid-session costs the host nothing; started again, it

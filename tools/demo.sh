@@ -24,13 +24,19 @@ cleanup() {
 }
 trap cleanup EXIT
 
+session="$work/session.ts3"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     echo "== the device service shows the LED in its window"
     service_args=()
+    cp "$HERE/demo/session.ts3" "$session"
+    display=1
 else
     echo "== no display: the device service shows each light command as a coloured line"
     export QT_QPA_PLATFORM=offscreen
     service_args=(--no-window --terminal-view)
+    # Nobody could close a settings window nobody sees: leave the menu out.
+    grep -v -e '^menu' -e 'Color settings' "$HERE/demo/session.ts3" > "$session"
+    display=0
 fi
 "$LIGHTSERVICE" "${service_args[@]}" > >(sed -u 's/^/   device: /') &
 service=$!
@@ -39,8 +45,12 @@ sleep 0.5
 log="$BUILD_DIR/demo-client.log"
 echo "== the client loads the plugin (its log lines go to $log)"
 "$TS3HOST" --plugin "$PLUGIN" --helper "$HELPER" --plugins-dir "$work/plugins" --config-dir "$work/config/" \
-    --script "$HERE/demo/session.ts3" 2> "$log" | grep --line-buffered -v '^PLUGIN:' | sed -u 's/^/   /'
+    --script "$session" 2> "$log" | grep --line-buffered -v '^PLUGIN:' | sed -u 's/^/   /'
 
+if [ "$display" = 1 ] && [ -S "$XDG_RUNTIME_DIR/ts3VossikPlugin" ]; then
+    echo "== the settings window keeps the helper running: close it to end the demo"
+    while [ -S "$XDG_RUNTIME_DIR/ts3VossikPlugin" ]; do sleep 0.3; done
+fi
 for _ in $(seq 30); do
     [ -S "$XDG_RUNTIME_DIR/ts3VossikPlugin" ] || break
     sleep 0.1

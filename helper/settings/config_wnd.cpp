@@ -1,0 +1,281 @@
+#include "config_wnd.h"
+
+#include "light_control_api.h"
+#include "light_profile.h"
+#include "settings_file.h"
+
+#include <QDebug>
+#include <QSettings>
+
+namespace {
+
+constexpr int kColourMax = 255;
+
+QByteArray withSuffix(const char *name, int profile)
+{
+    return QByteArray(name) + (profile == 1 ? QByteArray() : QByteArray("_") + QByteArray::number(profile));
+}
+
+// Connects by signature, as the slot names carry the profile's suffix.
+void connectByName(const QObject *sender, const char *signal, const QObject *receiver, const QByteArray &slot)
+{
+    QObject::connect(sender, QByteArray("2") + signal, receiver, QByteArray("1") + slot + "()");
+}
+
+}  // namespace
+
+// Every profile's slots do the same to their own profile.
+#define VOSSIK_PROFILE_SLOTS(SUFFIX, NUMBER)                                                                  \
+    void ConfigWnd::setVossikColor##SUFFIX() { takeColour(NUMBER); }                                        \
+    void ConfigWnd::setVossikZoneAmbient##SUFFIX() { setZone(NUMBER, LightZoneAmbient, "setVosikZoneAmbient" #SUFFIX); } \
+    void ConfigWnd::setVossikZoneEvent##SUFFIX() { setZone(NUMBER, LightZoneEvent, "setVossikZoneEvent" #SUFFIX); } \
+    void ConfigWnd::setVossikEffectOff##SUFFIX() { setEffect(NUMBER, LightEffectOff, "setVossikEffectOff" #SUFFIX); } \
+    void ConfigWnd::setVossikEffectOn##SUFFIX() { setEffect(NUMBER, LightEffectOn, "setVossikEffectOn" #SUFFIX); } \
+    void ConfigWnd::setVossikEffectBreathing##SUFFIX()                                                      \
+    {                                                                                                       \
+        setEffect(NUMBER, LightEffectBreathing, "setVossikEffectBreathing" #SUFFIX);                        \
+    }                                                                                                       \
+    void ConfigWnd::setVossikEffectBlinking##SUFFIX()                                                       \
+    {                                                                                                       \
+        setEffect(NUMBER, LightEffectBlinking, "setVossikEffectBlinking" #SUFFIX);                          \
+    }                                                                                                       \
+    void ConfigWnd::setVossikEffectHeartbeat##SUFFIX()                                                      \
+    {                                                                                                       \
+        setEffect(NUMBER, LightEffectHeartbeat, "setVossikEffectHeartbeat" #SUFFIX);                        \
+    }                                                                                                       \
+    void ConfigWnd::setVossikSpeedFast##SUFFIX() { setSpeed(NUMBER, LightSpeedFast, "setVossikSpeedFast" #SUFFIX); } \
+    void ConfigWnd::setVossikSpeedSlow##SUFFIX() { setSpeed(NUMBER, LightSpeedSlow, "setVossikSpeedSlow" #SUFFIX); } \
+    void ConfigWnd::setVossikSpeedNormal##SUFFIX() { setSpeed(NUMBER, LightSpeedNormal, "setVossikSpeedNormal" #SUFFIX); }
+
+VOSSIK_PROFILE_SLOTS(, 1)
+VOSSIK_PROFILE_SLOTS(_2, 2)
+VOSSIK_PROFILE_SLOTS(_3, 3)
+VOSSIK_PROFILE_SLOTS(_4, 4)
+
+#undef VOSSIK_PROFILE_SLOTS
+
+ConfigWnd::ConfigWnd(QWidget *parent) : QWidget(parent)
+{
+    setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    if (!g_lightApi)
+        return;  // the bare form: nothing to preview with
+
+    QSettings settings(settingsFilePath(), QSettings::IniFormat);
+    settings.beginGroup(QLatin1String(kSettingsGroup));
+    const int other = settings.value(QStringLiteral("otherTalkingBool"), QString()).toInt();
+    qDebug() << "boolother" << other;
+    if (other == 2) {
+        radioOtherTalkingNoChange->setChecked(true);
+        otherTalkingBool = 2;
+    } else {
+        radioOtherTalkingChange->setChecked(true);
+        otherTalkingBool = 1;
+    }
+    for (int number : {int(SpeakingProfile), int(SilentProfile), int(ShutdownProfile), int(OthersProfile)}) {
+        const Profile p = profile(number);
+        *p.zone = LightZoneEvent;
+        *p.effect = LightEffectOn;
+        *p.speed = LightSpeedNormal;
+        if (number == ShutdownProfile) {
+            connect(radioOtherTalkingChange, SIGNAL(clicked()), this, SLOT(otherTalkingTrue()));
+            connect(radioOtherTalkingNoChange, SIGNAL(clicked()), this, SLOT(otherTalkingFalse()));
+        }
+        connectProfile(p);
+        loadProfile(p, settings);
+    }
+    settings.endGroup();
+}
+
+ConfigWnd::~ConfigWnd()
+{
+    qDebug() << "ConfigWnd::~ConfigWnd";
+}
+
+ConfigWnd::Profile ConfigWnd::profile(int number)
+{
+    switch (number) {
+    case SilentProfile:
+        return {2, &m_redValue_2, &m_greenValue_2, &m_blueValue_2, &radioEffect_2, &radioZone_2, &radioSpeed_2,
+                redSlider_2, greenSlider_2, blueSlider_2, redBox_2, greenBox_2, blueBox_2,
+                {radioEffectOff_2, radioEffectOn_2, radioEffectBlinking_2, radioEffectBreathing_2, radioEffectHeartbeat_2},
+                radioSpeedSlow_2, radioSpeedNormal_2, radioSpeedFast_2, applyButton_2, configOkButton_2,
+                configCancelButton_2};
+    case ShutdownProfile:
+        return {3, &m_redValue_3, &m_greenValue_3, &m_blueValue_3, &radioEffect_3, &radioZone_3, &radioSpeed_3,
+                redSlider_3, greenSlider_3, blueSlider_3, redBox_3, greenBox_3, blueBox_3,
+                {radioEffectOff_3, radioEffectOn_3, radioEffectBlinking_3, radioEffectBreathing_3, radioEffectHeartbeat_3},
+                radioSpeedSlow_3, radioSpeedNormal_3, radioSpeedFast_3, applyButton_3, configOkButton_3,
+                configCancelButton_3};
+    case OthersProfile:
+        return {4, &m_redValue_4, &m_greenValue_4, &m_blueValue_4, &radioEffect_4, &radioZone_4, &radioSpeed_4,
+                redSlider_4, greenSlider_4, blueSlider_4, redBox_4, greenBox_4, blueBox_4,
+                {radioEffectOff_4, radioEffectOn_4, radioEffectBlinking_4, radioEffectBreathing_4, radioEffectHeartbeat_4},
+                radioSpeedSlow_4, radioSpeedNormal_4, radioSpeedFast_4, applyButton_4, configOkButton_4,
+                configCancelButton_4};
+    default:
+        return {1, &m_redValue, &m_greenValue, &m_blueValue, &radioEffect, &radioZone, &radioSpeed,
+                redSlider, greenSlider, blueSlider, redBox, greenBox, blueBox,
+                {radioEffectOff, radioEffectOn, radioEffectBlinking, radioEffectBreathing, radioEffectHeartbeat},
+                radioSpeedSlow, radioSpeedNormal, radioSpeedFast, applyButton, configOkButton, configCancelButton};
+    }
+}
+
+void ConfigWnd::connectProfile(const Profile &p)
+{
+    const QByteArray colourSlot = withSuffix("setVossikColor", p.number);
+    // The slider drives the box before the slot, so the slot reads a box
+    // that already shows the new value.
+    const std::pair<QSlider *, QSpinBox *> channels[] = {
+        {p.redSlider, p.redBox}, {p.blueSlider, p.blueBox}, {p.greenSlider, p.greenBox}};
+    for (const auto &channel : channels) {
+        channel.first->setRange(0, kColourMax);
+        channel.second->setRange(0, kColourMax);
+        connect(channel.first, SIGNAL(valueChanged(int)), channel.second, SLOT(setValue(int)));
+        connect(channel.second, SIGNAL(valueChanged(int)), channel.first, SLOT(setValue(int)));
+        connectByName(channel.first, "valueChanged(int)", this, colourSlot);
+    }
+    const std::pair<QRadioButton *, const char *> choices[] = {
+        {p.effects[LightEffectOff], "setVossikEffectOff"},
+        {p.effects[LightEffectOn], "setVossikEffectOn"},
+        {p.effects[LightEffectBreathing], "setVossikEffectBreathing"},
+        {p.effects[LightEffectBlinking], "setVossikEffectBlinking"},
+        {p.effects[LightEffectHeartbeat], "setVossikEffectHeartbeat"},
+        {p.fast, "setVossikSpeedFast"},
+        {p.normal, "setVossikSpeedNormal"},
+        {p.slow, "setVossikSpeedSlow"}};
+    for (const auto &choice : choices)
+        connectByName(choice.first, "clicked()", this, withSuffix(choice.second, p.number));
+    connect(p.ok, SIGNAL(clicked()), this, SLOT(close()));
+    connect(p.ok, SIGNAL(clicked()), this, SLOT(saveConfig()));
+    connect(p.cancel, SIGNAL(clicked()), this, SLOT(close()));
+    connect(p.apply, SIGNAL(clicked()), this, SLOT(saveConfig()));
+}
+
+void ConfigWnd::loadProfile(const Profile &p, QSettings &settings)
+{
+    const auto read = [&settings, &p](const char *key) {
+        return settings.value(QLatin1String(withSuffix(key, p.number)), QString()).toInt();
+    };
+    const std::tuple<const char *, int *, QSlider *, QSpinBox *> channels[] = {
+        {"m_redValue", p.red, p.redSlider, p.redBox},
+        {"m_greenValue", p.green, p.greenSlider, p.greenBox},
+        {"m_blueValue", p.blue, p.blueSlider, p.blueBox}};
+    for (const auto &[key, field, slider, box] : channels) {
+        // Below 0 would stay in the working copy, since a slider left at 0
+        // emits nothing; above 255 the slider's change brings it to 255.
+        *field = qMax(0, read(key));
+        slider->setValue(*field);
+        box->setValue(*field);
+    }
+
+    const quint32 effect = quint32(read("radioEffect"));
+    if (effect <= LightEffectHeartbeat) {
+        p.effects[effect]->setChecked(true);
+        setEffect(p.number, int(effect), nullptr);
+    } else if (effect == 5) {
+        qDebug() << withSuffix("effectValue", p.number).constData() << 5;
+    } else {
+        p.effects[LightEffectOn]->setChecked(true);
+        setEffect(p.number, LightEffectOn, nullptr);
+        qDebug() << (withSuffix("effectValue", p.number) + " autoset").constData();
+    }
+
+    const quint32 speed = quint32(read("radioSpeed"));
+    QRadioButton *const speeds[] = {nullptr, p.slow, p.normal, p.fast};
+    if (speed == 0) {
+        qDebug() << withSuffix("speedValue", p.number).constData() << 0;
+    } else if (speed <= LightSpeedFast) {
+        speeds[speed]->setChecked(true);
+        setSpeed(p.number, int(speed), nullptr);
+    } else {
+        p.normal->setChecked(true);
+        setSpeed(p.number, LightSpeedNormal, nullptr);
+        qDebug() << (withSuffix("speedValue", p.number) + " autoset").constData();
+    }
+}
+
+void ConfigWnd::takeColour(int number)
+{
+    const Profile p = profile(number);
+    *p.red = p.redBox->value();
+    *p.green = p.greenBox->value();
+    *p.blue = p.blueBox->value();
+    preview(number);
+}
+
+void ConfigWnd::setZone(int number, int zone, const char *logLine)
+{
+    qDebug() << logLine;
+    *profile(number).zone = zone;
+    preview(number);
+}
+
+void ConfigWnd::setEffect(int number, int effect, const char *logLine)
+{
+    // At load the slot's own line is written; the table gives it the name.
+    static const char *const names[] = {"setVossikEffectOff", "setVossikEffectOn", "setVossikEffectBlinking",
+                                        "setVossikEffectBreathing", "setVossikEffectHeartbeat"};
+    qDebug() << (logLine ? QByteArray(logLine) : withSuffix(names[effect], number)).constData();
+    *profile(number).effect = effect;
+    preview(number);
+}
+
+void ConfigWnd::setSpeed(int number, int speed, const char *logLine)
+{
+    static const char *const names[] = {nullptr, "setVossikSpeedSlow", "setVossikSpeedNormal", "setVossikSpeedFast"};
+    qDebug() << (logLine ? QByteArray(logLine) : withSuffix(names[speed], number)).constData();
+    *profile(number).speed = speed;
+    preview(number);
+}
+
+void ConfigWnd::preview(int number)
+{
+    const Profile p = profile(number);
+    if (!g_lightApi || !postLightCommand(g_lightApi, *p.zone, *p.effect, *p.speed, *p.red, *p.green, *p.blue))
+        qDebug() << "Failed to set vossik colors";
+}
+
+void ConfigWnd::otherTalkingTrue()
+{
+    qDebug() << "ConfigWnd::otherTalkingTrue";
+    otherTalkingBool = 1;
+}
+
+void ConfigWnd::otherTalkingFalse()
+{
+    qDebug() << "ConfigWnd::otherTalkingFalse";
+    otherTalkingBool = 2;
+}
+
+void ConfigWnd::saveConfig()
+{
+    qDebug() << "SAVE SETTINGS";
+    qDebug() << "iniPath" << g_settingsDir + QStringLiteral("TS3_Vossik_Plugin");
+    const std::pair<const char *, int> values[] = {
+        {"m_redValue", m_redValue},       {"m_redValue_2", m_redValue_2},     {"m_redValue_3", m_redValue_3},
+        {"m_redValue_4", m_redValue_4},   {"m_greenValue", m_greenValue},     {"m_greenValue_2", m_greenValue_2},
+        {"m_greenValue_3", m_greenValue_3}, {"m_greenValue_4", m_greenValue_4}, {"m_blueValue", m_blueValue},
+        {"m_blueValue_2", m_blueValue_2}, {"m_blueValue_3", m_blueValue_3},   {"m_blueValue_4", m_blueValue_4},
+        {"radioZone", radioZone},         {"radioZone_2", radioZone_2},       {"radioZone_3", radioZone_3},
+        {"radioZone_4", radioZone_4},     {"radioEffect", radioEffect},       {"radioEffect_2", radioEffect_2},
+        {"radioEffect_3", radioEffect_3}, {"radioEffect_4", radioEffect_4},   {"radioSpeed", radioSpeed},
+        {"radioSpeed_2", radioSpeed_2},   {"radioSpeed_3", radioSpeed_3},     {"radioSpeed_4", radioSpeed_4},
+        {"shutdownSettings", shutdownSettings}, {"otherTalkingBool", otherTalkingBool}};
+    QSettings::Status status;
+    {
+        QSettings settings(settingsFilePath(), QSettings::IniFormat);
+        settings.beginGroup(QLatin1String(kSettingsGroup));
+        for (const auto &[key, value] : values)
+            settings.setValue(QLatin1String(key), value);
+        settings.endGroup();
+        settings.sync();  // written whole through a temporary file, or not at all
+        status = settings.status();
+    }
+    if (status != QSettings::NoError) {
+        // Nothing changed on disk, so there is nothing for the control window to reload.
+        qDebug() << "Failed to save settings" << settingsFilePath();
+        return;
+    }
+    emit settingsChanged();
+}

@@ -1,0 +1,73 @@
+// The "Color settings" window: edits the four light profiles with a live
+// preview on the device, and saves them for the control window to reload.
+#pragma once
+
+#include "ui_config_wnd.h"
+
+#include <QWidget>
+
+class QPushButton;
+class QSettings;
+class QRadioButton;
+class QSlider;
+class QSpinBox;
+
+class ConfigWnd : public QWidget, private Ui::ConfigWnd
+{
+    Q_OBJECT
+
+public:
+    explicit ConfigWnd(QWidget *parent = nullptr);
+    ~ConfigWnd() override;
+
+signals:
+    void settingsChanged();
+
+public slots:
+    void setVossikColor(); void setVossikColor_2(); void setVossikColor_3(); void setVossikColor_4();
+    void setVossikZoneAmbient(); void setVossikZoneAmbient_2(); void setVossikZoneAmbient_3(); void setVossikZoneAmbient_4();
+    void setVossikZoneEvent(); void setVossikZoneEvent_2(); void setVossikZoneEvent_3(); void setVossikZoneEvent_4();
+    void setVossikEffectOff(); void setVossikEffectOff_2(); void setVossikEffectOff_3(); void setVossikEffectOff_4();
+    void setVossikEffectOn(); void setVossikEffectOn_2(); void setVossikEffectOn_3(); void setVossikEffectOn_4();
+    void setVossikEffectBreathing(); void setVossikEffectBreathing_2(); void setVossikEffectBreathing_3(); void setVossikEffectBreathing_4();
+    void setVossikEffectBlinking(); void setVossikEffectBlinking_2(); void setVossikEffectBlinking_3(); void setVossikEffectBlinking_4();
+    void setVossikEffectHeartbeat(); void setVossikEffectHeartbeat_2(); void setVossikEffectHeartbeat_3(); void setVossikEffectHeartbeat_4();
+    void setVossikSpeedFast(); void setVossikSpeedFast_2(); void setVossikSpeedFast_3(); void setVossikSpeedFast_4();
+    void setVossikSpeedSlow(); void setVossikSpeedSlow_2(); void setVossikSpeedSlow_3(); void setVossikSpeedSlow_4();
+    void setVossikSpeedNormal(); void setVossikSpeedNormal_2(); void setVossikSpeedNormal_3(); void setVossikSpeedNormal_4();
+    void saveConfig();
+    void otherTalkingTrue();
+    void otherTalkingFalse();
+
+private:
+    // One profile's fields in the working copy and its controls on its tab.
+    struct Profile {
+        int number;
+        int *red, *green, *blue, *effect, *zone, *speed;
+        QSlider *redSlider, *greenSlider, *blueSlider;
+        QSpinBox *redBox, *greenBox, *blueBox;
+        QRadioButton *effects[5];  // by effect value: Off, On, Blinking, Breathing, Heartbeat
+        QRadioButton *slow, *normal, *fast;
+        QPushButton *apply, *ok, *cancel;
+    };
+    Profile profile(int number);
+
+    void connectProfile(const Profile &p);
+    void loadProfile(const Profile &p, QSettings &settings);
+    void takeColour(int number);
+    void setZone(int number, int zone, const char *logLine);
+    void setEffect(int number, int effect, const char *logLine);
+    void setSpeed(int number, int speed, const char *logLine);
+    void preview(int number);
+
+    int m_redValue = 0, m_greenValue = 0, m_blueValue = 0;
+    int m_redValue_2 = 0, m_greenValue_2 = 0, m_blueValue_2 = 0;
+    int m_redValue_3 = 0, m_greenValue_3 = 0, m_blueValue_3 = 0;
+    int m_redValue_4 = 0, m_greenValue_4 = 0, m_blueValue_4 = 0;
+    int radioEffect = 1, radioZone = 1, radioSpeed = 2;
+    int radioEffect_2 = 1, radioZone_2 = 1, radioSpeed_2 = 2;
+    int radioEffect_3 = 1, radioZone_3 = 1, radioSpeed_3 = 2;
+    int radioEffect_4 = 1, radioZone_4 = 1, radioSpeed_4 = 2;
+    int shutdownSettings = 0;  // saved for the file's sake; nothing sets or reads it
+    int otherTalkingBool = 1;
+};

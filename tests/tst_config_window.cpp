@@ -1,0 +1,241 @@
+// The "Color settings" window's behaviour, previewing through the real light
+// link to a stand-in service endpoint that records what is posted.
+#include "config_wnd.h"
+#include "light_control_api.h"
+#include "message_endpoint.h"
+#include "settings_file.h"
+#include "test_support.h"
+
+#include <QAbstractButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QSpinBox>
+#include <QtTest>
+
+#include <memory>
+
+class TestConfigWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    PrivateRuntimeDir m_runtime;
+    QTemporaryDir m_settings;
+    std::unique_ptr<QWidget> m_serviceWindow;
+    winmsg::Handle m_service = 0;
+    std::unique_ptr<MessageRecorder> m_recorder;
+
+    void writeSettings(const QString &ini)
+    {
+        QFile file(settingsFilePath());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(ini.toUtf8());
+    }
+
+    // The previews posted since the last call, as "wParam/lParam" in hex.
+    QStringList previews()
+    {
+        QTest::qWait(20);
+        QStringList seen;
+        for (const winmsg::Message &m : m_recorder->to(m_service, g_lightApi->commandMsg))
+            seen << QStringLiteral("%1/%2").arg(m.wParam, 6, 16, QLatin1Char('0')).arg(m.lParam, 6, 16, QLatin1Char('0'));
+        m_recorder->messages.clear();
+        return seen;
+    }
+
+    static QStringList saved(const QStringList &keys)
+    {
+        QSettings settings(settingsFilePath(), QSettings::IniFormat);
+        settings.beginGroup(QStringLiteral("colors"));
+        QStringList values;
+        for (const QString &key : keys)
+            values << key + QLatin1Char('=') + settings.value(key).toString();
+        return values;
+    }
+
+    template <typename T>
+    static T *child(QWidget *window, const char *name)
+    {
+        return window->findChild<T *>(QLatin1String(name));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        Q_INIT_RESOURCE(settings);
+        g_settingsDir = m_settings.path() + QLatin1Char('/');
+        m_serviceWindow = std::make_unique<QWidget>();
+        m_service = winmsg::openEndpoint(m_serviceWindow.get());
+        g_lightApi = new LightControlApi;
+        startLightHandshake(g_lightApi, 0);
+        g_lightApi->serviceWnd = m_service;
+    }
+
+    void init()
+    {
+        QFile::remove(settingsFilePath());
+        m_recorder = std::make_unique<MessageRecorder>();
+        previews();  // drop what earlier windows posted
+    }
+
+    void cleanupTestCase() { freeLightControlApi(g_lightApi); }
+
+    // What each stored value becomes: log lines, checked controls, and what
+    // a save at once writes back.
+    void loadsAndSavesBack_data()
+    {
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<QStringList>("logged");
+        QTest::addColumn<QStringList>("checked");
+        QTest::addColumn<QStringList>("unchecked");
+        QTest::addColumn<QStringList>("writes");
+
+        QTest::newRow("no file") << QString() << QStringList{"boolother 0", "speedValue 0", "speedValue_2 0", "speedValue_3 0", "speedValue_4 0"}
+                                 << QStringList{"radioEffectOff", "radioEffectOff_3", "radioOtherTalkingChange"}
+                                 << QStringList{"radioSpeedNormal", "radioSpeedSlow_2", "radioSpeedFast_4"}
+                                 << QStringList{"m_redValue=0", "m_blueValue_4=0", "radioZone_3=1", "radioEffect_2=0",
+                                                "radioSpeed=2", "radioSpeed_4=2", "otherTalkingBool=1"};
+        QTest::newRow("effect 5 is only logged")
+            << "[colors]\nradioEffect_2=5\n" << QStringList{"effectValue_2 5"} << QStringList()
+            << QStringList{"radioEffectOn_2", "radioEffectOff_2", "radioEffectHeartbeat_2"} << QStringList{"radioEffect_2=1"};
+        QTest::newRow("effect 7 becomes On") << "[colors]\nradioEffect_3=7\n"
+                                             << QStringList{"setVossikEffectOn_3", "effectValue_3 autoset"}
+                                             << QStringList{"radioEffectOn_3"} << QStringList() << QStringList{"radioEffect_3=1"};
+        QTest::newRow("effect -1 becomes On") << "[colors]\nradioEffect=-1\n" << QStringList{"effectValue autoset"}
+                                              << QStringList{"radioEffectOn"} << QStringList() << QStringList{"radioEffect=1"};
+        QTest::newRow("speed 4 becomes Normal") << "[colors]\nradioSpeed_4=4\n" << QStringList{"speedValue_4 autoset"}
+                                                << QStringList{"radioSpeedNormal_4"} << QStringList() << QStringList{"radioSpeed_4=2"};
+        QTest::newRow("colours clamped") << "[colors]\nm_redValue=300\nm_greenValue_2=-5\nm_blueValue_4=17\n" << QStringList()
+                                         << QStringList() << QStringList()
+                                         << QStringList{"m_redValue=255", "m_greenValue_2=0", "m_blueValue_4=17"};
+        QTest::newRow("zone 2 is written back as 1") << "[colors]\nradioZone=2\nradioZone_4=2\n" << QStringList()
+                                                     << QStringList() << QStringList()
+                                                     << QStringList{"radioZone=1", "radioZone_4=1"};
+        QTest::newRow("option 2 kept") << "[colors]\notherTalkingBool=2\n" << QStringList{"boolother 2"}
+                                       << QStringList{"radioOtherTalkingNoChange"} << QStringList{"radioOtherTalkingChange"}
+                                       << QStringList{"otherTalkingBool=2"};
+    }
+    void loadsAndSavesBack()
+    {
+        QFETCH(QString, ini);
+        QFETCH(QStringList, logged);
+        QFETCH(QStringList, checked);
+        QFETCH(QStringList, unchecked);
+        QFETCH(QStringList, writes);
+        if (!ini.isEmpty())
+            writeSettings(ini);
+        LogCapture log;
+        ConfigWnd window;
+        for (const QString &line : logged)
+            QVERIFY2(log.lines().contains(line), qPrintable(line + " not in " + log.lines().join(" | ")));
+        for (const QString &name : checked)
+            QVERIFY2(child<QAbstractButton>(&window, qPrintable(name))->isChecked(), qPrintable(name));
+        for (const QString &name : unchecked)
+            QVERIFY2(!child<QAbstractButton>(&window, qPrintable(name))->isChecked(), qPrintable(name));
+        window.saveConfig();
+        QStringList keys;
+        for (const QString &write : writes)
+            keys << write.section(QLatin1Char('='), 0, 0);
+        QCOMPARE(saved(keys), writes);
+    }
+
+    void firstStartPreviewsEachProfileOnce()
+    {
+        ConfigWnd window;
+        QCOMPARE(previews(), QStringList(QVector<QString>(4, QStringLiteral("010002/000000")).toList()));
+    }
+
+    void loadingPreviewsInProfileOrder()
+    {
+        writeSettings("[colors]\nm_redValue=1\nradioEffect=2\nradioSpeed=3\nm_redValue_2=2\nm_redValue_3=3\nm_redValue_4=4\n");
+        ConfigWnd window;
+        QCOMPARE(previews(), (QStringList{"010102/010000", "010202/010000", "010203/010000",  // colour, effect, speed
+                                          "010102/020000", "010002/020000",                   // silent: colour, effect Off
+                                          "010102/030000", "010002/030000", "010102/040000", "010002/040000"}));
+    }
+
+    // The third tab edits profile _4, the fourth profile _3; a spin-box
+    // change previews once, through its slider.
+    void controlsEditTheirOwnProfile()
+    {
+        ConfigWnd window;
+        previews();
+        child<QSlider>(&window, "redSlider_4")->setValue(10);
+        QCOMPARE(previews(), QStringList{"010002/0a0000"});
+        QSpinBox *box = child<QSpinBox>(&window, "greenBox_3");
+        box->selectAll();
+        QTest::keyClicks(box, QStringLiteral("12"));
+        QCOMPARE(child<QSlider>(&window, "greenSlider_3")->value(), 12);
+        QCOMPARE(previews(), (QStringList{"010002/000100", "010002/000c00"}));
+        window.saveConfig();
+        QCOMPARE(saved({"m_redValue_4", "m_greenValue_3", "m_redValue_3"}),
+                 (QStringList{"m_redValue_4=10", "m_greenValue_3=12", "m_redValue_3=0"}));
+    }
+
+    void clickingACheckedButtonPreviewsAgain()
+    {
+        ConfigWnd window;
+        previews();
+        QAbstractButton *heartbeat = child<QAbstractButton>(&window, "radioEffectHeartbeat_2");
+        heartbeat->click();
+        heartbeat->click();
+        QCOMPARE(previews(), (QStringList{"010402/000000", "010402/000000"}));
+    }
+
+    // Each tab's buttons act on the whole window.
+    void buttons_data()
+    {
+        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<bool>("staysOpen");
+        QTest::addColumn<bool>("writes");
+        QTest::newRow("Apply on the first tab") << QByteArray("applyButton") << true << true;
+        QTest::newRow("Apply on the options tab") << QByteArray("applyButton_3") << true << true;
+        QTest::newRow("Ok on the others tab") << QByteArray("configOkButton_4") << false << true;
+        QTest::newRow("Cancel") << QByteArray("configCancelButton_2") << false << false;
+    }
+    void buttons()
+    {
+        QFETCH(QByteArray, button);
+        QFETCH(bool, staysOpen);
+        QFETCH(bool, writes);
+        auto *window = new ConfigWnd;
+        QPointer<ConfigWnd> alive(window);
+        window->show();
+        child<QSlider>(window, "blueSlider")->setValue(40);
+        child<QSlider>(window, "redSlider_3")->setValue(30);
+        child<QAbstractButton>(window, "radioOtherTalkingNoChange")->click();
+        QStringList atEmit;  // what the control window would see when it reloads
+        connect(window, &ConfigWnd::settingsChanged, this, [&] {
+            atEmit << QStringLiteral("visible=%1").arg(window->isVisible())
+                   << saved({"m_blueValue", "m_redValue_3", "otherTalkingBool"});
+        });
+        child<QAbstractButton>(window, button.constData())->click();
+        const QStringList expected = {"visible=" + QString::number(staysOpen), "m_blueValue=40", "m_redValue_3=30",
+                                      "otherTalkingBool=2"};
+        QCOMPARE(atEmit, writes ? expected : QStringList());
+        QCOMPARE(QFile::exists(settingsFilePath()), writes);
+        QTRY_COMPARE(alive.isNull(), !staysOpen);  // a closed window deletes itself
+        delete alive.data();
+    }
+
+    // A save that cannot be written says so and tells nobody to reload.
+    void aFailedSaveIsNotReportedAsDone()
+    {
+        QTemporaryDir dir;
+        QFile blocker(dir.path() + QStringLiteral("/file"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        const QString previous = g_settingsDir;
+        g_settingsDir = blocker.fileName() + QLatin1Char('/');  // a folder inside a file cannot exist
+        ConfigWnd window;
+        QSignalSpy changed(&window, &ConfigWnd::settingsChanged);
+        LogCapture log;
+        window.saveConfig();
+        g_settingsDir = previous;
+        QCOMPARE(changed.count(), 0);
+        QVERIFY(log.lines().filter(QStringLiteral("Failed to save settings")).size() == 1);
+    }
+};
+
+QTEST_MAIN(TestConfigWindow)
+#include "tst_config_window.moc"
