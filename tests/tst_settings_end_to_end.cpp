@@ -1,0 +1,130 @@
+// The settings window used for real, under an X server: the client's menu
+// click opens it in the helper, a click on Ok saves into the client's
+// configuration folder, and the helper follows the saved option at once.
+#include "config_wnd.h"
+#include "desktop_session.h"
+#include "process_support.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QSettings>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QtTest>
+
+namespace {
+
+// Where a control of the settings window lies on the screen once the helper
+// has placed the window at (100, 150): measured on a window of our own,
+// built by the same code with the same style and font.
+class SettingsWindowMap
+{
+public:
+    SettingsWindowMap()
+    {
+        m_window.setAttribute(Qt::WA_DontShowOnScreen);  // laid out, but in nobody's way
+        m_window.show();
+    }
+
+    QPoint control(const char *name)
+    {
+        auto *widget = m_window.findChild<QWidget *>(QLatin1String(name));
+        return kOrigin + widget->mapTo(&m_window, widget->rect().center());
+    }
+
+    QPoint tab(int index)
+    {
+        QTabBar *bar = m_window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->tabBar();
+        return kOrigin + bar->mapTo(&m_window, bar->tabRect(index).center());
+    }
+
+private:
+    static constexpr QPoint kOrigin{100, 150};
+    ConfigWnd m_window;  // without a light link: the bare form
+};
+
+void say(Child &client, const QByteArray &lines)
+{
+    client.process().write(lines);
+    client.process().waitForBytesWritten(1000);
+}
+
+bool xdotool(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    return process.waitForFinished(10000) && process.exitCode() == 0;
+}
+
+bool click(const QPoint &at)
+{
+    return xdotool({"mousemove", "--sync", QString::number(at.x()), QString::number(at.y()), "click", "1"});
+}
+
+}  // namespace
+
+class TestSettingsEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private:
+    ProcessRig m_rig;
+    QTemporaryDir m_home;
+
+private slots:
+    void initTestCase()
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            QSKIP("needs an X server (run under xvfb-run)");
+        Q_INIT_RESOURCE(settings);
+        platform::useDialogFont(qApp);
+        m_rig.env.remove(QStringLiteral("QT_QPA_PLATFORM"));  // the helper's windows go to the X server
+    }
+
+    void okSavesWhatTheHelperThenFollows()
+    {
+        const QString configDir = m_home.path() + QStringLiteral("/config/");
+        QVERIFY(QDir().mkpath(configDir));
+        const QString ini = configDir + QStringLiteral("TS3_Vossik_Plugin.ini");
+        QFile settings(ini);
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write(kSettings.arg(2).toUtf8());  // others' talking changes nothing yet
+        settings.close();
+
+        std::unique_ptr<Child> service = m_rig.startService();
+        QVERIFY(service);
+        Child client(QStringLiteral(TS3HOST_PATH),
+                     {"--plugin", PLUGIN_PATH, "--helper", HELPER_PATH, "--plugins-dir", m_home.path() + "/plugins",
+                      "--config-dir", configDir},
+                     m_rig.env);
+        QVERIFY(client.started());
+        QVERIFY(m_rig.waitForServer(true));
+        say(client, "talk 7 1\nmenu 1\n");
+        QVERIFY(xdotool({"search", "--sync", "--onlyvisible", "--name", "^Color settings$"}));
+        QTest::qWait(300);
+
+        SettingsWindowMap map;
+        QVERIFY(click(map.tab(3)));  // "options"
+
+        QVERIFY(click(map.control("radioOtherTalkingChange")));
+        const int before = service->commands().size();
+        QVERIFY(click(map.control("configOkButton_3")));
+        QVERIFY(QTest::qWaitFor([&] { return QSettings(ini, QSettings::IniFormat).value("colors/otherTalkingBool").toInt() == 1; },
+                                3000));
+        // The reload shows the silent profile; then "startother" counts.
+        QVERIFY(service->waitForCommands(before + 1));
+        say(client, "talk 7 0\ntalk 7 1\n");
+        // The others profile as saved: the window keeps no zone but Event.
+        const QString savedOthers = QStringLiteral("wParam=0x010403 lParam=0xff8000");
+        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(savedOthers); }, 3000));
+
+        say(client, "shutdown\n");
+        QVERIFY(client.finished());
+        QVERIFY(m_rig.waitForServer(false));  // the window closed with Ok, so the helper ends
+        QVERIFY(client.errors().contains(QStringLiteral("param not equal \"startother\"")));  // before the save
+    }
+};
+
+QTEST_MAIN(TestSettingsEndToEnd)
+#include "tst_settings_end_to_end.moc"
