@@ -5,7 +5,13 @@
 #include "settings_file.h"
 
 #include <QDebug>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
+#include <QSlider>
+#include <QSpinBox>
+
+#include <type_traits>
 
 namespace {
 
@@ -94,31 +100,28 @@ ConfigWnd::~ConfigWnd()
 
 ConfigWnd::Profile ConfigWnd::profile(int number)
 {
-    switch (number) {
-    case SilentProfile:
-        return {2, &m_redValue_2, &m_greenValue_2, &m_blueValue_2, &radioEffect_2, &radioZone_2, &radioSpeed_2,
-                redSlider_2, greenSlider_2, blueSlider_2, redBox_2, greenBox_2, blueBox_2,
-                {radioEffectOff_2, radioEffectOn_2, radioEffectBlinking_2, radioEffectBreathing_2, radioEffectHeartbeat_2},
-                radioSpeedSlow_2, radioSpeedNormal_2, radioSpeedFast_2, applyButton_2, configOkButton_2,
-                configCancelButton_2};
-    case ShutdownProfile:
-        return {3, &m_redValue_3, &m_greenValue_3, &m_blueValue_3, &radioEffect_3, &radioZone_3, &radioSpeed_3,
-                redSlider_3, greenSlider_3, blueSlider_3, redBox_3, greenBox_3, blueBox_3,
-                {radioEffectOff_3, radioEffectOn_3, radioEffectBlinking_3, radioEffectBreathing_3, radioEffectHeartbeat_3},
-                radioSpeedSlow_3, radioSpeedNormal_3, radioSpeedFast_3, applyButton_3, configOkButton_3,
-                configCancelButton_3};
-    case OthersProfile:
-        return {4, &m_redValue_4, &m_greenValue_4, &m_blueValue_4, &radioEffect_4, &radioZone_4, &radioSpeed_4,
-                redSlider_4, greenSlider_4, blueSlider_4, redBox_4, greenBox_4, blueBox_4,
-                {radioEffectOff_4, radioEffectOn_4, radioEffectBlinking_4, radioEffectBreathing_4, radioEffectHeartbeat_4},
-                radioSpeedSlow_4, radioSpeedNormal_4, radioSpeedFast_4, applyButton_4, configOkButton_4,
-                configCancelButton_4};
-    default:
-        return {1, &m_redValue, &m_greenValue, &m_blueValue, &radioEffect, &radioZone, &radioSpeed,
-                redSlider, greenSlider, blueSlider, redBox, greenBox, blueBox,
-                {radioEffectOff, radioEffectOn, radioEffectBlinking, radioEffectBreathing, radioEffectHeartbeat},
-                radioSpeedSlow, radioSpeedNormal, radioSpeedFast, applyButton, configOkButton, configCancelButton};
-    }
+    Profile p{};
+    p.number = number;
+    int *const fields[][6] = {
+        {&m_redValue, &m_greenValue, &m_blueValue, &radioEffect, &radioZone, &radioSpeed},
+        {&m_redValue_2, &m_greenValue_2, &m_blueValue_2, &radioEffect_2, &radioZone_2, &radioSpeed_2},
+        {&m_redValue_3, &m_greenValue_3, &m_blueValue_3, &radioEffect_3, &radioZone_3, &radioSpeed_3},
+        {&m_redValue_4, &m_greenValue_4, &m_blueValue_4, &radioEffect_4, &radioZone_4, &radioSpeed_4}};
+    int *const *own = fields[number - 1];
+    p.red = own[0], p.green = own[1], p.blue = own[2], p.effect = own[3], p.zone = own[4], p.speed = own[5];
+    // The controls carry the profile's suffix in their object names.
+    const auto control = [this, number](auto *&widget, const char *name) {
+        widget = findChild<std::remove_reference_t<decltype(*widget)> *>(QLatin1String(withSuffix(name, number)));
+    };
+    control(p.redSlider, "redSlider"), control(p.greenSlider, "greenSlider"), control(p.blueSlider, "blueSlider");
+    control(p.redBox, "redBox"), control(p.greenBox, "greenBox"), control(p.blueBox, "blueBox");
+    control(p.effects[LightEffectOff], "radioEffectOff"), control(p.effects[LightEffectOn], "radioEffectOn");
+    control(p.effects[LightEffectBlinking], "radioEffectBlinking");
+    control(p.effects[LightEffectBreathing], "radioEffectBreathing");
+    control(p.effects[LightEffectHeartbeat], "radioEffectHeartbeat");
+    control(p.slow, "radioSpeedSlow"), control(p.normal, "radioSpeedNormal"), control(p.fast, "radioSpeedFast");
+    control(p.apply, "applyButton"), control(p.ok, "configOkButton"), control(p.cancel, "configCancelButton");
+    return p;
 }
 
 void ConfigWnd::connectProfile(const Profile &p)
