@@ -33,7 +33,9 @@ bool CommandClient::connectTo(const std::string &serverName, int timeoutMs)
     const std::wstring path = pipePath(serverName);
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
     for (;;) {
-        HANDLE pipe = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        // Overlapped, so a write can be given up on instead of holding the host.
+        HANDLE pipe = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OVERLAPPED, nullptr);
         if (pipe != INVALID_HANDLE_VALUE) {
             m_handle = reinterpret_cast<std::intptr_t>(pipe);
             return true;
@@ -60,17 +62,25 @@ bool CommandClient::isConnected()
 
 bool CommandClient::write(const char *data, std::size_t size, int timeoutMs)
 {
-    (void)timeoutMs;  // the server reads as words arrive; its pipe buffer takes a burst
-    while (m_handle >= 0 && size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(toHandle(m_handle), data, static_cast<DWORD>(size), &written, nullptr)) {
-            close();
-            return false;
-        }
-        data += written;
-        size -= written;
+    if (m_handle < 0)
+        return false;
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!overlapped.hEvent)
+        return false;
+    bool ok = false;
+    DWORD written = 0;
+    if (WriteFile(toHandle(m_handle), data, static_cast<DWORD>(size), &written, &overlapped)) {
+        ok = written == size;
+    } else if (GetLastError() == ERROR_IO_PENDING) {
+        if (WaitForSingleObject(overlapped.hEvent, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0)
+            CancelIo(toHandle(m_handle));  // the helper does not read: give the connection up
+        ok = GetOverlappedResult(toHandle(m_handle), &overlapped, &written, TRUE) && written == size;
     }
-    return m_handle >= 0;
+    CloseHandle(overlapped.hEvent);
+    if (!ok)
+        close();
+    return ok;
 }
 
 void CommandClient::close()

@@ -9,6 +9,7 @@ set -euo pipefail
 BUILD="$1"
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 export WINEDEBUG=-all
+export QT_FORCE_STDERR_LOGGING=1  # Qt's log lines, which a Windows GUI program sends to the debugger
 export WINEPREFIX="${WINEPREFIX:-$HOME/.cache/vossik/wineprefix}"
 work="$(mktemp -d)"
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -18,13 +19,22 @@ wineboot -i >/dev/null 2>&1 || true
 # users' folders often are; the plugin hands it over with its trailing
 # backslash.
 config="$work/Jo Ann Müller/TS3 Client"
-mkdir -p "$config" "$work/plugins"
+mkdir -p "$config"
 cp "$HERE/../demo/TS3_Vossik_Plugin.ini" "$config/"
 config_win="$(winepath -w "$config")\\"
 
 wine "$BUILD/tools/lightservice/lightservice.exe" --log --no-window > "$work/service.log" 2>&1 &
 service=$!
 sleep 3
+
+host() {
+    mkdir -p "$work/plugins-$2"
+    wine "$BUILD/tools/ts3host/ts3host.exe" --plugin "$(winepath -w "$BUILD/plugin/Vossik_Plugin.dll")" \
+        --helper "$(winepath -w "$BUILD/helper/TS3_Vossik_Helper_win64.exe")" \
+        --plugins-dir "$(winepath -w "$work/plugins-$2")" --config-dir "$config_win" \
+        --script "$(winepath -w "$1")" --timings
+}
+helper_running() { pgrep -f 'TS3_Vossik_Helper_win64.exe' >/dev/null; }
 
 cat > "$work/session.ts3" <<'SESSION'
 sleep 3000
@@ -40,22 +50,44 @@ talk own 2
 sleep 300
 talk own 0
 sleep 300
-menu 1
-sleep 2000
 shutdown
 SESSION
+echo "== a voice-chat session"
+host "$work/session.ts3" session > "$work/host.log" 2>&1 || true
+for _ in $(seq 50); do helper_running || break; sleep 0.2; done
+helper_ended=yes
+helper_running && helper_ended=no
 
-wine "$BUILD/tools/ts3host/ts3host.exe" --plugin "$(winepath -w "$BUILD/plugin/Vossik_Plugin.dll")" \
-    --helper "$(winepath -w "$BUILD/helper/TS3_Vossik_Helper_win64.exe")" \
-    --plugins-dir "$(winepath -w "$work/plugins")" --config-dir "$config_win" \
-    --script "$(winepath -w "$work/session.ts3")" --timings > "$work/host.log" 2>&1 || true
-sleep 2
+# The menu item: the settings window opens, placed at (100, 150) at its
+# smallest size; while it is open the helper outlives the client.
+cat > "$work/menu.ts3" <<'SESSION'
+sleep 3000
+menu 1
+sleep 3000
+shutdown
+SESSION
+echo "== the menu item"
+host "$work/menu.ts3" menu > "$work/menu.log" 2>&1 &
+menu_host=$!
+geometry=""
+for _ in $(seq 40); do
+    window="$(xdotool search --onlyvisible --name '^Color settings$' 2>/dev/null | head -n 1 || true)"
+    if [ -n "$window" ]; then geometry="$(xdotool getwindowgeometry "$window")"; break; fi
+    sleep 0.25
+done
+wait "$menu_host" || true
+sleep 1
+window_kept_helper=no
+helper_running && window_kept_helper=yes
+sleep 1
 kill "$service" 2>/dev/null || true
 sleep 1
 echo "== host"
-cat "$work/host.log"
+cat "$work/host.log" "$work/menu.log"
 echo "== device service"
 cat "$work/service.log"
+echo "== settings window"
+echo "$geometry"
 # Silent at start-up, then speaking, silent, others, silent, mute, silent,
 # and the shutdown profile: the sample settings' commands.
 expected="wParam=0x020301 lParam=0x0028a0
@@ -66,8 +98,13 @@ wParam=0x020301 lParam=0x0028a0
 wParam=0x010203 lParam=0xff0000
 wParam=0x020301 lParam=0x0028a0"
 got="$(grep -o 'wParam=0x[0-9a-f]* lParam=0x[0-9a-f]*' "$work/service.log" | head -n 7)"
-if [ "$got" != "$expected" ] || ! grep -q 'ATTACH sent to' "$work/service.log"; then
-    echo "== FAILED: the device did not get the expected commands"
-    exit 1
-fi
+failed=0
+check() { if ! eval "$2"; then echo "== FAILED: $1"; failed=1; fi; }
+check "the device got the expected commands" '[ "$got" = "$expected" ]'
+check "the service answered DISCOVER" 'grep -q "ATTACH sent to" "$work/service.log"'
+check "the helper ended with the client" '[ "$helper_ended" = yes ]'
+check "the settings window stood at (100, 150), 550 x 442" \
+    'echo "$geometry" | grep -q "Position: 100,150" && echo "$geometry" | grep -q "Geometry: 550x44[24]"'
+check "the open settings window kept the helper running" '[ "$window_kept_helper" = yes ]'
+[ "$failed" = 0 ] || exit 1
 echo "== the Wine session passed"
