@@ -103,7 +103,9 @@ bool LightService::nativeEventFilter(const QByteArray &eventType, void *message,
 {
     Q_UNUSED(result);
     winmsg::Message native;
-    if (!winmsg::readNativeMessage(eventType.constData(), message, &native))
+    // Only what is addressed to our message window: a broadcast also reaches
+    // every other top-level window Qt keeps, and is answered once.
+    if (!winmsg::readNativeMessage(eventType.constData(), message, &native) || native.window != m_ownHandle)
         return false;
     if (native.id == m_discoverMsg)
         onDiscover(native.wParam);

@@ -25,8 +25,11 @@ int runLightService(int argc, char *argv[])
     const ParseResult parsed = parseServiceOptions(&parser, arguments, &options, &error);
 
     // The platform must be chosen before QApplication exists.
-    const bool withWindow = parsed == ParseResult::Ok && options.window && platform::displayAvailable();
-    if (!withWindow && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // Without a display there is nothing to draw on; with one the real
+    // platform stays, since on Windows the message window must be a real one.
+    const bool display = platform::displayAvailable();
+    const bool withWindow = parsed == ParseResult::Ok && options.window && display;
+    if (!display && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
