@@ -34,6 +34,10 @@ Qt_wnd::~Qt_wnd()
 {
     freeLightControlApi(g_lightApi);
     delete m_socket;
+    // Now, not with the other children: its connections report their end
+    // to this window, which must still be whole then.
+    delete m_server;
+    m_server = nullptr;
 }
 
 LightProfile Qt_wnd::profile(int number) const

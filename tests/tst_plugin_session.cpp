@@ -9,6 +9,9 @@
 
 namespace {
 
+// "A few milliseconds" for an event, with room for a loaded machine.
+constexpr qint64 kEventBudgetUs = 10000;
+
 const QString kTimingLine = QStringLiteral("^ts3host: (ts3plugin_\\w+) took (\\d+) us$");
 
 // The pid of the running helper started from `program`, or 0.
@@ -170,7 +173,7 @@ private slots:
         const auto whileGone = timings(*client, mark);
         QCOMPARE(whileGone.size(), 5);
         for (const auto &call : whileGone)
-            QVERIFY2(call.second < 5000, qPrintable(QStringLiteral("%1 took %2 us").arg(call.first).arg(call.second)));
+            QVERIFY2(call.second < kEventBudgetUs, qPrintable(QStringLiteral("%1 took %2 us").arg(call.first).arg(call.second)));
 
         QProcess again;  // the helper back, in the same runtime folder
         again.setProcessEnvironment(m_rig.env);
@@ -199,8 +202,12 @@ private slots:
         QCOMPARE(client->process().exitCode(), 0);
         const auto calls = timings(*client);
         QVERIFY(calls.size() >= 10);
-        for (const auto &call : calls)
-            QVERIFY2(call.second < 5000, qPrintable(QStringLiteral("%1 took %2 us").arg(call.first).arg(call.second)));
+        for (const auto &call : calls) {
+            // Starting (a process) and ending may take longer than an event, but not long.
+            const bool event = call.first != QLatin1String("ts3plugin_init") && call.first != QLatin1String("ts3plugin_shutdown");
+            QVERIFY2(call.second < (event ? kEventBudgetUs : 50000),
+                     qPrintable(QStringLiteral("%1 took %2 us").arg(call.first).arg(call.second)));
+        }
         QVERIFY(client->errors().contains(QStringLiteral("client connection failed")));
     }
 };
