@@ -136,6 +136,15 @@ void addLight(QImage &base, const QImage &light, double strength = 1.0)
     }
 }
 
+// A lit shape: its blurred bloom, then the shape itself, added as light.
+void addGlowing(QImage &base, const QImage &shape, int bloomRadius, double bloomStrength)
+{
+    QImage bloom = shape;
+    blur(bloom, bloomRadius);
+    addLight(base, bloom, bloomStrength);
+    addLight(base, shape, 1.0);
+}
+
 QFont sansFont(double pixelSize, int weight)
 {
     QFont f(QStringLiteral("DejaVu Sans"));
@@ -443,10 +452,7 @@ QImage drawProduct()
         p.setBrush(Qt::NoBrush);
         p.drawPath(mat);
         p.end();
-        QImage bloom = rim;
-        blur(bloom, 9);
-        addLight(img, bloom, 1.6);
-        addLight(img, rim, 1.0);
+        addGlowing(img, rim, 9, 1.6);
     }
 
     // --- Shadows of the devices on the mat.
@@ -512,10 +518,7 @@ QImage drawProduct()
         sp.setPen(QPen(QBrush(sg), 3.2, Qt::SolidLine, Qt::RoundCap));
         sp.drawLine(fl + QPointF(0, 8), fr + QPointF(0, 8));
         sp.end();
-        QImage stripBloom = strip;
-        blur(stripBloom, 7);
-        addLight(img, stripBloom, 1.8);
-        addLight(img, strip, 1.0);
+        addGlowing(img, strip, 7, 1.8);
     }
 
     // --- Keyboard deck.
@@ -669,10 +672,7 @@ QImage drawProduct()
         lp.setBrush(mix(wc, Qt::white, 0.3));
         lp.drawEllipse(QPointF(c.x(), mb.top() + mb.height() * 0.68), 9, 9);
         lp.end();
-        QImage litBloom = lit;
-        blur(litBloom, 8);
-        addLight(img, litBloom, 1.8);
-        addLight(img, lit, 1.0);
+        addGlowing(img, lit, 8, 1.8);
     }
 
     // --- Wordmark, top left, outside the mat.
