@@ -52,6 +52,16 @@ private:
         return false;
     }
 
+    // The service, then a helper on settings with this option, and a client
+    // connected to the helper.
+    bool startAll(int otherTalking, std::unique_ptr<Child> &service, std::unique_ptr<Child> &helper, QLocalSocket &client)
+    {
+        writeSettings(otherTalking);
+        service = startService();
+        helper = service ? startHelper() : nullptr;
+        return helper && connectClient(client);
+    }
+
     static void send(QLocalSocket &client, const QStringList &words)
     {
         QByteArray bytes;
@@ -110,13 +120,9 @@ private slots:
         QFETCH(QStringList, words);
         QFETCH(QStringList, commands);
         QFETCH(QStringList, logged);
-        writeSettings(otherTalking);
-        std::unique_ptr<Child> service = startService();
-        QVERIFY(service);
-        std::unique_ptr<Child> helper = startHelper();
-        QVERIFY(helper);
+        std::unique_ptr<Child> service, helper;
         QLocalSocket client;
-        QVERIFY(connectClient(client));
+        QVERIFY(startAll(otherTalking, service, helper, client));
         QVERIFY(service->waitForCommands(1));  // the silent profile at start-up
         for (const QString &word : words) {
             send(client, {word});
@@ -170,13 +176,9 @@ private slots:
 
     void aSecondHelperDoesNotTakeTheCommandServer()
     {
-        writeSettings(1);
-        std::unique_ptr<Child> service = startService();
-        QVERIFY(service);
-        std::unique_ptr<Child> first = startHelper();
-        QVERIFY(first);
+        std::unique_ptr<Child> service, first;
         QLocalSocket client;
-        QVERIFY(connectClient(client));
+        QVERIFY(startAll(1, service, first, client));
         std::unique_ptr<Child> second = startHelper();
         QVERIFY(second);
         QVERIFY(QTest::qWaitFor([&] { return second->errors().contains(QStringLiteral("Command server not listening")); },

@@ -19,9 +19,6 @@ private slots:
     void commandLine_data();
     void commandLine();
 
-    void animatedCurves_data();
-    void animatedCurves();
-
     void lampTimerOnlyWhileAnimated_data();
     void lampTimerOnlyWhileAnimated();
 
@@ -60,42 +57,6 @@ void TestLightDecode::commandLine()
     QFETCH(qint64, lParam);
     QFETCH(QString, expected);
     QCOMPARE(QString::fromStdString(formatCommandLine(elapsedMs, wParam, lParam)), expected);
-}
-
-void TestLightDecode::animatedCurves_data()
-{
-    QTest::addColumn<int>("effect");
-    for (int effect : {EffectBlinking, EffectBreathing, EffectHeartbeat})
-        QTest::newRow(effectName(effect).c_str()) << effect;
-}
-
-void TestLightDecode::animatedCurves()
-{
-    QFETCH(int, effect);
-    const int slow = effectPeriodMs(effect, SpeedSlow);
-    const int normal = effectPeriodMs(effect, SpeedNormal);
-    const int fast = effectPeriodMs(effect, SpeedFast);
-    QVERIFY(slow > normal);
-    QVERIFY(normal > fast);
-    QVERIFY(fast > 0);
-    QCOMPARE(effectPeriodMs(effect, SpeedNone), normal);
-
-    for (int speed : {SpeedSlow, SpeedNormal, SpeedFast}) {
-        const qint64 period = effectPeriodMs(effect, speed);
-        double low = 1.0;
-        double high = 0.0;
-        for (qint64 t = 0; t < period; t += 3) {
-            const double b = effectBrightness(effect, speed, t);
-            QVERIFY2(b >= 0.0 && b <= 1.0, qPrintable(QString("t=%1 gives %2").arg(t).arg(b)));
-            QVERIFY(std::abs(effectBrightness(effect, speed, t + period) - b) < 1e-9);
-            QVERIFY(std::abs(effectBrightness(effect, speed, t + 7 * period) - b) < 1e-9);
-            low = std::min(low, b);
-            high = std::max(high, b);
-        }
-        // A curve that never goes dark or never lights up shows no effect.
-        QVERIFY(low < 0.05);
-        QVERIFY(high > 0.95);
-    }
 }
 
 void TestLightDecode::lampTimerOnlyWhileAnimated_data()
