@@ -2,6 +2,8 @@
 
 #include "client_functions.h"
 #include "console.h"
+#include "entry_points.h"
+#include "folders.h"
 #include "script.h"
 #include "shared_library.h"
 #include "ts3_plugin_exports.h"
@@ -68,123 +70,6 @@ void report(const std::string &message)
 std::string text(const char *maybeNull)
 {
     return maybeNull ? maybeNull : "(null)";
-}
-
-// Absolute, in the platform's separators and ending in one, as the client
-// answers for its folders.
-std::string folderAnswer(const fs::path &folder)
-{
-    std::error_code ec;
-    fs::path absolute = fs::absolute(folder, ec);
-    std::string answer = (ec ? folder : absolute).lexically_normal().make_preferred().u8string();
-    const char separator = static_cast<char>(fs::path::preferred_separator);
-    if (answer.empty() || answer.back() != separator)
-        answer += separator;
-    return answer;
-}
-
-// A folder that lives as long as this object.
-class TemporaryFolder
-{
-public:
-    TemporaryFolder() = default;
-    TemporaryFolder(const TemporaryFolder &) = delete;
-    TemporaryFolder &operator=(const TemporaryFolder &) = delete;
-    ~TemporaryFolder()
-    {
-        std::error_code ec;
-        if (!m_path.empty())
-            fs::remove_all(m_path, ec);
-    }
-
-    bool create(const char *prefix, std::string *error)
-    {
-        std::error_code ec;
-        const fs::path base = fs::temp_directory_path(ec);
-        if (ec) {
-            *error = "no temporary folder: " + ec.message();
-            return false;
-        }
-        std::mt19937_64 random(std::random_device{}());
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            char name[64];
-            std::snprintf(name, sizeof name, "%s-%016llx", prefix, static_cast<unsigned long long>(random()));
-            const fs::path candidate = base / name;
-            // False without an error when the name is taken: try another.
-            if (fs::create_directory(candidate, ec)) {
-                fs::permissions(candidate, fs::perms::owner_all, ec);
-                m_path = candidate;
-                return true;
-            }
-            if (ec) {
-                *error = "cannot create a folder in " + base.u8string() + ": " + ec.message();
-                return false;
-            }
-        }
-        *error = "cannot find a free folder name in " + base.u8string();
-        return false;
-    }
-    const fs::path &path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
-
-// The given folder, created if missing, or else a temporary one.
-bool prepareFolder(const std::string &given, const char *prefix, TemporaryFolder *temporary, fs::path *folder,
-                   std::string *error)
-{
-    if (given.empty()) {
-        if (!temporary->create(prefix, error))
-            return false;
-        *folder = temporary->path();
-        return true;
-    }
-    *folder = fs::u8path(given);
-    std::error_code ec;
-    fs::create_directories(*folder, ec);
-    if (ec || !fs::is_directory(*folder, ec)) {
-        *error = "cannot create the folder " + given + (ec ? ": " + ec.message() : std::string());
-        return false;
-    }
-    return true;
-}
-
-// Copies a file into a folder under its own name, keeping its mode: the
-// plugin starts the helper from the copy.
-bool copyInto(const fs::path &source, const fs::path &folder, fs::path *copy, std::string *error)
-{
-    std::error_code ec;
-    *copy = folder / source.filename();
-    if (fs::exists(*copy, ec) && fs::equivalent(source, *copy, ec))
-        return true;
-    if (!fs::copy_file(source, *copy, fs::copy_options::overwrite_existing, ec)) {
-        *error = "cannot copy " + source.u8string() + " to " + copy->u8string() + ": " + ec.message();
-        return false;
-    }
-    const fs::perms mode = fs::status(source, ec).permissions();
-    if (!ec)
-        fs::permissions(*copy, mode, ec);
-    return true;
-}
-
-struct EntryPoints {
-#define TS3HOST_ENTRY_POINT(name) decltype(&::name) name = nullptr;
-    TS3_PLUGIN_ENTRY_POINTS(TS3HOST_ENTRY_POINT)
-#undef TS3HOST_ENTRY_POINT
-};
-
-// The names of the entry points the library lacks.
-std::vector<std::string> resolve(platform::SharedLibrary &library, EntryPoints *entry)
-{
-    std::vector<std::string> missing;
-#define TS3HOST_RESOLVE(name)                                                         \
-    entry->name = reinterpret_cast<decltype(entry->name)>(library.symbol(#name));    \
-    if (!entry->name)                                                                 \
-        missing.push_back(#name);
-    TS3_PLUGIN_ENTRY_POINTS(TS3HOST_RESOLVE)
-#undef TS3HOST_RESOLVE
-    return missing;
 }
 
 // The plugin's life as the client leads it, one entry point call at a time.

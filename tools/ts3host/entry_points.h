@@ -1,0 +1,22 @@
+// The plugin's entry points, looked up in a loaded library.
+#pragma once
+
+#include "shared_library.h"
+#include "ts3_plugin_exports.h"
+
+#include <string>
+#include <vector>
+
+namespace ts3host {
+
+struct EntryPoints {
+#define TS3HOST_ENTRY_POINT(name) decltype(&::name) name = nullptr;
+    TS3_PLUGIN_ENTRY_POINTS(TS3HOST_ENTRY_POINT)
+#undef TS3HOST_ENTRY_POINT
+};
+
+// Fills `entry` from the library; returns the names of the entry points the
+// library lacks (their members stay null).
+std::vector<std::string> resolve(platform::SharedLibrary &library, EntryPoints *entry);
+
+}  // namespace ts3host
