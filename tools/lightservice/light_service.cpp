@@ -23,6 +23,7 @@ const char kAttachDelayOption[] = "attach-delay";
 const char kNoAttachOption[] = "no-attach";
 const char kNoWindowOption[] = "no-window";
 const char kTerminalOption[] = "terminal-view";
+const char kStampsOption[] = "stamps";
 
 }  // namespace
 
@@ -43,6 +44,10 @@ ParseResult parseServiceOptions(QCommandLineParser *parser, const QStringList &a
         {QLatin1String(kNoWindowOption), QStringLiteral("Show no LED view, even with a display.")},
         {QLatin1String(kTerminalOption),
          QStringLiteral("Show each command as a line in its colour on a 24-bit colour terminal.")},
+        {QLatin1String(kStampsOption),
+         QStringLiteral("Write each command with its arrival time on the steady clock to FILE (binary; for "
+                        "benchmarks)."),
+         QStringLiteral("FILE")},
     });
 
     if (!parser->parse(arguments)) {
@@ -61,6 +66,7 @@ ParseResult parseServiceOptions(QCommandLineParser *parser, const QStringList &a
     parsed.attach = !parser->isSet(QLatin1String(kNoAttachOption));
     parsed.window = !parser->isSet(QLatin1String(kNoWindowOption));
     parsed.terminalView = parser->isSet(QLatin1String(kTerminalOption));
+    parsed.stampsPath = parser->value(QLatin1String(kStampsOption));
     if (parser->isSet(QLatin1String(kAttachLParamOption))) {
         const QString text = parser->value(QLatin1String(kAttachLParamOption));
         bool ok = false;
@@ -92,11 +98,14 @@ LightService::LightService(const ServiceOptions &options, winmsg::Handle ownHand
       m_commandMsg(winmsg::registerMessage(kCommandName))
 {
     m_clock.start();
+    if (!m_options.stampsPath.isEmpty() && !m_stamps.open(m_options.stampsPath.toStdString()))
+        std::fprintf(stderr, "lightservice: cannot open %s for stamps\n", qPrintable(m_options.stampsPath));
 }
 
 bool LightService::isReady() const
 {
-    return m_discoverMsg != 0 && m_attachMsg != 0 && m_commandMsg != 0;
+    return m_discoverMsg != 0 && m_attachMsg != 0 && m_commandMsg != 0
+           && (m_options.stampsPath.isEmpty() || m_stamps.isOpen());
 }
 
 bool LightService::nativeEventFilter(const QByteArray &eventType, void *message, long *result)
@@ -143,6 +152,7 @@ void LightService::sendAttach(winmsg::Handle helper)
 
 void LightService::onCommand(std::uint64_t wParam, std::int64_t lParam)
 {
+    m_stamps.write(wParam, lParam);  // first, so the stamp is the arrival time
     if (m_options.log)
         writeLog(formatCommandLine(m_clock.elapsed(), wParam, lParam));
     if (m_options.terminalView)

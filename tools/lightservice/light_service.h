@@ -2,6 +2,7 @@
 // takes its light commands, logging each one when asked to.
 #pragma once
 
+#include "stamp_record.h"
 #include "window_messages.h"
 
 #include <QAbstractNativeEventFilter>
@@ -24,6 +25,7 @@ struct ServiceOptions {
     int attachDelayMs = 0;            // answer DISCOVER this late
     bool attach = true;               // false: never answer DISCOVER
     bool window = true;               // false: no LED view even with a display
+    QString stampsPath;               // non-empty: arrival stamps of commands go there
 };
 
 enum class ParseResult { Ok, Help, Error };
@@ -67,6 +69,7 @@ private:
     std::uint32_t m_attachMsg = 0;
     std::uint32_t m_commandMsg = 0;
     QElapsedTimer m_clock;
+    stamps::StampWriter m_stamps;
 };
 
 }  // namespace lightservice
