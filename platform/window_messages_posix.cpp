@@ -10,6 +10,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -59,14 +60,10 @@ bool parseHandle(const char *name, Handle *out)
     return true;
 }
 
-pid_t ownerOf(Handle handle)
-{
-    return static_cast<pid_t>(handle >> 24);
-}
-
 bool ownerIsDead(Handle handle)
 {
-    return ::kill(ownerOf(handle), 0) != 0 && errno == ESRCH;
+    const pid_t owner = ownerProcess(handle);
+    return owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH;
 }
 
 // A write to a FIFO whose reader has just gone raises SIGPIPE; keep it from
@@ -93,25 +90,81 @@ ssize_t writeWithoutSigpipe(int fd, const void *data, std::size_t size)
     return written;
 }
 
-bool deliver(const std::string &dir, Handle window, std::uint32_t id, std::uint64_t wParam,
-             std::int64_t lParam)
+// An open write end of one endpoint, or -1 when it cannot be opened.
+int openForPosting(const std::string &dir, Handle window)
 {
     const std::string path = endpointPath(dir, window);
     const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        // ENXIO: the name is there but nobody reads it; its process died
-        // without closing it.
-        if (errno == ENXIO && ownerIsDead(window))
-            ::unlink(path.c_str());
-        return false;
-    }
+    // ENXIO: the name is there but nobody reads it; its process died
+    // without closing it.
+    if (fd < 0 && errno == ENXIO && ownerIsDead(window))
+        ::unlink(path.c_str());
+    return fd;
+}
+
+bool writeRecord(int fd, Handle window, std::uint32_t id, std::uint64_t wParam, std::int64_t lParam)
+{
     const Record record{kRecordMagic, id, window, wParam, lParam};
-    const bool ok = writeWithoutSigpipe(fd, &record, sizeof record) == static_cast<ssize_t>(sizeof record);
+    return writeWithoutSigpipe(fd, &record, sizeof record) == static_cast<ssize_t>(sizeof record);
+}
+
+bool deliver(const std::string &dir, Handle window, std::uint32_t id, std::uint64_t wParam,
+             std::int64_t lParam)
+{
+    const int fd = openForPosting(dir, window);
+    if (fd < 0)
+        return false;
+    const bool ok = writeRecord(fd, window, id, wParam, lParam);
     ::close(fd);
     return ok;
 }
 
+// The endpoint last posted to stays open: a program posts a stream of
+// messages to one window, and one write is all a post then costs. Once
+// its reader is gone the write fails (EPIPE) and the endpoint is looked up
+// again, as for any other window.
+class PostTarget
+{
+public:
+    bool post(Handle window, std::uint32_t id, std::uint64_t wParam, std::int64_t lParam)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_window == window && m_fd >= 0 && writeRecord(m_fd, window, id, wParam, lParam))
+            return true;
+        forget();
+        const std::string dir = endpointDir();
+        if (dir.empty())
+            return false;
+        const int fd = openForPosting(dir, window);
+        if (fd < 0)
+            return false;
+        m_window = window;
+        m_fd = fd;
+        return writeRecord(m_fd, window, id, wParam, lParam);
+    }
+
+private:
+    void forget()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        m_window = 0;
+    }
+
+    std::mutex m_mutex;
+    Handle m_window = 0;
+    int m_fd = -1;
+};
+
+PostTarget g_postTarget;
+
 }  // namespace
+
+pid_t ownerProcess(Handle handle)
+{
+    return static_cast<pid_t>(handle >> 24);
+}
 
 std::string endpointDir()
 {
@@ -142,8 +195,7 @@ bool postMessage(Handle window, std::uint32_t id, std::uint64_t wParam, std::int
         return broadcastMessage(id, wParam, lParam);
     if (window == 0)
         return false;
-    const std::string dir = endpointDir();
-    return !dir.empty() && deliver(dir, window, id, wParam, lParam);
+    return g_postTarget.post(window, id, wParam, lParam);
 }
 
 bool broadcastMessage(std::uint32_t id, std::uint64_t wParam, std::int64_t lParam)

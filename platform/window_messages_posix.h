@@ -12,8 +12,13 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <sys/types.h>
 
 namespace winmsg {
+
+// The process that opened the endpoint `handle`: its pid is the handle's
+// upper bits. 0 for a handle no endpoint could have.
+pid_t ownerProcess(Handle handle);
 
 struct Endpoint {
     Handle handle = 0;
