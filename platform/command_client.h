@@ -24,6 +24,10 @@ public:
     // Connected, and the server has not gone away.
     bool isConnected();
 
+    // A connection is held; whether the server is still there shows on the
+    // next write. Costs no system call.
+    bool isOpen() const { return m_handle >= 0; }
+
     // Writes all of `data` unless the server is gone or has not taken
     // earlier words for `timeoutMs`; then the connection is closed.
     bool write(const char *data, std::size_t size, int timeoutMs);

@@ -63,12 +63,17 @@ bool Vossik::reconnectIfDue()
 void Vossik::talkStatusChange(const QString &word)
 {
     qDebug() << "Vossik::talkStatusChange" << word;
-    if (!isConnected() && !reconnectIfDue())
+    if (!m_socket->isOpen() && !reconnectIfDue())
         return;
     QByteArray block;
     QDataStream out(&block, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_4_0);
     out << word;
     out.device()->seek(0);
-    m_socket->write(block.constData(), static_cast<std::size_t>(block.size()), kWriteTimeoutMs);
+    // No check before writing: it would cost the host's thread a system call
+    // per word. A helper that has gone fails the write at once, and then a
+    // new one may already listen.
+    const auto size = static_cast<std::size_t>(block.size());
+    if (!m_socket->write(block.constData(), size, kWriteTimeoutMs) && reconnectIfDue())
+        m_socket->write(block.constData(), size, kWriteTimeoutMs);
 }
