@@ -1,0 +1,598 @@
+#include "bench_run.h"
+
+#include "bench_report.h"
+#include "child_process.h"
+#include "local_socket.h"
+#include "plugin_host.h"
+#include "process_probe.h"
+#include "relay_frames.h"
+#include "stamp_reader.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+namespace bench {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Distinct profiles, so every command tells which word caused it; others'
+// speech is on so all four event words give light.
+constexpr char kSettings[] =
+    "[colors]\n"
+    "radioZone=2\nradioEffect=3\nradioSpeed=1\nm_redValue=16\nm_greenValue=32\nm_blueValue=48\n"
+    "radioZone_2=1\nradioEffect_2=1\nradioSpeed_2=2\nm_redValue_2=0\nm_greenValue_2=0\nm_blueValue_2=255\n"
+    "radioZone_3=1\nradioEffect_3=0\nradioSpeed_3=0\nm_redValue_3=9\nm_greenValue_3=9\nm_blueValue_3=9\n"
+    "radioZone_4=2\nradioEffect_4=4\nradioSpeed_4=3\nm_redValue_4=255\nm_greenValue_4=128\nm_blueValue_4=0\n"
+    "otherTalkingBool=1\n";
+
+struct Word {
+    const char *text;
+    std::uint64_t wParam;  // the light command it gives with kSettings
+    std::int64_t lParam;
+};
+constexpr Word kStart{"start", 0x020301, 0x102030};
+constexpr Word kStop{"stop", 0x010102, 0x0000ff};
+constexpr Word kMute{"mute", 0x010203, 0xff0000};
+constexpr Word kStartOther{"startother", 0x020403, 0xff8000};
+constexpr Word kShutdownLight{"shutdown", 0x010000, 0x090909};
+
+constexpr int kReplyTimeoutMs = 2000;
+
+// What the plugin writes for a word: a 4-byte big-endian byte length, then
+// UTF-16 big-endian.
+std::vector<unsigned char> frameOf(const char *word)
+{
+    std::vector<unsigned char> frame;
+    const std::uint32_t bytes = static_cast<std::uint32_t>(std::char_traits<char>::length(word) * 2);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        frame.push_back(static_cast<unsigned char>(bytes >> shift));
+    for (const char *c = word; *c; ++c) {
+        frame.push_back(0);
+        frame.push_back(static_cast<unsigned char>(*c));
+    }
+    return frame;
+}
+
+RelayRecord relayRecordOf(const char *word)
+{
+    const std::vector<unsigned char> frame = frameOf(word);
+    return relayRecordFor(frame.data() + 4, frame.size() - 4);
+}
+
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs, int stepUs = 500)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (Clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(stepUs));
+    }
+    return true;
+}
+
+bool exists(const std::string &path)
+{
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+std::int64_t nsSince(std::uint64_t startNs)
+{
+    return static_cast<std::int64_t>(stamps::steadyNowNs() - startNs);
+}
+
+Summary single(std::int64_t value)
+{
+    Summary summary;
+    summary.count = 1;
+    summary.p50 = summary.p99 = summary.max = value;
+    return summary;
+}
+
+// Where everything of one run lives: a private runtime folder (the helper's
+// socket, the message endpoints, the stamps FIFOs) and the configuration.
+struct Rig {
+    std::string runtime;
+    std::string config;
+    std::string serverPath() const { return runtime + "/ts3VossikPlugin"; }
+    std::string endpoints() const { return runtime + "/vossik-winmsg"; }
+};
+
+bool makeRig(Rig *rig, std::string *error)
+{
+    char pattern[] = "/tmp/vossik-bench-XXXXXX";
+    if (!::mkdtemp(pattern)) {
+        *error = "cannot create a runtime folder";
+        return false;
+    }
+    rig->runtime = pattern;
+    rig->config = rig->runtime + "/config";
+    ::mkdir(rig->config.c_str(), 0700);
+    std::ofstream(rig->config + "/TS3_Vossik_Plugin.ini") << kSettings;
+    ::setenv("XDG_RUNTIME_DIR", rig->runtime.c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("VOSSIK_START_HIDDEN", "1", 1);  // as the plugin starts it
+    return true;
+}
+
+int endpointCount(const Rig &rig)
+{
+    int count = 0;
+    if (DIR *listing = ::opendir(rig.endpoints().c_str())) {
+        while (const dirent *entry = ::readdir(listing))
+            count += entry->d_name[0] != '.';
+        ::closedir(listing);
+    }
+    return count;
+}
+
+// Checks stamps against the words that caused them, in order.
+struct Delivery {
+    std::vector<stamps::StampRecord> records;
+    std::size_t wrong = 0;  // arrived but not the expected command at that place
+    std::size_t missing = 0;
+
+    std::string note(std::size_t expected) const
+    {
+        return std::to_string(records.size()) + " of " + std::to_string(expected) + " commands arrived, "
+               + std::to_string(wrong) + " out of order or wrong, " + std::to_string(missing) + " lost";
+    }
+    bool whole() const { return wrong == 0 && missing == 0; }
+};
+
+template <typename Expected>
+Delivery collect(StampReader &reader, const std::vector<Expected> &expected,
+                 const std::function<bool(const stamps::StampRecord &, const Expected &)> &matches)
+{
+    Delivery delivery;
+    for (const Expected &want : expected) {
+        stamps::StampRecord record;
+        if (!reader.next(&record, kReplyTimeoutMs)) {
+            delivery.missing = expected.size() - delivery.records.size();
+            break;
+        }
+        delivery.wrong += !matches(record, want);
+        delivery.records.push_back(record);
+    }
+    return delivery;
+}
+
+bool lightMatches(const stamps::StampRecord &record, const Word &word)
+{
+    return record.wParam == word.wParam && record.lParam == word.lParam;
+}
+
+bool relayMatches(const stamps::StampRecord &record, const RelayRecord &want)
+{
+    return record.wParam == want.wParam && record.lParam == want.lParam;
+}
+
+std::vector<Word> burstWords(int count)
+{
+    const Word choices[] = {kStart, kStop, kMute, kStartOther};
+    std::mt19937 random(20261206);
+    std::vector<Word> words;
+    for (int i = 0; i < count; ++i)
+        words.push_back(choices[random() % 4]);
+    return words;
+}
+
+std::vector<unsigned char> framesOf(const std::vector<Word> &words)
+{
+    std::vector<unsigned char> bytes;
+    for (const Word &word : words) {
+        const std::vector<unsigned char> frame = frameOf(word.text);
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    return bytes;
+}
+
+// Everything measured; filled scenario by scenario.
+struct Results {
+    std::vector<std::int64_t> chainLatency, relayLatency, entryCost, writeCost;
+    Delivery chainDelivery, relayDelivery;
+    std::int64_t firstListening = -1, firstListeningBase = -1;
+    std::int64_t firstAbsent = -1, retryAbsent = -1, absentBase = -1;
+    std::int64_t burstChain = -1, burstRelay = -1;
+    Delivery burstChainDelivery, burstRelayDelivery;
+    std::int64_t helperKiB = -1, minimalKiB = -1;
+    Activity helperIdle, minimalIdle;
+    std::int64_t startToListening = -1, startToLight = -1, minimalStart = -1;
+};
+
+class Bench
+{
+public:
+    Bench(const BenchOptions &options, const Rig &rig) : m_options(options), m_rig(rig) {}
+
+    bool run(Results *results, std::string *error)
+    {
+        m_results = results;
+        return startService(error) && startHelper(error) && measureIdle(error) && burstThroughHelper(error)
+               && talkThroughPlugin(error) && helperAbsent(error) && relayBaseline(error);
+    }
+
+private:
+    bool startService(std::string *error)
+    {
+        if (!m_serviceStamps.create(m_rig.runtime + "/service-stamps")
+            || !m_service.start({m_options.lightservice, "--no-window", "--stamps", m_rig.runtime + "/service-stamps"})
+            || !waitUntil([this] { return endpointCount(m_rig) > 0; }, 10000)) {
+            *error = "the device service did not start";
+            return false;
+        }
+        return true;
+    }
+
+    // Start-up: from starting the program to its command server answering,
+    // and to the silent profile on the device.
+    bool startHelper(std::string *error)
+    {
+        const std::uint64_t started = stamps::steadyNowNs();
+        // As the plugin passes it: the client's answer, ending in a separator.
+        if (!m_helper.start({m_options.helper, m_rig.config + "/"})) {
+            *error = "cannot start the helper";
+            return false;
+        }
+        const bool listening = waitUntil(
+            [this] {
+                const int fd = connectTo(m_rig.serverPath());
+                closeFd(fd);
+                return fd >= 0;
+            },
+            10000, 200);
+        if (!listening) {
+            *error = "the helper never listened";
+            return false;
+        }
+        m_results->startToListening = nsSince(started);
+        stamps::StampRecord first;
+        if (!m_serviceStamps.next(&first, 10000) || !lightMatches(first, kStop)) {
+            *error = "the helper never showed the silent profile";
+            return false;
+        }
+        m_results->startToLight = static_cast<std::int64_t>(first.ns - started);
+
+        const std::string ready = m_rig.runtime + "/minimal-ready";
+        const std::uint64_t minimalStarted = stamps::steadyNowNs();
+        if (!m_minimal.start({m_options.minimalWidgets, ready}) || !waitUntil([&] { return exists(ready); }, 10000, 200)) {
+            *error = "the minimal Qt program did not start";
+            return false;
+        }
+        m_results->minimalStart = nsSince(minimalStarted);
+        return true;
+    }
+
+    // Both programs settled, then left alone side by side.
+    bool measureIdle(std::string *)
+    {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        m_results->helperKiB = residentKiB(m_helper.pid());
+        m_results->minimalKiB = residentKiB(m_minimal.pid());
+        const Activity helperBefore = activityOf(m_helper.pid());
+        const Activity minimalBefore = activityOf(m_minimal.pid());
+        std::this_thread::sleep_for(std::chrono::seconds(m_options.idleSeconds));
+        const Activity helperAfter = activityOf(m_helper.pid());
+        const Activity minimalAfter = activityOf(m_minimal.pid());
+        m_results->helperIdle = {helperAfter.cpuNs - helperBefore.cpuNs, helperAfter.switches - helperBefore.switches};
+        m_results->minimalIdle = {minimalAfter.cpuNs - minimalBefore.cpuNs,
+                                  minimalAfter.switches - minimalBefore.switches};
+        m_minimal.stop();
+        return true;
+    }
+
+    bool burstThroughHelper(std::string *error)
+    {
+        const std::vector<Word> words = burstWords(m_options.burst);
+        const std::vector<unsigned char> bytes = framesOf(words);
+        const int fd = connectTo(m_rig.serverPath());
+        if (fd < 0) {
+            *error = "cannot reach the helper for the burst";
+            return false;
+        }
+        const std::uint64_t started = stamps::steadyNowNs();
+        const bool written = writeAll(fd, bytes.data(), bytes.size());
+        m_results->burstChainDelivery = collect<Word>(m_serviceStamps, words, lightMatches);
+        closeFd(fd);
+        if (!written) {
+            *error = "the helper did not take the burst";
+            return false;
+        }
+        if (!m_results->burstChainDelivery.records.empty())
+            m_results->burstChain = static_cast<std::int64_t>(m_results->burstChainDelivery.records.back().ns - started);
+        return true;
+    }
+
+    // The voice client's view: the plugin loaded here, the helper already
+    // listening. Its first event connects; then every event waits for its
+    // light command before the next, so each latency stands alone.
+    bool talkThroughPlugin(std::string *error)
+    {
+        PluginHost host;
+        if (!host.start(m_options.plugin, std::string(), m_rig.config, error))
+            return false;
+        const PluginHost::Call first = host.talk(1);
+        m_results->firstListening = first.tookNs;
+        stamps::StampRecord record;
+        if (!m_serviceStamps.next(&record, kReplyTimeoutMs) || !lightMatches(record, kStart)) {
+            *error = "the first event gave no light";
+            return false;
+        }
+        std::vector<Word> expected;
+        for (int i = 0; i < m_options.events; ++i) {
+            const int status = i % 2 == 0 ? 0 : 1;
+            const Word &word = status ? kStart : kStop;
+            expected.push_back(word);
+            const PluginHost::Call call = host.talk(status);
+            m_results->entryCost.push_back(call.tookNs);
+            if (!m_serviceStamps.next(&record, kReplyTimeoutMs)) {
+                ++m_results->chainDelivery.missing;
+                continue;
+            }
+            m_results->chainDelivery.wrong += !lightMatches(record, word);
+            m_results->chainDelivery.records.push_back(record);
+            m_results->chainLatency.push_back(static_cast<std::int64_t>(record.ns - call.startedNs));
+        }
+        host.shutdown();
+        if (!m_serviceStamps.next(&record, kReplyTimeoutMs) || !lightMatches(record, kShutdownLight)
+            || !m_helper.waitForExit(5000)) {
+            *error = "the helper did not end with the client";
+            return false;
+        }
+        return true;
+    }
+
+    // No helper at all: the first event tries to connect, a later one (a
+    // second on) tries again; both must fail at once.
+    bool helperAbsent(std::string *error)
+    {
+        PluginHost host;
+        if (!host.start(m_options.plugin, std::string(), m_rig.config, error))
+            return false;
+        m_results->firstAbsent = host.talk(1).tookNs;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        m_results->retryAbsent = host.talk(0).tookNs;
+        const std::uint64_t started = stamps::steadyNowNs();
+        const int fd = connectTo(m_rig.serverPath());
+        m_results->absentBase = nsSince(started);
+        closeFd(fd);
+        return true;
+    }
+
+    // The floor: the same two hops with plain sockets and no Qt.
+    bool relayBaseline(std::string *error)
+    {
+        StampReader stampsIn;
+        ChildProcess sink;
+        ChildProcess relay;
+        const std::string sinkPath = m_rig.runtime + "/bench-sink";
+        const std::string relayPath = m_rig.runtime + "/bench-relay";
+        if (!stampsIn.create(m_rig.runtime + "/relay-stamps")
+            || !sink.start({m_options.relay, "sink", sinkPath, m_rig.runtime + "/relay-stamps"})
+            || !waitUntil([&] { return exists(sinkPath); }, 5000) || !relay.start({m_options.relay, "relay", relayPath, sinkPath})
+            || !waitUntil([&] { return exists(relayPath); }, 5000)) {
+            *error = "the baseline relay did not start";
+            return false;
+        }
+        const std::vector<unsigned char> startFrame = frameOf(kStart.text);
+        const std::vector<unsigned char> stopFrame = frameOf(kStop.text);
+        const std::uint64_t connectStarted = stamps::steadyNowNs();
+        const int fd = connectTo(relayPath);
+        const bool firstWritten = fd >= 0 && writeAll(fd, startFrame.data(), startFrame.size());
+        m_results->firstListeningBase = nsSince(connectStarted);
+        stamps::StampRecord record;
+        if (!firstWritten || !stampsIn.next(&record, kReplyTimeoutMs)) {
+            closeFd(fd);
+            *error = "the baseline relay did not pass the first word";
+            return false;
+        }
+        const RelayRecord startRecord = relayRecordOf(kStart.text);
+        const RelayRecord stopRecord = relayRecordOf(kStop.text);
+        for (int i = 0; i < m_options.events; ++i) {
+            const bool start = i % 2 != 0;
+            const std::vector<unsigned char> &frame = start ? startFrame : stopFrame;
+            const std::uint64_t started = stamps::steadyNowNs();
+            writeAll(fd, frame.data(), frame.size());
+            m_results->writeCost.push_back(nsSince(started));
+            if (!stampsIn.next(&record, kReplyTimeoutMs)) {
+                ++m_results->relayDelivery.missing;
+                continue;
+            }
+            m_results->relayDelivery.wrong += !relayMatches(record, start ? startRecord : stopRecord);
+            m_results->relayDelivery.records.push_back(record);
+            m_results->relayLatency.push_back(static_cast<std::int64_t>(record.ns - started));
+        }
+
+        const std::vector<Word> words = burstWords(m_options.burst);
+        std::vector<RelayRecord> expected;
+        for (const Word &word : words)
+            expected.push_back(relayRecordOf(word.text));
+        const std::vector<unsigned char> bytes = framesOf(words);
+        const std::uint64_t burstStarted = stamps::steadyNowNs();
+        writeAll(fd, bytes.data(), bytes.size());
+        m_results->burstRelayDelivery = collect<RelayRecord>(stampsIn, expected, relayMatches);
+        if (!m_results->burstRelayDelivery.records.empty())
+            m_results->burstRelay =
+                static_cast<std::int64_t>(m_results->burstRelayDelivery.records.back().ns - burstStarted);
+        closeFd(fd);
+        relay.waitForExit(2000);
+        sink.waitForExit(2000);
+        return true;
+    }
+
+    const BenchOptions &m_options;
+    const Rig &m_rig;
+    Results *m_results = nullptr;
+    StampReader m_serviceStamps;
+    ChildProcess m_service;
+    ChildProcess m_helper;
+    ChildProcess m_minimal;
+};
+
+std::string today()
+{
+    const std::time_t now = std::time(nullptr);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", std::gmtime(&now));
+    return text;
+}
+
+Report reportOf(const BenchOptions &options, const Results &r)
+{
+    Report report;
+    report.cpu = cpuModel();
+    report.cores = static_cast<int>(std::thread::hardware_concurrency());
+    report.commit = options.commit;
+    report.date = today();
+    report.method =
+        "one run on this machine; durations on the steady clock (CLOCK_MONOTONIC), which every process reads, "
+        "so a latency is the device service's arrival stamp minus the host's time just before the entry point. "
+        "Each event waits for its light command before the next. The baseline relay and sink are plain C++ "
+        "processes on Unix domain sockets. Memory is VmRSS; idle activity is the sum over all threads of "
+        "schedstat run time and context switches over the idle period.";
+
+    const auto durations = [](const char *name, const std::vector<std::int64_t> &measured,
+                              const std::vector<std::int64_t> &baseline, const char *baselineName) {
+        Figure figure;
+        figure.name = name;
+        figure.unit = "ns";
+        figure.measured = summarize(measured);
+        figure.baseline = summarize(baseline);
+        figure.baselineName = baselineName;
+        return figure;
+    };
+    const auto value = [](const char *name, const char *unit, std::int64_t measured, std::int64_t baseline,
+                          const char *baselineName) {
+        Figure figure;
+        figure.name = name;
+        figure.unit = unit;
+        figure.distribution = false;
+        figure.measured = single(measured);
+        figure.baseline = single(baseline);
+        figure.baselineName = baselineName ? baselineName : "";
+        return figure;
+    };
+
+    Figure latency = durations("Talk event to light command", r.chainLatency, r.relayLatency,
+                               "plain-socket relay and sink, no Qt");
+    latency.name += " (" + std::to_string(r.chainLatency.size()) + " events)";
+    latency.note = r.chainDelivery.note(static_cast<std::size_t>(options.events));
+    latency.target = "p99 <= 3 x baseline and < 1 ms";
+    latency.targetMet = r.chainDelivery.whole() && latency.measured.p99 < 1000000 && ratioOf(latency) <= 3.0;
+    report.figures.push_back(latency);
+
+    Figure cost = durations("Host-thread cost per event, connected", r.entryCost, r.writeCost,
+                            "plain write() of the same bytes");
+    cost.target = "p99 < 50 us";
+    cost.targetMet = cost.measured.p99 < 50000;
+    report.figures.push_back(cost);
+
+    report.figures.push_back(value("First event, helper listening (connects)", "ns", r.firstListening,
+                                   r.firstListeningBase, "plain connect() and write()"));
+    Figure absent = value("First event, helper absent", "ns", r.firstAbsent, r.absentBase,
+                          "plain connect() to a missing socket");
+    absent.note = "a later event a second on tries again: " + std::to_string(r.retryAbsent) + " ns";
+    absent.target = "< 1 ms, and the retry too";
+    absent.targetMet = r.firstAbsent < 1000000 && r.retryAbsent < 1000000;
+    report.figures.push_back(absent);
+
+    Figure burst = value("Burst of words written at once, to the last light command", "ns", r.burstChain,
+                         r.burstRelay, "plain-socket relay and sink");
+    burst.name += " (" + std::to_string(options.burst) + " words)";
+    burst.note = "helper: " + r.burstChainDelivery.note(static_cast<std::size_t>(options.burst))
+                 + "; baseline: " + r.burstRelayDelivery.note(static_cast<std::size_t>(options.burst));
+    burst.target = "none lost or reordered, < 100 ms";
+    burst.targetMet = r.burstChainDelivery.whole() && r.burstChain >= 0 && r.burstChain < 100000000;
+    report.figures.push_back(burst);
+
+    Figure memory = value("Helper resident memory after start-up", "KiB", r.helperKiB, r.minimalKiB,
+                          "minimal Qt Widgets program");
+    memory.target = "<= 1.2 x baseline";
+    memory.targetMet = ratioOf(memory) <= 1.2;
+    report.figures.push_back(memory);
+
+    const std::string idle = " idle seconds";
+    Figure cpu = value("Helper CPU time while idle", "ns", r.helperIdle.cpuNs, r.minimalIdle.cpuNs,
+                       "minimal Qt Widgets program");
+    cpu.name += ", " + std::to_string(options.idleSeconds) + idle;
+    report.figures.push_back(cpu);
+    Figure wakeups = value("Helper wake-ups while idle", "switches", r.helperIdle.switches, r.minimalIdle.switches,
+                           "minimal Qt Widgets program");
+    wakeups.name += ", " + std::to_string(options.idleSeconds) + idle;
+    wakeups.target = "none";
+    wakeups.targetMet = r.helperIdle.switches == 0;
+    report.figures.push_back(wakeups);
+
+    report.figures.push_back(value("Helper start to listening", "ns", r.startToListening, r.minimalStart,
+                                   "minimal Qt Widgets program, start to event loop"));
+    report.figures.push_back(value("Helper start to first light command", "ns", r.startToLight, r.minimalStart,
+                                   "minimal Qt Widgets program, start to event loop"));
+    return report;
+}
+
+}  // namespace
+
+int runBench(const BenchOptions &options)
+{
+    Rig rig;
+    std::string error;
+    if (!makeRig(&rig, &error)) {
+        std::fprintf(stderr, "vossik_bench: %s\n", error.c_str());
+        return 1;
+    }
+    std::fprintf(stdout, "Measuring (about %d s)...\n", options.idleSeconds + 5);
+    std::fflush(stdout);
+    // The plugin and the helper log as they go (the plugin on standard
+    // output too); that goes to the log, so only the table reaches the terminal.
+    const int terminalOut = ::dup(1);
+    const int terminalErr = ::dup(2);
+    const int log = ::open(options.log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (log >= 0) {
+        ::dup2(log, 1);
+        ::dup2(log, 2);
+        ::close(log);
+    }
+
+    Results results;
+    bool ok;
+    {
+        Bench bench(options, rig);
+        ok = bench.run(&results, &error);
+    }
+    std::fflush(stdout);
+    ::dup2(terminalOut, 1);
+    ::dup2(terminalErr, 2);
+    ::close(terminalOut);
+    ::close(terminalErr);
+    std::filesystem::remove_all(rig.runtime);
+    if (!ok) {
+        std::fprintf(stderr, "vossik_bench: %s (the processes' output is in %s)\n", error.c_str(), options.log.c_str());
+        return 1;
+    }
+    const Report report = reportOf(options, results);
+    std::fputs(formatTable(report).c_str(), stdout);
+    std::ofstream(options.json) << formatJson(report);
+    std::fprintf(stdout, "\nJSON: %s\n", options.json.c_str());
+    // Slow is a figure; a lost or misplaced command is a failure.
+    const bool whole = results.chainDelivery.whole() && results.burstChainDelivery.whole()
+                       && results.relayDelivery.whole() && results.burstRelayDelivery.whole();
+    if (!whole)
+        std::fprintf(stderr, "vossik_bench: commands were lost or arrived out of order\n");
+    return whole ? 0 : 3;
+}
+
+}  // namespace bench

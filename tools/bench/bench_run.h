@@ -1,0 +1,29 @@
+// The whole benchmark: the real chain (this process as the voice client with
+// the plugin loaded, the helper, the stand-in device service) beside plain
+// baselines, every figure measured in the same run.
+#pragma once
+
+#include <string>
+
+namespace bench {
+
+struct BenchOptions {
+    std::string plugin;
+    std::string helper;
+    std::string lightservice;
+    std::string relay;            // bench_relay
+    std::string minimalWidgets;   // bench_minimal_widgets
+    int events = 10000;
+    int burst = 10000;
+    int idleSeconds = 10;
+    std::string json;             // where the JSON goes
+    std::string log;              // where the processes' own output goes
+    std::string commit;
+};
+
+// Runs it, prints the table; returns the exit status: 0 when every figure
+// could be measured, whether or not it met its target; 1 when one could not;
+// 3 when a command was lost or arrived out of order.
+int runBench(const BenchOptions &options);
+
+}  // namespace bench

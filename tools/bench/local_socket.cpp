@@ -1,0 +1,86 @@
+#include "local_socket.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace bench {
+
+namespace {
+
+bool addressFor(const std::string &path, sockaddr_un *address)
+{
+    if (path.size() >= sizeof address->sun_path)
+        return false;
+    std::memset(address, 0, sizeof *address);
+    address->sun_family = AF_UNIX;
+    std::memcpy(address->sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+}  // namespace
+
+int listenAt(const std::string &path)
+{
+    sockaddr_un address;
+    if (!addressFor(path, &address))
+        return -1;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    ::unlink(path.c_str());
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int acceptOne(int listener)
+{
+    for (;;) {
+        const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0 || errno != EINTR)
+            return fd;
+    }
+}
+
+int connectTo(const std::string &path)
+{
+    sockaddr_un address;
+    if (!addressFor(path, &address))
+        return -1;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool writeAll(int fd, const void *data, std::size_t size)
+{
+    const char *next = static_cast<const char *>(data);
+    while (size > 0) {
+        const ssize_t written = ::send(fd, next, size, MSG_NOSIGNAL);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        next += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+void closeFd(int fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+}
+
+}  // namespace bench

@@ -1,0 +1,43 @@
+// The voice client's side, in the benchmark's own process: loads a copy of
+// the plugin library and calls its entry points as the client does, timing
+// each talk event on the calling thread.
+#pragma once
+
+#include "entry_points.h"
+#include "folders.h"
+#include "shared_library.h"
+
+#include <cstdint>
+#include <string>
+
+namespace bench {
+
+class PluginHost
+{
+public:
+    PluginHost() = default;
+    ~PluginHost();
+    PluginHost(const PluginHost &) = delete;
+    PluginHost &operator=(const PluginHost &) = delete;
+
+    // Lays out a plugins folder with a copy of `plugin` (and of `helper` in
+    // its folder, unless empty), loads the copy and runs the client's start
+    // sequence up to ts3plugin_init. False with `error` set on failure.
+    bool start(const std::string &plugin, const std::string &helper, const std::string &configDir,
+               std::string *error);
+    struct Call {
+        std::uint64_t startedNs;  // steady clock, just before the call
+        std::int64_t tookNs;      // spent inside the entry point
+    };
+    // One talk status change of the own client.
+    Call talk(int status);
+    void shutdown();
+
+private:
+    ts3host::TemporaryFolder m_plugins;
+    platform::SharedLibrary m_library;
+    ts3host::EntryPoints m_entry;
+    bool m_running = false;
+};
+
+}  // namespace bench

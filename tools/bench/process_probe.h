@@ -1,0 +1,23 @@
+// What the system tells about a running process: its resident memory and
+// how much it ran (all threads together).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+
+namespace bench {
+
+// VmRSS in KiB, or -1 when the process is gone.
+std::int64_t residentKiB(pid_t pid);
+
+struct Activity {
+    std::int64_t cpuNs = 0;     // time on a CPU
+    std::int64_t switches = 0;  // context switches, voluntary or not: each wake-up is one
+};
+Activity activityOf(pid_t pid);
+
+// The CPU model as /proc/cpuinfo names it.
+std::string cpuModel();
+
+}  // namespace bench
