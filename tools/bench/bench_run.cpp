@@ -363,9 +363,11 @@ private:
         PluginHost host;
         if (!host.start(m_options.plugin, std::string(), m_rig.config, error))
             return false;
+        const auto pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1100)); };
         m_results->firstAbsent = host.talk(1).tookNs;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        pause();
         m_results->retryAbsent = host.talk(0).tookNs;
+        pause();  // the baseline after the same pause: an idle CPU wakes slowly
         const std::uint64_t started = stamps::steadyNowNs();
         const int fd = connectTo(m_rig.serverPath());
         m_results->absentBase = nsSince(started);
@@ -505,7 +507,9 @@ Report reportOf(const BenchOptions &options, const Results &r)
                                    r.firstListeningBase, "plain connect() and write()"));
     Figure absent = value("First event, helper absent", "ns", r.firstAbsent, r.absentBase,
                           "plain connect() to a missing socket");
-    absent.note = "a later event a second on tries again: " + std::to_string(r.retryAbsent) + " ns";
+    absent.note = "the first call into a freshly loaded library also pays for touching its code; a later "
+                  "event a second on tries again and took "
+                  + std::to_string(r.retryAbsent) + " ns";
     absent.target = "< 1 ms, and the retry too";
     absent.targetMet = r.firstAbsent < 1000000 && r.retryAbsent < 1000000;
     report.figures.push_back(absent);
@@ -554,7 +558,7 @@ int runBench(const BenchOptions &options)
         std::fprintf(stderr, "vossik_bench: %s\n", error.c_str());
         return 1;
     }
-    std::fprintf(stdout, "Measuring (about %d s)...\n", options.idleSeconds + 5);
+    std::fprintf(stdout, "Measuring (about %d s)...\n", options.idleSeconds + 7);
     std::fflush(stdout);
     // The plugin and the helper log as they go (the plugin on standard
     // output too); that goes to the log, so only the table reaches the terminal.
