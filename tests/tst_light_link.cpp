@@ -135,17 +135,31 @@ private slots:
     }
 
     // A service that comes late, or comes back, is found again and shown the
-    // last command; once attached, nothing more is broadcast.
+    // last command; once attached, nothing more is broadcast. Its end shows
+    // in a failed post, or at once when its process can be watched.
+    void aServiceThatComesBackIsFoundAndShownTheCurrentState_data()
+    {
+        QTest::addColumn<bool>("processWatched");
+        QTest::newRow("a failed post") << false;
+        QTest::newRow("the end of its process") << true;
+    }
     void aServiceThatComesBackIsFoundAndShownTheCurrentState()
     {
+        QFETCH(bool, processWatched);
         MessageRecorder recorder;
         startLightHandshake(g_lightApi, m_helper);
         attach(m_service, 1);
         QVERIFY(!g_lightApi->rediscoverTimer->isActive());
 
+        if (processWatched)
+            QVERIFY(postLightCommand(g_lightApi, 1, 2, 3, 1, 2, 3));
         delete m_serviceWindow;  // the service ends
         m_serviceWindow = nullptr;
-        QVERIFY(!postLightCommand(g_lightApi, 1, 2, 3, 1, 2, 3));
+        if (processWatched)
+            onLightServiceEnded(g_lightApi);  // what the watch of its process calls
+        else
+            QVERIFY(!postLightCommand(g_lightApi, 1, 2, 3, 1, 2, 3));
+        QCOMPARE(g_lightApi->serviceWnd == 0, processWatched);
         QVERIFY(g_lightApi->rediscoverTimer->isActive());
 
         m_serviceWindow = new QWidget;  // and starts again under a new handle

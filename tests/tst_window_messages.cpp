@@ -2,11 +2,14 @@
 #include "runtime_dir.h"
 #include "test_support.h"
 #include "window_messages_posix.h"
+#include "window_owner_watch.h"
 
+#include <QProcess>
 #include <QSignalSpy>
 #include <QWidget>
 #include <QtTest>
 
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -150,6 +153,30 @@ private slots:
         QVERIFY(!QFile::exists(endpointFile(dead)));
         QVERIFY(QFile::exists(endpointFile(live)));
         QFile::remove(endpointFile(live));
+    }
+
+    // The end of a window's process is told once, also to a watch begun
+    // after it; a handle that no process owns cannot be watched.
+    void theEndOfAWindowsOwnerIsTold()
+    {
+        QProcess owner;
+        owner.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+        QVERIFY(owner.waitForStarted());
+        const winmsg::Handle window = (winmsg::Handle(owner.processId()) << 24) | 1;
+        int told = 0;
+        std::unique_ptr<QObject> watch(winmsg::watchWindowOwner(window, [&] { ++told; }));
+        QVERIFY(watch);
+        QTest::qWait(50);
+        QCOMPARE(told, 0);
+        owner.kill();
+        QVERIFY(QTest::qWaitFor([&] { return told == 1; }, 1000));
+        QVERIFY(QTest::qWaitFor([&] { return owner.state() == QProcess::NotRunning; }, 1000));  // reaped
+        std::unique_ptr<QObject> late(winmsg::watchWindowOwner(window, [&] { ++told; }));
+        QVERIFY(late);
+        QVERIFY(QTest::qWaitFor([&] { return told == 2; }, 1000));
+        QTest::qWait(50);
+        QCOMPARE(told, 2);
+        QVERIFY(!winmsg::watchWindowOwner(0x1234, [] {}));
     }
 };
 

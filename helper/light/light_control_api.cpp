@@ -1,5 +1,7 @@
 #include "light_control_api.h"
 
+#include "window_owner_watch.h"
+
 #include <QDebug>
 #include <QTimer>
 
@@ -24,6 +26,8 @@ void searchForService(LightControlApi *api)
 
 void onServiceAttached(LightControlApi *api)
 {
+    delete api->serviceWatch;
+    api->serviceWatch = winmsg::watchWindowOwner(api->serviceWnd, [api] { onLightServiceEnded(api); });
     if (api->rediscoverTimer)
         api->rediscoverTimer->stop();
     // Show the current state on a service that has just come (back).
@@ -67,6 +71,7 @@ void freeLightControlApi(LightControlApi *api)
     if (!api)
         return;
     delete api->rediscoverTimer;
+    delete api->serviceWatch;
     if (g_lightApi == api)
         g_lightApi = nullptr;
     delete api;
@@ -90,6 +95,13 @@ bool postLightCommand(LightControlApi *api, const LightCommand &command)
 bool postLightCommand(LightControlApi *api, int zone, int effect, int speed, int red, int green, int blue)
 {
     return postLightCommand(api, encodeLightCommand(zone, effect, speed, red, green, blue));
+}
+
+void onLightServiceEnded(LightControlApi *api)
+{
+    qDebug() << "Light service ended, looking for it again";
+    api->serviceWnd = 0;  // its watch has fired and stays until the next attach
+    searchForService(api);
 }
 
 bool attachEventFilter(void *message, long *result)

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+class QObject;
 class QTimer;
 
 enum LightZone { LightZoneEvent = 1, LightZoneAmbient = 2 };
@@ -33,6 +34,9 @@ struct LightControlApi {
     std::uint32_t attachMsg = 0;
     std::uint32_t commandMsg = 0;
     winmsg::Handle serviceWnd = 0;  // 0 while no service has attached
+    // Tells when the attached service's process ends, so a restarted service
+    // is found without waiting for a post to fail.
+    QObject *serviceWatch = nullptr;
 
     // Finding a service that starts late or restarts: our own handle for
     // DISCOVER, the timer that repeats it, and the command to show again
@@ -59,6 +63,10 @@ void freeLightControlApi(LightControlApi *api);
 // the search for the service again.
 bool postLightCommand(LightControlApi *api, int zone, int effect, int speed, int red, int green, int blue);
 bool postLightCommand(LightControlApi *api, const LightCommand &command);
+
+// The attached service's process has ended: forget it and search again, so
+// its successor is shown the current state as soon as it attaches.
+void onLightServiceEnded(LightControlApi *api);
 
 // Native event filter body: takes the service's ATTACH. Always false, so
 // every message goes on to its normal handling.
