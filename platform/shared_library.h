@@ -21,6 +21,10 @@ public:
     bool open(const std::string &utf8Path);
     bool isOpen() const { return m_handle != nullptr; }
 
+    // Keeps the open library, and what it loaded, in memory until the
+    // process ends, however it is closed.
+    bool keepLoaded();
+
     // The address of an exported symbol, or nullptr (error() says why).
     void *symbol(const char *name);
 
@@ -31,6 +35,7 @@ public:
 
 private:
     void *m_handle = nullptr;
+    std::string m_path;
     std::string m_error;
 };
 

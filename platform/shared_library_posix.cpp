@@ -28,7 +28,24 @@ bool SharedLibrary::open(const std::string &utf8Path)
         m_error = lastDlError("unknown error");
         return false;
     }
+    m_path = utf8Path;
     m_error.clear();
+    return true;
+}
+
+bool SharedLibrary::keepLoaded()
+{
+    if (!m_handle) {
+        m_error = "no library is open";
+        return false;
+    }
+    // Finds the library already open and marks it never to be unloaded.
+    void *again = dlopen(m_path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD | RTLD_NODELETE);
+    if (!again) {
+        m_error = lastDlError("cannot keep the library loaded");
+        return false;
+    }
+    dlclose(again);
     return true;
 }
 

@@ -68,7 +68,23 @@ bool SharedLibrary::open(const std::string &utf8Path)
         return false;
     }
     m_handle = module;
+    m_path = utf8Path;
     m_error.clear();
+    return true;
+}
+
+bool SharedLibrary::keepLoaded()
+{
+    if (!m_handle) {
+        m_error = "no library is open";
+        return false;
+    }
+    HMODULE pinned = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                            static_cast<LPCWSTR>(m_handle), &pinned)) {
+        m_error = describe(GetLastError());
+        return false;
+    }
     return true;
 }
 

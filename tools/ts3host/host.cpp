@@ -46,6 +46,8 @@ constexpr char kUsage[] =
     "  --script FILE|-     play the commands in FILE or on standard input; without it, read them interactively\n"
     "  --client-id N       the own client's id on every connection (default 1)\n"
     "  --timings           print how long each entry point call took\n"
+    "  --keep-loaded       keep the plugin and the libraries it loaded in memory after shutdown, as a client\n"
+    "                      that shares them does; a leak checker at exit can then name what it finds\n"
     "  --help              print this text\n"
     "\n"
     "Commands, one per line; blank lines and lines starting with # are skipped:\n"
@@ -307,6 +309,8 @@ bool parseArguments(const std::vector<std::string> &arguments, Options *options,
             ok = flag(&options->help);
         } else if (name == "--timings") {
             ok = flag(&options->timings);
+        } else if (name == "--keep-loaded") {
+            ok = flag(&options->keepLoaded);
         } else if (name == "--plugin") {
             ok = takeValue(&options->plugin);
         } else if (name == "--helper") {
@@ -408,7 +412,7 @@ int run(int argc, char **argv)
 
     const std::string libraryName = libraryPath.u8string();
     platform::SharedLibrary library;
-    if (!library.open(libraryName)) {
+    if (!library.open(libraryName) || (options.keepLoaded && !library.keepLoaded())) {
         report("cannot load " + libraryName + ": " + library.error());
         return kExitRefused;
     }
