@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+#include <csignal>
+
 const QString kSettings = QStringLiteral(
     "[colors]\n"
     "radioZone=2\nradioEffect=3\nradioSpeed=1\nm_redValue=16\nm_greenValue=32\nm_blueValue=48\n"
@@ -44,7 +46,82 @@ std::unique_ptr<Child> ProcessRig::startService(const QStringList &extra)
     return ready ? std::move(service) : nullptr;
 }
 
+std::unique_ptr<Child> ProcessRig::startHost(const QString &host, const QString &library, const QString &pluginsDir,
+                                             const QString &configDir, bool withHelper, const QStringList &extra)
+{
+    QStringList arguments{QStringLiteral("--plugin"), library, QStringLiteral("--plugins-dir"), pluginsDir,
+                          QStringLiteral("--config-dir"), configDir, QStringLiteral("--timings")};
+    arguments += extra;
+    if (withHelper)
+        arguments << QStringLiteral("--helper") << QStringLiteral(HELPER_PATH);
+    auto client = std::make_unique<Child>(host, arguments, env);
+    return client->started() ? std::move(client) : nullptr;
+}
+
 bool ProcessRig::waitForServer(bool present, int timeoutMs) const
 {
     return QTest::qWaitFor([&] { return QFile::exists(serverPath()) == present; }, timeoutMs);
+}
+
+QString helperCopyIn(const QString &pluginsDir)
+{
+    return pluginsDir + QStringLiteral("/Vossik_Plugin/TS3_Vossik_Helper_win64");
+}
+
+void play(Child &client, const QStringList &lines)
+{
+    for (const QString &line : lines) {
+        client.process().write((line + QLatin1Char('\n')).toUtf8());
+        client.process().waitForBytesWritten(1000);
+        QTest::qWait(30);
+    }
+}
+
+int errorLineCount(Child &client)
+{
+    return client.errors().count(QLatin1Char('\n'));
+}
+
+QList<QPair<QString, qint64>> entryPointTimings(Child &client, int from)
+{
+    static const QRegularExpression line(QStringLiteral("^ts3host: (ts3plugin_\\w+) took (\\d+) us$"));
+    QList<QPair<QString, qint64>> found;
+    const QStringList lines = client.errors().split(QLatin1Char('\n'));
+    for (int i = from; i < lines.size(); ++i) {
+        const QRegularExpressionMatch match = line.match(lines.at(i));
+        if (match.hasMatch())
+            found.append({match.captured(1), match.captured(2).toLongLong()});
+    }
+    return found;
+}
+
+qint64 runningPid(const QString &program)
+{
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(entry));
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().startsWith(QFile::encodeName(program) + '\0'))
+            return entry.toLongLong();
+    }
+    return 0;
+}
+
+bool killRunning(const QString &program)
+{
+    const qint64 pid = runningPid(program);
+    if (pid == 0)
+        return true;
+    ::kill(pid_t(pid), SIGKILL);
+    return QTest::qWaitFor([&] { return runningPid(program) == 0; }, 2000);
+}
+
+qint64 residentKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
 }

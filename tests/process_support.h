@@ -14,6 +14,10 @@
 // other-speakers option.
 extern const QString kSettings;
 
+// "A few milliseconds" for an entry point call on an event, with room for a
+// loaded machine.
+constexpr qint64 kEventBudgetUs = 10000;
+
 // The commands of kSettings, as the service logs them.
 extern const QString kSpeaking;
 extern const QString kSilent;
@@ -90,8 +94,35 @@ public:
     int endpointCount() const;
     // The stand-in service with --log, ready once its endpoint is open.
     std::unique_ptr<Child> startService(const QStringList &extra = {});
+    // The stand-in client `host` on `library`, with --timings and these
+    // folders; the helper is copied in for the plugin to start, unless
+    // `withHelper` is false.
+    std::unique_ptr<Child> startHost(const QString &host, const QString &library, const QString &pluginsDir,
+                                     const QString &configDir, bool withHelper = true, const QStringList &extra = {});
     bool waitForServer(bool present, int timeoutMs = 3000) const;
 
 private:
     QTemporaryDir m_runtime;
 };
+
+// Where the plugin loaded from `pluginsDir` starts its helper from.
+QString helperCopyIn(const QString &pluginsDir);
+
+// Types script lines at the client's prompt, a little apart.
+void play(Child &client, const QStringList &lines);
+
+// How many lines the client's standard error holds so far.
+int errorLineCount(Child &client);
+
+// How long each entry point call took, in µs, from line `from` of the
+// client's standard error on (ts3host --timings).
+QList<QPair<QString, qint64>> entryPointTimings(Child &client, int from = 0);
+
+// The pid of a running process started from `program`, or 0.
+qint64 runningPid(const QString &program);
+
+// Ends the process started from `program`, if one runs; false if it stays.
+bool killRunning(const QString &program);
+
+// The resident memory of process `pid` in KiB (VmRSS), or -1 once it has ended.
+qint64 residentKiB(qint64 pid);

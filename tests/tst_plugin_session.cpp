@@ -5,28 +5,6 @@
 #include <QDir>
 #include <QtTest>
 
-#include <csignal>
-
-namespace {
-
-// "A few milliseconds" for an event, with room for a loaded machine.
-constexpr qint64 kEventBudgetUs = 10000;
-
-const QString kTimingLine = QStringLiteral("^ts3host: (ts3plugin_\\w+) took (\\d+) us$");
-
-// The pid of the running helper started from `program`, or 0.
-qint64 helperPid(const QString &program)
-{
-    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(entry));
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().startsWith(QFile::encodeName(program) + '\0'))
-            return entry.toLongLong();
-    }
-    return 0;
-}
-
-}  // namespace
-
 class TestPluginSession : public QObject
 {
     Q_OBJECT
@@ -37,48 +15,19 @@ private:
     QString m_configDir;
     QString m_pluginsDir;
 
-    QString helperCopy() const { return m_pluginsDir + QStringLiteral("/Vossik_Plugin/TS3_Vossik_Helper_win64"); }
+    QString helperCopy() const { return helperCopyIn(m_pluginsDir); }
 
     std::unique_ptr<Child> startHost(const QString &host, const QString &library, bool withHelper = true)
     {
-        QStringList arguments{QStringLiteral("--plugin"), library, QStringLiteral("--plugins-dir"), m_pluginsDir,
-                              QStringLiteral("--config-dir"), m_configDir, QStringLiteral("--timings")};
-        if (withHelper)
-            arguments << QStringLiteral("--helper") << QStringLiteral(HELPER_PATH);
-        auto client = std::make_unique<Child>(host, arguments, m_rig.env);
-        return client->started() ? std::move(client) : nullptr;
-    }
-
-    static void play(Child &client, const QStringList &lines)
-    {
-        for (const QString &line : lines) {
-            client.process().write((line + QLatin1Char('\n')).toUtf8());
-            client.process().waitForBytesWritten(1000);
-            QTest::qWait(30);
-        }
-    }
-
-    // How long each entry point took since `from` lines of stderr, in µs.
-    static QList<QPair<QString, qint64>> timings(Child &client, int from = 0)
-    {
-        static const QRegularExpression line(kTimingLine);
-        QList<QPair<QString, qint64>> found;
-        const QStringList lines = client.errors().split(QLatin1Char('\n'));
-        for (int i = from; i < lines.size(); ++i) {
-            const QRegularExpressionMatch match = line.match(lines.at(i));
-            if (match.hasMatch())
-                found.append({match.captured(1), match.captured(2).toLongLong()});
-        }
-        return found;
+        return m_rig.startHost(host, library, m_pluginsDir, m_configDir, withHelper);
     }
 
 private slots:
     void cleanup()
     {
         // A helper that a failed check left running would hold the next test's server.
-        if (const qint64 pid = helperPid(helperCopy())) {
-            ::kill(pid_t(pid), SIGKILL);
-            QVERIFY(QTest::qWaitFor([&] { return helperPid(helperCopy()) == 0; }, 2000));
+        if (runningPid(helperCopy())) {
+            QVERIFY(killRunning(helperCopy()));
             QFile::remove(m_rig.serverPath());  // left behind by the killed helper
         }
     }
@@ -148,46 +97,7 @@ private slots:
         QVERIFY(service->waitForCommands(6));
         QCOMPARE(service->commands().last(), kShutdown);
         QTest::qWait(300);
-        QVERIFY(helperPid(helperCopy()) != 0);  // kept alive by the open window
-    }
-
-    // The helper killed mid-session costs the host nothing; started again, it
-    // is reached again and the lights follow.
-    void aHelperKilledAndStartedAgain()
-    {
-        std::unique_ptr<Child> service = m_rig.startService();
-        QVERIFY(service);
-        std::unique_ptr<Child> client = startHost(QStringLiteral(TS3HOST_PATH), QStringLiteral(PLUGIN_PATH));
-        QVERIFY(client);
-        QVERIFY(m_rig.waitForServer(true));
-        play(*client, {"talk own 1"});
-        QVERIFY(service->waitForCommands(2));
-
-        const qint64 pid = helperPid(helperCopy());
-        QVERIFY(pid > 0);
-        QCOMPARE(::kill(pid_t(pid), SIGKILL), 0);
-        QVERIFY(QTest::qWaitFor([&] { return helperPid(helperCopy()) == 0; }, 2000));
-        const int mark = client->errors().split(QLatin1Char('\n')).size() - 1;
-        play(*client, {"talk own 0", "talk own 1", "talk own 0", "talk 7 1", "talk 7 0"});
-        QTest::qWait(100);
-        const auto whileGone = timings(*client, mark);
-        QCOMPARE(whileGone.size(), 5);
-        for (const auto &call : whileGone)
-            QVERIFY2(call.second < kEventBudgetUs, qPrintable(QStringLiteral("%1 took %2 us").arg(call.first).arg(call.second)));
-
-        QProcess again;  // the helper back, in the same runtime folder
-        again.setProcessEnvironment(m_rig.env);
-        again.setProgram(helperCopy());
-        again.setArguments({m_configDir});
-        QVERIFY(again.startDetached());
-        QVERIFY(m_rig.waitForServer(true));
-        QTest::qWait(1100);  // the link looks for it at most once a second
-        play(*client, {"talk 7 1"});
-        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kOthers); }, 2000));
-        play(*client, {"shutdown"});
-        QVERIFY(client->finished());
-        QCOMPARE(client->process().exitCode(), 0);
-        QVERIFY(m_rig.waitForServer(false));
+        QVERIFY(runningPid(helperCopy()) != 0);  // kept alive by the open window
     }
 
     // Without its helper folder the plugin starts nothing, and every entry
@@ -200,7 +110,7 @@ private slots:
         play(*client, {"talk own 1", "talk own 0", "menu 1", "talk 7 1", "shutdown"});
         QVERIFY(client->finished());
         QCOMPARE(client->process().exitCode(), 0);
-        const auto calls = timings(*client);
+        const auto calls = entryPointTimings(*client);
         QVERIFY(calls.size() >= 10);
         for (const auto &call : calls) {
             // Starting (a process) and ending may take longer than an event, but not long.
