@@ -51,6 +51,8 @@ std::unique_ptr<Child> ProcessRig::startHost(const QString &host, const QString 
 {
     QStringList arguments{QStringLiteral("--plugin"), library, QStringLiteral("--plugins-dir"), pluginsDir,
                           QStringLiteral("--config-dir"), configDir, QStringLiteral("--timings")};
+    if (kSanitized)
+        arguments << QStringLiteral("--keep-loaded");
     arguments += extra;
     if (withHelper)
         arguments << QStringLiteral("--helper") << QStringLiteral(HELPER_PATH);

@@ -14,6 +14,13 @@
 // other-speakers option.
 extern const QString kSettings;
 
+// Built with AddressSanitizer, as are the programs the tests start.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
 // "A few milliseconds" for an entry point call on an event, with room for a
 // loaded machine.
 constexpr qint64 kEventBudgetUs = 10000;
@@ -96,7 +103,8 @@ public:
     std::unique_ptr<Child> startService(const QStringList &extra = {});
     // The stand-in client `host` on `library`, with --timings and these
     // folders; the helper is copied in for the plugin to start, unless
-    // `withHelper` is false.
+    // `withHelper` is false. Sanitized, it keeps the plugin loaded: the leak
+    // checker runs at exit and cannot name code unloaded by then.
     std::unique_ptr<Child> startHost(const QString &host, const QString &library, const QString &pluginsDir,
                                      const QString &configDir, bool withHelper = true, const QStringList &extra = {});
     bool waitForServer(bool present, int timeoutMs = 3000) const;

@@ -24,20 +24,6 @@ namespace {
 
 const bool kFull = qEnvironmentVariableIntValue("VOSSIK_FAULTS_FULL") == 1;
 
-// Built with AddressSanitizer, as are the programs it starts.
-#ifdef __SANITIZE_ADDRESS__
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-
-// The leak checker runs at exit and cannot name code unloaded by then: under
-// it the client keeps the plugin, and Qt with it, loaded.
-QStringList hostOptions(const QStringList &more = {})
-{
-    return (kSanitized ? QStringList{QStringLiteral("--keep-loaded")} : QStringList()) + more;
-}
-
 // ASan keeps freed memory in quarantine, so resident memory grows with
 // traffic whatever the code does; there the leak checker stands in.
 constexpr bool kResidentMemoryTells = !kSanitized;
@@ -129,8 +115,7 @@ private:
     bool startChain(std::unique_ptr<Child> &service, std::unique_ptr<Child> &client)
     {
         service = m_rig.startService();
-        client = service ? m_rig.startHost(TS3HOST_PATH, PLUGIN_PATH, m_pluginsDir, m_configDir, true, hostOptions())
-                         : nullptr;
+        client = service ? m_rig.startHost(TS3HOST_PATH, PLUGIN_PATH, m_pluginsDir, m_configDir) : nullptr;
         return client && m_rig.waitForServer(true, 5000) && service->waitForCommands(1, 5000);
     }
 
@@ -142,8 +127,7 @@ private:
         helper = std::make_unique<Child>(QStringLiteral(HELPER_PATH), QStringList{configDir}, m_rig.env);
         if (!helper->started() || !m_rig.waitForServer(true, 5000))
             return false;
-        client = m_rig.startHost(TS3HOST_PATH, PLUGIN_PATH, m_home.path() + "/bare", m_configDir, false,
-                                 hostOptions(hostExtra));
+        client = m_rig.startHost(TS3HOST_PATH, PLUGIN_PATH, m_home.path() + "/bare", m_configDir, false, hostExtra);
         return client != nullptr;
     }
 
