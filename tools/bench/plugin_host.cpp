@@ -40,6 +40,9 @@ bool PluginHost::start(const std::string &plugin, const std::string &helper, con
         *error = "cannot load " + copy.u8string() + ": " + m_library.error();
         return false;
     }
+    // As in a client that has Qt itself: what the plugin loads stays loaded
+    // when it is unloaded.
+    m_library.keepLoaded();
     if (!ts3host::resolve(m_library, &m_entry).empty()) {
         *error = copy.u8string() + " lacks entry points";
         return false;
