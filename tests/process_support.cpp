@@ -127,3 +127,10 @@ qint64 residentKiB(qint64 pid)
     }
     return -1;
 }
+
+bool writeSettingsFile(const QString &folder, int otherTalking)
+{
+    QFile file(QDir(folder).filePath(QStringLiteral("TS3_Vossik_Plugin.ini")));
+    return QDir().mkpath(folder) && file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+           && file.write(kSettings.arg(otherTalking).toUtf8()) > 0;
+}

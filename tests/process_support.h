@@ -116,6 +116,10 @@ private:
 // Where the plugin loaded from `pluginsDir` starts its helper from.
 QString helperCopyIn(const QString &pluginsDir);
 
+// kSettings (other speakers option `otherTalking`) as the settings file in
+// `folder`, made if missing.
+bool writeSettingsFile(const QString &folder, int otherTalking = 1);
+
 // Types script lines at the client's prompt, a little apart.
 void play(Child &client, const QStringList &lines);
 

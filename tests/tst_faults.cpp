@@ -154,10 +154,7 @@ private slots:
         Q_INIT_RESOURCE(settings);
         m_configDir = m_home.path() + QStringLiteral("/config/");
         m_pluginsDir = m_home.path() + QStringLiteral("/plugins");
-        QVERIFY(QDir().mkpath(m_configDir));
-        QFile settings(m_configDir + QStringLiteral("TS3_Vossik_Plugin.ini"));
-        QVERIFY(settings.open(QIODevice::WriteOnly));
-        settings.write(kSettings.arg(1).toUtf8());
+        QVERIFY(writeSettingsFile(m_configDir));
     }
 
     void cleanup()
@@ -251,12 +248,8 @@ private slots:
         QFETCH(QStringList, shown);
         QTemporaryDir home;
         const QString configDir = home.path() + QStringLiteral("/TS3 Client/");
-        if (exists) {
-            QVERIFY(QDir().mkpath(configDir));
-            QFile settings(configDir + QStringLiteral("TS3_Vossik_Plugin.ini"));
-            QVERIFY(settings.open(QIODevice::WriteOnly));
-            settings.write(kSettings.arg(1).toUtf8());
-        }
+        if (exists)
+            QVERIFY(writeSettingsFile(configDir));
         ReadOnly locked(exists ? configDir : home.path());
         const QStringList before = snapshot(home.path());
 

@@ -24,9 +24,7 @@ private:
 
     void writeSettings(int otherTalking)
     {
-        QFile file(m_settings.path() + QStringLiteral("/TS3_Vossik_Plugin.ini"));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(kSettings.arg(otherTalking).toUtf8());
+        QVERIFY(writeSettingsFile(m_settings.path(), otherTalking));
     }
 
     std::unique_ptr<Child> startService(const QStringList &extra = {}) { return m_rig.startService(extra); }

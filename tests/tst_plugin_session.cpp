@@ -37,10 +37,7 @@ private slots:
         // A configuration folder whose path holds blanks and non-ASCII letters.
         m_configDir = m_home.path() + QString::fromUtf8("/Jo Ann M\xC3\xBCller/TS3 Client/");
         m_pluginsDir = m_home.path() + QStringLiteral("/plugins");
-        QVERIFY(QDir().mkpath(m_configDir));
-        QFile settings(m_configDir + QStringLiteral("TS3_Vossik_Plugin.ini"));
-        QVERIFY(settings.open(QIODevice::WriteOnly));
-        settings.write(kSettings.arg(1).toUtf8());
+        QVERIFY(writeSettingsFile(m_configDir));
     }
 
     // A session with the talk tables' edge cases, for each plugin API.
