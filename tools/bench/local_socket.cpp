@@ -10,14 +10,16 @@ namespace bench {
 
 namespace {
 
-bool addressFor(const std::string &path, sockaddr_un *address)
+// A new stream socket and the address of `path`, or -1 when the path does
+// not fit an address.
+int socketFor(const std::string &path, sockaddr_un *address)
 {
     if (path.size() >= sizeof address->sun_path)
-        return false;
+        return -1;
     std::memset(address, 0, sizeof *address);
     address->sun_family = AF_UNIX;
     std::memcpy(address->sun_path, path.c_str(), path.size() + 1);
-    return true;
+    return ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
 }
 
 }  // namespace
@@ -25,9 +27,7 @@ bool addressFor(const std::string &path, sockaddr_un *address)
 int listenAt(const std::string &path)
 {
     sockaddr_un address;
-    if (!addressFor(path, &address))
-        return -1;
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = socketFor(path, &address);
     if (fd < 0)
         return -1;
     ::unlink(path.c_str());
@@ -50,9 +50,7 @@ int acceptOne(int listener)
 int connectTo(const std::string &path)
 {
     sockaddr_un address;
-    if (!addressFor(path, &address))
-        return -1;
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = socketFor(path, &address);
     if (fd < 0)
         return -1;
     if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
