@@ -235,17 +235,22 @@ bool openEndpoint(Endpoint *endpoint)
         return false;
     const Handle handle = (static_cast<Handle>(::getpid()) << 24) | (g_nextEndpoint++ & 0xFFFFFFu);
     const std::string path = endpointPath(dir, handle);
-    // A name with our own handle can only be left over from a dead process
+    // Made under a hidden name no sender looks at and moved into place once open
+    // for reading, so a sender that finds the endpoint can post to it. A
+    // name with our own handle can only be left over from a dead process
     // that had our pid.
-    ::unlink(path.c_str());
-    if (::mkfifo(path.c_str(), 0600) != 0)
+    const std::string staging = dir + "/.new" + path.substr(dir.size() + 1);
+    ::unlink(staging.c_str());
+    if (::mkfifo(staging.c_str(), 0600) != 0)
         return false;
-    const int readFd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    const int keepAliveFd = readFd >= 0 ? ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC) : -1;
-    if (keepAliveFd < 0) {
+    const int readFd = ::open(staging.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int keepAliveFd = readFd >= 0 ? ::open(staging.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+    if (keepAliveFd < 0 || ::rename(staging.c_str(), path.c_str()) != 0) {
         if (readFd >= 0)
             ::close(readFd);
-        ::unlink(path.c_str());
+        if (keepAliveFd >= 0)
+            ::close(keepAliveFd);
+        ::unlink(staging.c_str());
         return false;
     }
     ::fcntl(readFd, F_SETPIPE_SZ, kQueueBytes);  // best effort: the default queue still works

@@ -1,6 +1,7 @@
 #include "process_support.h"
 
 #include <QDir>
+#include <QLocalSocket>
 
 #include <csignal>
 
@@ -62,7 +63,15 @@ std::unique_ptr<Child> ProcessRig::startHost(const QString &host, const QString 
 
 bool ProcessRig::waitForServer(bool present, int timeoutMs) const
 {
-    return QTest::qWaitFor([&] { return QFile::exists(serverPath()) == present; }, timeoutMs);
+    // Asked by connecting: a socket file can be there before, or after,
+    // anyone listens on it.
+    return QTest::qWaitFor(
+        [&] {
+            QLocalSocket probe;
+            probe.connectToServer(serverPath());
+            return probe.waitForConnected(100) == present;
+        },
+        timeoutMs);
 }
 
 QString helperCopyIn(const QString &pluginsDir)

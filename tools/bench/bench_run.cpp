@@ -385,7 +385,7 @@ private:
         const std::string relayPath = m_rig.runtime + "/bench-relay";
         if (!stampsIn.create(m_rig.runtime + "/relay-stamps")
             || !sink.start({m_options.relay, "sink", sinkPath, m_rig.runtime + "/relay-stamps"})
-            || !waitUntil([&] { return exists(sinkPath); }, 5000) || !relay.start({m_options.relay, "relay", relayPath, sinkPath})
+            || !relay.start({m_options.relay, "relay", relayPath, sinkPath})
             || !waitUntil([&] { return exists(relayPath); }, 5000)) {
             *error = "the baseline relay did not start";
             return false;

@@ -1,6 +1,8 @@
 #include "local_socket.h"
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -27,11 +29,16 @@ int socketFor(const std::string &path, sockaddr_un *address)
 int listenAt(const std::string &path)
 {
     sockaddr_un address;
-    const int fd = socketFor(path, &address);
+    const std::string staging = path + ".new";
+    const int fd = socketFor(staging, &address);
     if (fd < 0)
         return -1;
-    ::unlink(path.c_str());
-    if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0) {
+    // Bound under another name and moved into place once listening: a
+    // peer that finds the socket file can connect at once.
+    ::unlink(staging.c_str());
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0
+        || ::rename(staging.c_str(), path.c_str()) != 0) {
+        ::unlink(staging.c_str());
         ::close(fd);
         return -1;
     }
@@ -58,6 +65,17 @@ int connectTo(const std::string &path)
         return -1;
     }
     return fd;
+}
+
+int connectWithin(const std::string &path, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const int fd = connectTo(path);
+        if (fd >= 0 || std::chrono::steady_clock::now() >= deadline)
+            return fd;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 bool writeAll(int fd, const void *data, std::size_t size)

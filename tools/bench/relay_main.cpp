@@ -15,10 +15,14 @@
 
 namespace {
 
+// How long the relay waits for its sink to listen.
+constexpr int kPeerTimeoutMs = 5000;
+
 int runRelay(const std::string &listenPath, const std::string &sinkPath)
 {
-    const int listener = bench::listenAt(listenPath);
-    const int sink = bench::connectTo(sinkPath);
+    // The sink first: the relay's socket file then tells that it is ready.
+    const int sink = bench::connectWithin(sinkPath, kPeerTimeoutMs);
+    const int listener = sink >= 0 ? bench::listenAt(listenPath) : -1;
     if (listener < 0 || sink < 0) {
         std::fprintf(stderr, "bench_relay: cannot listen at %s or reach %s\n", listenPath.c_str(), sinkPath.c_str());
         return 1;
