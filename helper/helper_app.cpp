@@ -3,6 +3,7 @@
 #include "attach_event_filter.h"
 #include "desktop_session.h"
 #include "light_control_api.h"
+#include "log_output.h"
 #include "message_endpoint.h"
 #include "qt_wnd.h"
 #include "settings_file.h"
@@ -10,8 +11,22 @@
 #include <QApplication>
 #include <QDebug>
 
+namespace {
+
+// The helper inherits the client's standard error, which may be a pipe
+// that nobody drains or whose reader has gone: a line it cannot take now
+// is dropped, never waited for, and never raises SIGPIPE.
+void writeLogLine(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    static auto *sink = new platform::LogSink(platform::StandardStream::Error);  // outlives every static
+    sink->line(qFormatLogMessage(type, context, message).toStdString());
+}
+
+}  // namespace
+
 int runHelper(int argc, char *argv[])
 {
+    qInstallMessageHandler(writeLogLine);
     QApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 2) {

@@ -88,7 +88,7 @@ void Qt_wnd::vossikRdy()
     loadConfig();
     m_server = new QLocalServer(this);
     connect(m_server, SIGNAL(newConnection()), this, SLOT(onIncomingConnection()));
-    listenForCommands(m_server, platform::commandServerName());
+    listenForCommands(m_server, QString::fromStdString(platform::commandServerName()));
 }
 
 int *Qt_wnd::profileField(int *speaking, int *silent, int *shutdown, int *others, int tab)

@@ -1,6 +1,6 @@
-// A writer to the helper's command server that works from any thread and
-// without an event loop: plain blocking-free system calls with time limits.
-// Qt-free; the plugin calls it from whatever thread the host uses.
+// The plugin's end of the connection to the helper's command server, driven
+// by one thread of the plugin's own. Qt-free and without an event loop;
+// nothing here waits longer than its caller allows.
 #pragma once
 
 #include <cstddef>
@@ -9,33 +9,62 @@
 
 namespace platform {
 
+// Wakes the thread that waits in CommandClient::wait(). wake() may be called
+// from any thread and never waits.
+class Waker
+{
+public:
+    Waker();
+    ~Waker();
+    Waker(const Waker &) = delete;
+    Waker &operator=(const Waker &) = delete;
+
+    void wake();
+
+private:
+    friend class CommandClient;
+    std::intptr_t m_handle;
+};
+
 class CommandClient
 {
 public:
-    CommandClient() = default;
+    enum class Connect {
+        Connected,
+        Busy,    // the server is there but takes no connection now
+        Nobody,  // nothing listens under that name
+    };
+    enum class Event {
+        Sent,      // everything given to send() has been taken
+        Lost,      // the server has gone; the connection is closed
+        Woken,     // the waker fired
+        TimedOut,
+    };
+
+    CommandClient();
     ~CommandClient();
     CommandClient(const CommandClient &) = delete;
     CommandClient &operator=(const CommandClient &) = delete;
 
-    // `serverName` as the server listens: a socket path on Unix, a pipe
-    // name on Windows. Waits at most `timeoutMs` for the server.
-    bool connectTo(const std::string &serverName, int timeoutMs);
-
-    // Connected, and the server has not gone away.
-    bool isConnected();
-
-    // A connection is held; whether the server is still there shows on the
-    // next write. Costs no system call.
-    bool isOpen() const { return m_handle >= 0; }
-
-    // Writes all of `data` unless the server is gone or has not taken
-    // earlier words for `timeoutMs`; then the connection is closed.
-    bool write(const char *data, std::size_t size, int timeoutMs);
-
+    // One attempt; never waits. `serverName` as the server listens: a
+    // socket path on Unix, a pipe name on Windows.
+    Connect connectTo(const std::string &serverName);
+    bool isOpen() const;
     void close();
 
+    // Starts writing `bytes`, which the client keeps until wait() reports
+    // them sent. Only while connected and not sending already.
+    void send(std::string bytes);
+    bool sending() const;
+
+    // Waits until what send() started has been taken, the server has gone,
+    // the waker fires or `timeoutMs` has passed (-1: no limit). Without a
+    // connection, only the waker and the time limit end it.
+    Event wait(Waker &waker, int timeoutMs);
+
 private:
-    std::intptr_t m_handle = -1;
+    struct State;
+    State *m_state;
 };
 
 }  // namespace platform

@@ -1,9 +1,11 @@
 #include "command_client.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
-#include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -12,94 +14,158 @@ namespace platform {
 
 namespace {
 
-bool waitFor(int fd, short events, int timeoutMs)
+int fdOf(std::intptr_t handle)
 {
-    pollfd entry{fd, events, 0};
-    int ready;
-    do {
-        ready = ::poll(&entry, 1, timeoutMs);
-    } while (ready < 0 && errno == EINTR);
-    return ready > 0 && (entry.revents & events) != 0;
+    return static_cast<int>(handle);
 }
 
 }  // namespace
 
+Waker::Waker() : m_handle(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+Waker::~Waker()
+{
+    if (m_handle >= 0)
+        ::close(fdOf(m_handle));
+}
+
+void Waker::wake()
+{
+    const std::uint64_t one = 1;
+    // A full counter is still a signal that stands.
+    [[maybe_unused]] const ssize_t written = ::write(fdOf(m_handle), &one, sizeof one);
+}
+
+struct CommandClient::State {
+    int fd = -1;
+    std::string pending;
+    std::size_t offset = 0;
+    bool sending = false;
+    bool lost = false;
+
+    // Writes what the socket takes now; false once the server is gone.
+    bool push()
+    {
+        while (offset < pending.size()) {
+            const ssize_t sent = ::send(fd, pending.data() + offset, pending.size() - offset, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (sent > 0) {
+                offset += static_cast<std::size_t>(sent);
+                continue;
+            }
+            if (sent < 0 && errno == EINTR)
+                continue;
+            return sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        }
+        return true;
+    }
+};
+
+CommandClient::CommandClient() : m_state(new State) {}
+
 CommandClient::~CommandClient()
 {
     close();
+    delete m_state;
 }
 
-bool CommandClient::connectTo(const std::string &serverName, int timeoutMs)
+CommandClient::Connect CommandClient::connectTo(const std::string &serverName)
 {
     close();
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (serverName.size() >= sizeof address.sun_path)
-        return false;
+        return Connect::Nobody;
     std::memcpy(address.sun_path, serverName.c_str(), serverName.size() + 1);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        return false;
+        return Connect::Nobody;
     int result;
     do {
         result = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
     } while (result < 0 && errno == EINTR);
-    // A full accept queue makes a local connect wait; anything else is final.
-    if (result < 0 && !(errno == EAGAIN || errno == EINPROGRESS)) {
-        ::close(fd);
-        return false;
+    if (result == 0) {
+        m_state->fd = fd;
+        return Connect::Connected;
     }
-    if (result < 0) {
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (!waitFor(fd, POLLOUT, timeoutMs) || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error) {
-            ::close(fd);
-            return false;
-        }
-    }
-    m_handle = fd;
-    return true;
+    // A full accept queue: a server is there, only busy.
+    const bool busy = errno == EAGAIN || errno == EINPROGRESS;
+    ::close(fd);
+    return busy ? Connect::Busy : Connect::Nobody;
 }
 
-bool CommandClient::isConnected()
+bool CommandClient::isOpen() const
 {
-    if (m_handle < 0)
-        return false;
-    // The helper never writes: end-of-stream or an error means it is gone.
-    char byte;
-    const ssize_t got = ::recv(static_cast<int>(m_handle), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-        close();
-        return false;
-    }
-    return true;
-}
-
-bool CommandClient::write(const char *data, std::size_t size, int timeoutMs)
-{
-    const int fd = static_cast<int>(m_handle);
-    while (fd >= 0 && size > 0) {
-        const ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent > 0) {
-            data += sent;
-            size -= static_cast<std::size_t>(sent);
-            continue;
-        }
-        if (sent < 0 && errno == EINTR)
-            continue;
-        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitFor(fd, POLLOUT, timeoutMs))
-            continue;
-        close();
-        return false;
-    }
-    return fd >= 0;
+    return m_state->fd >= 0;
 }
 
 void CommandClient::close()
 {
-    if (m_handle >= 0)
-        ::close(static_cast<int>(m_handle));
-    m_handle = -1;
+    if (m_state->fd >= 0)
+        ::close(m_state->fd);
+    m_state->fd = -1;
+    m_state->pending.clear();
+    m_state->offset = 0;
+    m_state->sending = false;
+    m_state->lost = false;
+}
+
+void CommandClient::send(std::string bytes)
+{
+    m_state->pending = std::move(bytes);
+    m_state->offset = 0;
+    m_state->sending = true;
+    m_state->lost = !m_state->push();
+}
+
+bool CommandClient::sending() const
+{
+    return m_state->sending;
+}
+
+CommandClient::Event CommandClient::wait(Waker &waker, int timeoutMs)
+{
+    State &s = *m_state;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (s.lost) {
+            close();
+            return Event::Lost;
+        }
+        if (s.sending && s.offset == s.pending.size()) {
+            s.sending = false;
+            s.pending.clear();
+            return Event::Sent;
+        }
+        // Idle, the connection is watched for its end: the helper never
+        // writes, so anything readable is its going away.
+        pollfd entries[2] = {{fdOf(waker.m_handle), POLLIN, 0}, {s.fd, short(s.sending ? POLLOUT : POLLIN), 0}};
+        int left = -1;
+        if (timeoutMs >= 0) {
+            const auto remaining = deadline - std::chrono::steady_clock::now();
+            left = static_cast<int>(std::max<std::int64_t>(
+                0, std::chrono::ceil<std::chrono::milliseconds>(remaining).count()));
+        }
+        const int ready = ::poll(entries, s.fd >= 0 ? 2 : 1, left);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return Event::TimedOut;
+        if (entries[0].revents) {
+            std::uint64_t count;
+            [[maybe_unused]] const ssize_t got = ::read(entries[0].fd, &count, sizeof count);
+            return Event::Woken;
+        }
+        const short events = entries[1].revents;
+        if (s.sending && (events & POLLOUT)) {
+            s.lost = !s.push();
+        } else if (events & (POLLERR | POLLHUP | POLLNVAL)) {
+            s.lost = true;
+        } else if (events & POLLIN) {
+            char discard[256];
+            const ssize_t got = ::recv(s.fd, discard, sizeof discard, MSG_DONTWAIT);
+            s.lost = got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+        }
+    }
 }
 
 }  // namespace platform

@@ -4,12 +4,12 @@
 
 namespace platform {
 
-QString commandServerName()
+std::string commandServerName()
 {
     const std::string dir = userRuntimeDir();
     if (dir.empty())
-        return QStringLiteral("ts3VossikPlugin");  // Qt's own temp folder, still user-only by socket options
-    return QString::fromStdString(dir) + QStringLiteral("/ts3VossikPlugin");
+        return "ts3VossikPlugin";  // Qt's own temp folder, still user-only by socket options
+    return dir + "/ts3VossikPlugin";
 }
 
 }  // namespace platform

@@ -2,9 +2,9 @@
 
 namespace platform {
 
-QString commandServerName()
+std::string commandServerName()
 {
-    return QStringLiteral("ts3VossikPlugin");
+    return "ts3VossikPlugin";
 }
 
 }  // namespace platform

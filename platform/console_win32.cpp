@@ -1,5 +1,7 @@
 #include "console.h"
 
+#include "windows_text.h"
+
 #include <io.h>
 #include <stdio.h>
 #include <windows.h>
@@ -12,13 +14,8 @@ std::vector<std::string> utf8Arguments(int argc, char **argv)
     int count = 0;
     if (LPWSTR *wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
         std::vector<std::string> arguments;
-        for (int i = 1; i < count; ++i) {
-            const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-            std::string utf8(size > 0 ? static_cast<std::size_t>(size - 1) : 0, '\0');
-            if (size > 1)
-                WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &utf8[0], size, nullptr, nullptr);
-            arguments.push_back(utf8);
-        }
+        for (int i = 1; i < count; ++i)
+            arguments.push_back(utf8FromWide(wide[i], static_cast<int>(wcslen(wide[i]))));
         LocalFree(wide);
         return arguments;
     }

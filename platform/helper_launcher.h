@@ -1,16 +1,18 @@
-// Starting the helper program from the plugin.
+// Starting the helper program from the plugin. Qt-free: the plugin runs in
+// the voice client's process, which has a Qt of its own.
 #pragma once
 
-#include <QString>
+#include <string>
 
 namespace platform {
 
 // The helper's file name in the plugin's folder: "TS3_Vossik_Helper_win64.exe"
 // (or "..._win32.exe" for a 32-bit build) on Windows, without ".exe" elsewhere.
-QString helperProgramName();
+std::string helperProgramName();
 
-// Starts `program` hidden and detached with `argument` as its one argument,
-// without a shell. Returns at once; false when it could not be started.
-bool launchHelper(const QString &program, const QString &argument);
+// Starts `program` (a UTF-8 path) hidden and detached, with `argument` as
+// its one argument. It keeps nothing of the caller but the standard output
+// and error streams. Returns at once; false when it could not be started.
+bool launchHelper(const std::string &program, const std::string &argument);
 
 }  // namespace platform

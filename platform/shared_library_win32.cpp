@@ -1,33 +1,12 @@
 #include "shared_library.h"
 
+#include "windows_text.h"
+
 #include <windows.h>
 
 namespace platform {
 
 namespace {
-
-std::wstring toWide(const std::string &utf8)
-{
-    if (utf8.empty())
-        return {};
-    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
-                                         nullptr, 0);
-    if (size <= 0)
-        return {};
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), &wide[0], size);
-    return wide;
-}
-
-std::string toUtf8(const wchar_t *wide, int length)
-{
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return {};
-    std::string utf8(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, length, &utf8[0], size, nullptr, nullptr);
-    return utf8;
-}
 
 // The system's text for an error code, without the trailing line break,
 // followed by the code itself since the text alone can be vague.
@@ -37,7 +16,7 @@ std::string describe(DWORD code)
     const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
                                             | FORMAT_MESSAGE_IGNORE_INSERTS,
                                         nullptr, code, 0, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
-    std::string text = length > 0 ? toUtf8(buffer, static_cast<int>(length)) : std::string();
+    std::string text = length > 0 ? utf8FromWide(buffer, static_cast<int>(length)) : std::string();
     if (buffer)
         LocalFree(buffer);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
@@ -57,7 +36,7 @@ SharedLibrary::~SharedLibrary()
 bool SharedLibrary::open(const std::string &utf8Path)
 {
     close();
-    const std::wstring widePath = toWide(utf8Path);
+    const std::wstring widePath = wideFromUtf8(utf8Path);
     if (widePath.empty()) {
         m_error = "the path is empty or not valid UTF-8";
         return false;

@@ -1,5 +1,6 @@
 #include "window_messages_posix.h"
 
+#include "quiet_write_posix.h"
 #include "runtime_dir.h"
 
 #include <atomic>
@@ -11,7 +12,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,30 +66,6 @@ bool ownerIsDead(Handle handle)
     return owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH;
 }
 
-// A write to a FIFO whose reader has just gone raises SIGPIPE; keep it from
-// killing the posting process, whatever its signal set-up.
-ssize_t writeWithoutSigpipe(int fd, const void *data, std::size_t size)
-{
-    sigset_t pipeOnly;
-    sigemptyset(&pipeOnly);
-    sigaddset(&pipeOnly, SIGPIPE);
-    sigset_t pending;
-    sigpending(&pending);
-    const bool alreadyPending = sigismember(&pending, SIGPIPE) == 1;
-    sigset_t previous;
-    pthread_sigmask(SIG_BLOCK, &pipeOnly, &previous);
-    const ssize_t written = ::write(fd, data, size);
-    const int writeErrno = errno;
-    if (written < 0 && writeErrno == EPIPE && !alreadyPending) {
-        const timespec zero{0, 0};
-        while (sigtimedwait(&pipeOnly, nullptr, &zero) < 0 && errno == EINTR) {
-        }
-    }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    errno = writeErrno;
-    return written;
-}
-
 // An open write end of one endpoint, or -1 when it cannot be opened.
 int openForPosting(const std::string &dir, Handle window)
 {
@@ -105,7 +81,7 @@ int openForPosting(const std::string &dir, Handle window)
 bool writeRecord(int fd, Handle window, std::uint32_t id, std::uint64_t wParam, std::int64_t lParam)
 {
     const Record record{kRecordMagic, id, window, wParam, lParam};
-    return writeWithoutSigpipe(fd, &record, sizeof record) == static_cast<ssize_t>(sizeof record);
+    return platform::writeWithoutSigpipe(fd, &record, sizeof record) == static_cast<ssize_t>(sizeof record);
 }
 
 bool deliver(const std::string &dir, Handle window, std::uint32_t id, std::uint64_t wParam,

@@ -1,15 +1,20 @@
 #include "plugin_core.h"
 
+#include "command_server_name.h"
 #include "helper_launcher.h"
+#include "log_output.h"
 #include "talk_state.h"
 #include "vossik_link.h"
 
-#include <QString>
-
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace plugin {
 
@@ -24,10 +29,15 @@ const char kDescription[] =
 
 namespace {
 
-constexpr size_t kPathBufferSize = 512;
+// Room for the longest path either system allows: 32,767 UTF-16 units on
+// Windows, up to three UTF-8 bytes each; Linux allows 4,096 bytes.
+constexpr size_t kPathBufferSize = 32767 * 3 + 1;
 constexpr int kMenuItemSlots = 8;
 constexpr int kMenuIconBytes = 128;
 constexpr int kColorSettingsItemId = 1;
+// How long the client's shutdown may wait for "shutdown" to reach a helper
+// that is alive or starting.
+constexpr int kShutdownDeliveryMs = 1000;
 
 // The host may call entry points on different threads; one at a time
 // touches the link and the talk state.
@@ -35,11 +45,38 @@ std::mutex g_mutex;
 TS3Functions g_functions{};
 char *g_pluginID = nullptr;
 TalkState g_talkState;
+// The "PLUGIN: " lines, on the client's standard output, which nobody may
+// read: made on first use, dropped at shutdown.
+std::unique_ptr<platform::LogSink> g_output;
 
-void sendWord(const char *word)
+void say(const char *format, ...)
 {
-    ensureLink();
-    g_link->talkStatusChange(QString::fromLatin1(word));
+    char text[1024];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    if (!g_output)
+        g_output = std::make_unique<platform::LogSink>(platform::StandardStream::Output);
+    g_output->line(text);
+}
+
+void sendWord(CommandWord word)
+{
+    if (g_link)
+        g_link->talkStatusChange(word);
+}
+
+// A path the host fills in, or nothing when it does not fit the buffer
+// (a cut path would name another folder).
+template <typename Getter>
+std::optional<std::string> hostPath(Getter getter)
+{
+    std::vector<char> buffer(kPathBufferSize, '\0');
+    getter(buffer.data(), buffer.size());
+    if (buffer.back() != '\0' || std::strlen(buffer.data()) == buffer.size() - 1)
+        return std::nullopt;
+    return std::string(buffer.data());
 }
 
 void copyText(char *destination, const char *text, size_t size)
@@ -59,34 +96,55 @@ void setFunctionPointers(const TS3Functions &functions)
 int init()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
-    char configPath[kPathBufferSize] = {};
-    char pluginPath[kPathBufferSize] = {};
+    std::optional<std::string> configPath, pluginPath;
     if (g_functions.getConfigPath)
-        g_functions.getConfigPath(configPath, kPathBufferSize);
+        configPath = hostPath([](char *path, size_t size) { g_functions.getConfigPath(path, size); });
     if (g_functions.getPluginPath) {
+        pluginPath = hostPath([](char *path, size_t size) {
 #if TS3_PLUGIN_API_VERSION >= 26
-        g_functions.getPluginPath(pluginPath, kPathBufferSize, g_pluginID ? g_pluginID : "");
+            g_functions.getPluginPath(path, size, g_pluginID ? g_pluginID : "");
 #else
-        g_functions.getPluginPath(pluginPath, kPathBufferSize);
+            g_functions.getPluginPath(path, size);
 #endif
+        });
     }
-    configPath[kPathBufferSize - 1] = pluginPath[kPathBufferSize - 1] = '\0';
-    const QString helper = QString::fromUtf8(pluginPath) + QStringLiteral("Vossik_Plugin/") + platform::helperProgramName();
-    const QString argument = QString::fromUtf8(configPath);
+    Vossik::Settings settings;
+    settings.serverName = platform::commandServerName();
+    if (configPath && pluginPath) {
+        settings.helperProgram = *pluginPath + "Vossik_Plugin/" + platform::helperProgramName();
+        settings.helperArgument = *configPath;
+    } else {
+        say("PLUGIN: the client's folders are unknown or too long; the helper is not started");
+    }
     g_talkState.reset();
-    platform::launchHelper(helper, argument);  // a helper that does not start only costs the light
+    delete g_link;  // a second init without shutdown: start afresh
+    g_link = nullptr;
+    try {
+        g_link = new Vossik(std::move(settings));
+    } catch (const std::exception &) {
+        say("PLUGIN: the link to the helper could not be started");  // no thread: no light, the client goes on
+    }
     return 0;
 }
 
 void shutdown()
 {
+    Vossik *link;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        say("PLUGIN: shutdown");
+        link = g_link;
+        g_link = nullptr;
+        std::free(g_pluginID);
+        g_pluginID = nullptr;
+    }
+    // Outside the lock: other host threads return at once meanwhile.
+    if (link) {
+        link->shutdown(kShutdownDeliveryMs);
+        delete link;
+    }
     std::lock_guard<std::mutex> lock(g_mutex);
-    std::printf("PLUGIN: shutdown\n");
-    sendWord("shutdown");
-    delete g_link;
-    g_link = nullptr;
-    std::free(g_pluginID);
-    g_pluginID = nullptr;
+    g_output.reset();
 }
 
 void registerPluginID(const char *id)
@@ -98,7 +156,7 @@ void registerPluginID(const char *id)
     if (!g_pluginID)
         return;
     std::memcpy(g_pluginID, id, size);
-    std::printf("PLUGIN: registerPluginID: %s\n", g_pluginID);
+    say("PLUGIN: registerPluginID: %s", g_pluginID);
 }
 
 void freeMemory(void *data)
@@ -133,26 +191,25 @@ void initMenus(PluginMenuItem ***menuItems, char **menuIcon)
 void onMenuItemEvent(uint64 serverConnectionHandlerID, PluginMenuType type, int menuItemID, uint64 selectedItemID)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
-    std::printf("PLUGIN: onMenuItemEvent: serverConnectionHandlerID=%llu, type=%d, menuItemID=%d, selectedItemID=%llu\n",
-                serverConnectionHandlerID, static_cast<int>(type), menuItemID, selectedItemID);
+    say("PLUGIN: onMenuItemEvent: serverConnectionHandlerID=%llu, type=%d, menuItemID=%d, selectedItemID=%llu",
+        serverConnectionHandlerID, static_cast<int>(type), menuItemID, selectedItemID);
     if (type == PLUGIN_MENU_TYPE_GLOBAL && menuItemID == kColorSettingsItemId)
-        sendWord("wnd");
+        sendWord(CommandWord::Wnd);
 }
 
 void onTalkStatusChangeEvent(uint64 serverConnectionHandlerID, int status, int isReceivedWhisper, anyID clientID)
 {
     (void)isReceivedWhisper;
     std::lock_guard<std::mutex> lock(g_mutex);
-    ensureLink();
     anyID ownID = 0;
     const unsigned int error =
         g_functions.getClientID ? g_functions.getClientID(serverConnectionHandlerID, &ownID) : 1u;
     if (error != 0) {
-        std::printf("Error getting own client ID: %d\n", static_cast<int>(error));
+        say("Error getting own client ID: %d", static_cast<int>(error));
         return;
     }
-    if (const char *word = g_talkState.onTalkStatus(serverConnectionHandlerID, status, clientID == ownID))
-        g_link->talkStatusChange(QString::fromLatin1(word));
+    if (const std::optional<CommandWord> word = g_talkState.onTalkStatus(serverConnectionHandlerID, status, clientID == ownID))
+        sendWord(*word);
 }
 
 bool ownTalking()

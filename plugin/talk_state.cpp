@@ -6,31 +6,31 @@ void TalkState::reset()
     m_talkingOn.clear();
 }
 
-const char *TalkState::onTalkStatus(uint64 serverConnectionHandlerID, int status, bool own)
+std::optional<CommandWord> TalkState::onTalkStatus(uint64 serverConnectionHandlerID, int status, bool own)
 {
     if (own) {
         switch (status) {
         case STATUS_TALKING:
             m_ownTalking = true;
             m_talkingOn.insert(serverConnectionHandlerID);
-            return "start";
+            return CommandWord::Start;
         case STATUS_TALKING_WHILE_DISABLED:
             m_ownTalking = true;
             m_talkingOn.insert(serverConnectionHandlerID);
-            return "mute";
+            return CommandWord::Mute;
         case STATUS_NOT_TALKING:
             m_ownTalking = false;
             m_talkingOn.erase(serverConnectionHandlerID);
-            return "stop";
+            return CommandWord::Stop;
         default:
-            return nullptr;
+            return std::nullopt;
         }
     }
     if (ownTalkCount() != 0 || m_ownTalking)
-        return nullptr;
+        return std::nullopt;
     if (status == STATUS_TALKING)
-        return "startother";
+        return CommandWord::StartOther;
     if (status == STATUS_NOT_TALKING)
-        return "stop";
-    return nullptr;
+        return CommandWord::Stop;
+    return std::nullopt;
 }

@@ -1,8 +1,10 @@
 // Which command word a talk-status event becomes.
 #pragma once
 
+#include "command_word.h"
 #include "ts3_host_api.h"
 
+#include <optional>
 #include <set>
 
 class TalkState
@@ -11,9 +13,9 @@ public:
     // Forgets every talk phase (the plugin is initialised anew).
     void reset();
 
-    // The word to send for one event, or nullptr when it changes nothing.
+    // The word to send for one event, or none when it changes nothing.
     // `own` tells whether the event is about the user's own client.
-    const char *onTalkStatus(uint64 serverConnectionHandlerID, int status, bool own);
+    std::optional<CommandWord> onTalkStatus(uint64 serverConnectionHandlerID, int status, bool own);
 
     bool ownTalking() const { return m_ownTalking; }
     // Connections on which the user is in a talk phase: 0 exactly when the

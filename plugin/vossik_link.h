@@ -1,33 +1,70 @@
-// The plugin's one link to the helper: a local socket that carries command
-// words. Synchronous calls with time limits only, so it needs no event loop,
-// works from whichever thread the host calls on, and never holds that thread
-// for long.
+// The plugin's link to the helper. The host's threads only hand words over:
+// talkStatusChange() queues the word and returns. One writer thread of the
+// link's own starts the helper, connects, writes the words in order,
+// reconnects, starts a helper that has died again, and logs.
 #pragma once
 
-#include <QElapsedTimer>
-#include <QObject>
+#include "command_client.h"
+#include "command_word.h"
+#include "link_schedule.h"
+#include "log_output.h"
+#include "word_queue.h"
 
-namespace platform {
-class CommandClient;
-}
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
 
-class Vossik : public QObject
+class Vossik
 {
 public:
-    explicit Vossik(QObject *parent);
-    ~Vossik() override;
+    struct Settings {
+        std::string serverName;
+        std::string helperProgram;  // empty: start none
+        std::string helperArgument;
+        LinkSchedule::Timing timing;
+        std::size_t queueCapacity = WordQueue::kDefaultCapacity;
+    };
 
-    // Sends one command word; a word that cannot be sent is lost.
-    void talkStatusChange(const QString &word);
+    // Starts the writer thread, which connects at once or starts the helper.
+    explicit Vossik(Settings settings);
+    // Ends the writer thread; words not yet written are dropped.
+    ~Vossik();
+    Vossik(const Vossik &) = delete;
+    Vossik &operator=(const Vossik &) = delete;
+
+    // Hands one word over; never waits on the helper, a socket or a log.
+    void talkStatusChange(CommandWord word);
+
+    // Hands "shutdown" over and waits until it has been written to a
+    // helper that is alive or starting, but at most `timeoutMs`; then the
+    // writer thread ends.
+    void shutdown(int timeoutMs);
 
 private:
-    bool isConnected();
-    bool reconnectIfDue();
+    void run();
+    void attemptConnection(platform::CommandClient &client, bool *inOutage);
+    void startHelper(std::int64_t now);
+    void finishShutdown();
 
-    platform::CommandClient *m_socket = nullptr;
-    QElapsedTimer m_sinceLastAttempt;
+    const Settings m_settings;
+    platform::LogSink m_log{platform::StandardStream::Error};
+    platform::Waker m_waker;
+    LinkSchedule m_schedule;  // the writer's own
+
+    std::mutex m_mutex;  // guards what follows
+    std::condition_variable m_shutdownDone;
+    WordQueue m_queue;
+    std::optional<CommandWord> m_newestState;
+    bool m_shutdownRequested = false;
+    bool m_shutdownFinished = false;
+    bool m_exit = false;
+
+    std::thread m_writer;  // last: starts once the rest is built
 };
 
-// The link, created on first need by ensureLink() and dropped at shutdown.
+// The link, made by the plugin's init and dropped by its shutdown.
 extern Vossik *g_link;
-void ensureLink();

@@ -71,7 +71,7 @@ private:
 
     static void connectClient(QLocalSocket &client)
     {
-        client.connectToServer(platform::commandServerName());
+        client.connectToServer(QString::fromStdString(platform::commandServerName()));
         QVERIFY(client.waitForConnected(1000));
     }
 

@@ -49,9 +49,9 @@ private slots:
             const QStringList whoAndRest = event.split(QLatin1Char(':'));
             const QStringList statusAndConnection = whoAndRest.at(1).split(QLatin1Char('@'));
             const uint64 connection = statusAndConnection.size() > 1 ? statusAndConnection.at(1).toULongLong() : 1;
-            const char *word = state.onTalkStatus(connection, statusAndConnection.at(0).toInt(),
-                                                  whoAndRest.at(0) == QLatin1String("own"));
-            sent << (word ? QString::fromLatin1(word) : QStringLiteral("-"));
+            const std::optional<CommandWord> word = state.onTalkStatus(connection, statusAndConnection.at(0).toInt(),
+                                                                       whoAndRest.at(0) == QLatin1String("own"));
+            sent << (word ? QString::fromLatin1(commandWordText(*word)) : QStringLiteral("-"));
             QVERIFY(state.ownTalkCount() >= 0);
         }
         QCOMPARE(sent, words);
@@ -65,7 +65,7 @@ private slots:
         state.reset();
         QVERIFY(!state.ownTalking());
         QCOMPARE(state.ownTalkCount(), 0);
-        QCOMPARE(QString::fromLatin1(state.onTalkStatus(1, STATUS_TALKING, false)), QStringLiteral("startother"));
+        QCOMPARE(state.onTalkStatus(1, STATUS_TALKING, false), std::optional<CommandWord>(CommandWord::StartOther));
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "bench_report.h"
 #include "child_process.h"
+#include "command_word.h"
 #include "local_socket.h"
 #include "plugin_host.h"
 #include "process_probe.h"
@@ -52,19 +53,12 @@ constexpr Word kShutdownLight{"shutdown", 0x010000, 0x090909};
 
 constexpr int kReplyTimeoutMs = 2000;
 
-// What the plugin writes for a word: a 4-byte big-endian byte length, then
-// UTF-16 big-endian.
+// What the plugin writes for a word.
 std::vector<unsigned char> frameOf(const char *word)
 {
-    std::vector<unsigned char> frame;
-    const std::uint32_t bytes = static_cast<std::uint32_t>(std::char_traits<char>::length(word) * 2);
-    for (int shift = 24; shift >= 0; shift -= 8)
-        frame.push_back(static_cast<unsigned char>(bytes >> shift));
-    for (const char *c = word; *c; ++c) {
-        frame.push_back(0);
-        frame.push_back(static_cast<unsigned char>(*c));
-    }
-    return frame;
+    std::string frame;
+    appendWordFrame(&frame, word);
+    return std::vector<unsigned char>(frame.begin(), frame.end());
 }
 
 RelayRecord relayRecordOf(const char *word)

@@ -46,7 +46,7 @@ int main(int argc, char *argv[])
     }
     sendwords::Options options;
     options.serverName = parser.isSet(QStringLiteral("server")) ? parser.value(QStringLiteral("server"))
-                                                                 : platform::commandServerName();
+                                                                 : QString::fromStdString(platform::commandServerName());
     options.mode = parser.isSet(QStringLiteral("one-write")) ? sendwords::WriteMode::OneWrite
                    : parser.isSet(QStringLiteral("bytewise")) ? sendwords::WriteMode::Bytewise
                                                               : sendwords::WriteMode::PerWord;

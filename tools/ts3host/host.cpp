@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <random>
 #include <thread>
@@ -46,6 +47,7 @@ constexpr char kUsage[] =
     "  --script FILE|-     play the commands in FILE or on standard input; without it, read them interactively\n"
     "  --client-id N       the own client's id on every connection (default 1)\n"
     "  --timings           print how long each entry point call took\n"
+    "  --timings-file FILE the same, into FILE (when the client's output is not read)\n"
     "  --keep-loaded       keep the plugin and the libraries it loaded in memory after shutdown, as a client\n"
     "                      that shares them does; a leak checker at exit can then name what it finds\n"
     "  --help              print this text\n"
@@ -78,7 +80,8 @@ std::string text(const char *maybeNull)
 class Session
 {
 public:
-    Session(const EntryPoints &entry, bool timings) : m_entry(entry), m_timings(timings) {}
+    // `timings`: where to write how long each call took, or null.
+    Session(const EntryPoints &entry, std::FILE *timings) : m_entry(entry), m_timings(timings) {}
 
     // From ts3plugin_name up to the menus. 0, or the exit status to end with.
     int start(const std::string &libraryName);
@@ -94,7 +97,7 @@ private:
     void initMenus();
 
     const EntryPoints &m_entry;
-    const bool m_timings;
+    std::FILE *const m_timings;
     uint64 m_connection = 1;
     bool m_running = false;
 };
@@ -121,7 +124,7 @@ void Session::finished(const char *name, std::chrono::steady_clock::time_point s
     // The plugin reports with printf; a reader on a pipe should see it now.
     std::fflush(stdout);
     if (m_timings) {
-        std::fprintf(stderr, "ts3host: %s took %lld us\n", name,
+        std::fprintf(m_timings, "ts3host: %s took %lld us\n", name,
                      static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count()));
     }
 }
@@ -319,6 +322,8 @@ bool parseArguments(const std::vector<std::string> &arguments, Options *options,
             ok = takeValue(&options->pluginsDir);
         } else if (name == "--config-dir") {
             ok = takeValue(&options->configDir);
+        } else if (name == "--timings-file") {
+            ok = takeValue(&options->timingsFile);
         } else if (name == "--script") {
             ok = takeValue(&options->script);
         } else if (name == "--client-id") {
@@ -426,7 +431,15 @@ int run(int argc, char **argv)
         return kExitRefused;
     }
 
-    Session session(entry, options.timings);
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> timingsFile(nullptr, &std::fclose);
+    if (!options.timingsFile.empty()) {
+        timingsFile.reset(std::fopen(options.timingsFile.c_str(), "w"));
+        if (!timingsFile) {
+            report("cannot write " + options.timingsFile);
+            return kExitSetupFailed;
+        }
+    }
+    Session session(entry, timingsFile ? timingsFile.get() : options.timings ? stderr : nullptr);
     if (const int status = session.start(libraryName))
         return status;
     if (script) {

@@ -22,6 +22,7 @@ struct Options {
     std::string script;         // empty: interactive; "-": standard input
     std::uint16_t clientId = 1;
     bool timings = false;
+    std::string timingsFile;    // the timings go here instead of to standard error
     bool keepLoaded = false;
     bool help = false;
 };

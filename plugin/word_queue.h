@@ -1,0 +1,38 @@
+// The words handed over by the host's threads and not yet written to the
+// helper. Bounded: when it is full, the oldest talk words go first, since
+// only the newest voice state still matters; the newest state, a pending
+// "wnd" and "shutdown" always stay.
+#pragma once
+
+#include "command_word.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+
+class WordQueue
+{
+public:
+    static constexpr std::size_t kDefaultCapacity = 256;
+
+    explicit WordQueue(std::size_t capacity = kDefaultCapacity) : m_capacity(capacity < 3 ? 3 : capacity) {}
+
+    void push(CommandWord word);
+    // Puts `word` before every queued word (a resend after a reconnect).
+    void pushFront(CommandWord word);
+    // Takes the oldest word; the queue must not be empty.
+    CommandWord pop();
+
+    bool empty() const { return m_words.empty(); }
+    std::size_t size() const { return m_words.size(); }
+    bool holdsTalkWord() const;
+    // Words dropped to make room, since the queue was made.
+    std::uint64_t dropped() const { return m_dropped; }
+
+private:
+    void trim();
+
+    std::size_t m_capacity;
+    std::deque<CommandWord> m_words;
+    std::uint64_t m_dropped = 0;
+};
