@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QLocalSocket>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 
 const QString kSettings = QStringLiteral(
@@ -95,15 +97,38 @@ int errorLineCount(Child &client)
 
 QList<QPair<QString, qint64>> entryPointTimings(Child &client, int from)
 {
+    return entryPointTimings(client.errors(), from);
+}
+
+QList<QPair<QString, qint64>> entryPointTimings(const QString &text, int from)
+{
     static const QRegularExpression line(QStringLiteral("^ts3host: (ts3plugin_\\w+) took (\\d+) us$"));
     QList<QPair<QString, qint64>> found;
-    const QStringList lines = client.errors().split(QLatin1Char('\n'));
+    const QStringList lines = text.split(QLatin1Char('\n'));
     for (int i = from; i < lines.size(); ++i) {
         const QRegularExpressionMatch match = line.match(lines.at(i));
         if (match.hasMatch())
             found.append({match.captured(1), match.captured(2).toLongLong()});
     }
     return found;
+}
+
+EventCallTimes eventCallTimes(const QList<QPair<QString, qint64>> &calls)
+{
+    QList<qint64> took;
+    for (const auto &call : calls) {
+        if (call.first == QLatin1String("ts3plugin_onTalkStatusChangeEvent")
+            || call.first == QLatin1String("ts3plugin_onMenuItemEvent"))
+            took << call.second;
+    }
+    std::sort(took.begin(), took.end());
+    EventCallTimes times;
+    times.count = took.size();
+    if (!took.isEmpty()) {
+        times.p999 = took.at(qMax(0, int(std::ceil(took.size() * 0.999)) - 1));
+        times.max = took.last();
+    }
+    return times;
 }
 
 qint64 runningPid(const QString &program)

@@ -127,8 +127,18 @@ void play(Child &client, const QStringList &lines);
 int errorLineCount(Child &client);
 
 // How long each entry point call took, in µs, from line `from` of the
-// client's standard error on (ts3host --timings).
+// client's standard error on (ts3host --timings), or of `text`.
 QList<QPair<QString, qint64>> entryPointTimings(Child &client, int from = 0);
+QList<QPair<QString, qint64>> entryPointTimings(const QString &text, int from = 0);
+
+// The talk and menu calls among `calls`: how many, the 99.9th percentile
+// (nearest rank) and the slowest, in µs.
+struct EventCallTimes {
+    int count = 0;
+    qint64 p999 = 0;
+    qint64 max = 0;
+};
+EventCallTimes eventCallTimes(const QList<QPair<QString, qint64>> &calls);
 
 // The pid of a running process started from `program`, or 0.
 qint64 runningPid(const QString &program);

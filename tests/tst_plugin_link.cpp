@@ -129,7 +129,7 @@ void talk(int status, anyID client = kOwnId, uint64 connection = 1)
     plugin::onTalkStatusChangeEvent(connection, status, 0, client);
 }
 
-// The threads of this process, where the system shows them.
+// The threads of this process, on Linux.
 int threadCount()
 {
     return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
@@ -305,10 +305,10 @@ private slots:
     // The link's threads end with the plugin: unloading it leaves none.
     void noThreadOutlivesShutdown()
     {
+        if (QSysInfo::kernelType() != QLatin1String("linux"))
+            QSKIP("counts threads on Linux only");
         plugin::shutdown();
         const int before = threadCount();
-        if (before == 0)
-            QSKIP("this system does not list a process's threads");
         QCOMPARE(plugin::init(), 0);
         talk(STATUS_TALKING);
         QVERIFY(threadCount() > before);

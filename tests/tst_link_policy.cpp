@@ -1,0 +1,139 @@
+// The link's two policies, apart from any thread or socket: which words a
+// full queue gives up, and when the link looks for the helper and starts it.
+#include "link_schedule.h"
+#include "word_queue.h"
+
+#include <QtTest>
+
+namespace {
+
+CommandWord wordOf(const QString &text)
+{
+    for (CommandWord word : {CommandWord::Start, CommandWord::Stop, CommandWord::Mute, CommandWord::StartOther,
+                             CommandWord::Shutdown, CommandWord::Wnd}) {
+        if (text == QLatin1String(commandWordText(word)))
+            return word;
+    }
+    qFatal("unknown word %s", qPrintable(text));
+}
+
+// "next=<ms> due=<0|1> starting=<0|1> gaveUp=<0|1>" at `now`.
+QString stateOf(const LinkSchedule &schedule, std::int64_t now)
+{
+    return QStringLiteral("next=%1 due=%2 starting=%3 gaveUp=%4")
+        .arg(schedule.nextAttemptAt())
+        .arg(schedule.startDue(now))
+        .arg(schedule.helperStarting(now))
+        .arg(schedule.gaveUp());
+}
+
+}  // namespace
+
+class TestLinkPolicy : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void aFullQueueKeepsWhatMatters_data()
+    {
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<QStringList>("pushed");  // "^word" puts it in front
+        QTest::addColumn<QStringList>("kept");
+        QTest::addColumn<int>("dropped");
+        QTest::newRow("room for all") << 4 << QStringList{"start", "stop", "wnd"} << QStringList{"start", "stop", "wnd"} << 0;
+        QTest::newRow("the oldest talk word goes")
+            << 4 << QStringList{"wnd", "start", "stop", "mute", "startother"}
+            << QStringList{"wnd", "stop", "mute", "startother"} << 1;
+        QTest::newRow("the newest state, a wnd and shutdown stay")
+            << 3 << QStringList{"start", "wnd", "stop", "mute", "shutdown", "startother"}
+            << QStringList{"wnd", "shutdown", "startother"} << 3;
+        QTest::newRow("a wnd that another follows goes once talk words are spent")
+            << 3 << QStringList{"wnd", "stop", "wnd", "wnd"} << QStringList{"stop", "wnd", "wnd"} << 1;
+        QTest::newRow("a repeated shutdown is the last to go")
+            << 3 << QStringList{"shutdown", "stop", "wnd", "shutdown"} << QStringList{"stop", "wnd", "shutdown"} << 1;
+        QTest::newRow("a resent state in front is superseded by a queued one")
+            << 3 << QStringList{"wnd", "stop", "shutdown", "^start"} << QStringList{"wnd", "stop", "shutdown"} << 1;
+    }
+    void aFullQueueKeepsWhatMatters()
+    {
+        QFETCH(int, capacity);
+        QFETCH(QStringList, pushed);
+        QFETCH(QStringList, kept);
+        QFETCH(int, dropped);
+        WordQueue queue(static_cast<std::size_t>(capacity));
+        for (const QString &word : pushed) {
+            if (word.startsWith(QLatin1Char('^')))
+                queue.pushFront(wordOf(word.mid(1)));
+            else
+                queue.push(wordOf(word));
+        }
+        QCOMPARE(int(queue.dropped()), dropped);
+        QStringList left;
+        while (!queue.empty())
+            left << QString::fromLatin1(commandWordText(queue.pop()));
+        QCOMPARE(left, kept);
+    }
+
+    // Steps are "<ms> <what>": what a connection attempt found (listening,
+    // busy, nobody), a start (started, or failed when it could not run),
+    // or a lost connection; the state is read at the last step's time.
+    void whenToLookAndWhenToStart_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("nobody at first: start at once") << QStringList{"0 nobody"}
+                                                        << "next=1000 due=1 starting=0 gaveUp=0";
+        QTest::newRow("a started helper is looked for often")
+            << QStringList{"0 nobody", "0 started", "20 nobody"} << "next=40 due=0 starting=1 gaveUp=0";
+        QTest::newRow("after five seconds, once a second")
+            << QStringList{"0 nobody", "0 started", "5000 nobody"} << "next=6000 due=0 starting=0 gaveUp=0";
+        QTest::newRow("a start that failed is not waited for")
+            << QStringList{"0 nobody", "0 failed", "20 nobody"} << "next=1020 due=0 starting=0 gaveUp=0";
+        QTest::newRow("a lost helper is looked for at once")
+            << QStringList{"0 nobody", "0 started", "210 listening", "3000 lost"} << "next=3000 due=0 starting=0 gaveUp=0";
+        QTest::newRow("and started again ten seconds after the last start")
+            << QStringList{"0 nobody", "0 started", "210 listening", "3000 lost", "3000 nobody"}
+            << "next=4000 due=0 starting=0 gaveUp=0";
+        QTest::newRow("the restart is not missed between two looks")
+            << QStringList{"0 nobody", "0 started", "210 listening", "9500 lost", "9500 nobody"}
+            << "next=10000 due=0 starting=0 gaveUp=0";
+        QTest::newRow("due at ten seconds")
+            << QStringList{"0 nobody", "0 started", "210 listening", "9500 lost", "10000 nobody"}
+            << "next=10000 due=1 starting=0 gaveUp=0";
+        QTest::newRow("a busy server is no reason to start")
+            << QStringList{"0 busy"} << "next=20 due=0 starting=0 gaveUp=0";
+        QTest::newRow("five fruitless starts: no more")
+            << QStringList{"0 started", "10000 started", "20000 started", "30000 failed", "40000 started", "50000 nobody"}
+            << "next=51000 due=0 starting=0 gaveUp=1";
+        QTest::newRow("a connection resets the count")
+            << QStringList{"0 started", "10000 started", "20000 started", "30000 started", "30200 listening",
+                           "40000 started", "50000 nobody"}
+            << "next=50000 due=1 starting=0 gaveUp=0";
+    }
+    void whenToLookAndWhenToStart()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, state);
+        LinkSchedule schedule;
+        std::int64_t now = 0;
+        for (const QString &step : steps) {
+            const QStringList parts = step.split(QLatin1Char(' '));
+            now = parts.at(0).toLongLong();
+            const QString what = parts.at(1);
+            if (what == QLatin1String("listening"))
+                schedule.attempted(now, LinkSchedule::Found::Listening);
+            else if (what == QLatin1String("busy"))
+                schedule.attempted(now, LinkSchedule::Found::Busy);
+            else if (what == QLatin1String("nobody"))
+                schedule.attempted(now, LinkSchedule::Found::Nobody);
+            else if (what == QLatin1String("lost"))
+                schedule.lost(now);
+            else
+                schedule.started(now, what == QLatin1String("started"));
+        }
+        QCOMPARE(stateOf(schedule, now), state);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestLinkPolicy)
+#include "tst_link_policy.moc"
