@@ -1,5 +1,6 @@
 #include "vossik_link.h"
 
+#include "background_thread.h"
 #include "helper_launcher.h"
 
 #include <algorithm>
@@ -8,6 +9,11 @@
 Vossik *g_link = nullptr;
 
 namespace {
+
+// Words come in clusters (a talk status, another's, a mute): for a moment
+// after each word the writer stays awake and looks for the next, so a
+// word then costs the host's thread no wake-up call.
+constexpr std::chrono::microseconds kStayAwake{300};
 
 std::int64_t nowMs()
 {
@@ -42,7 +48,11 @@ void Vossik::talkStatusChange(CommandWord word)
         if (isTalkWord(word))
             m_newestState = word;
     }
-    m_waker.wake();
+    // A writer at work takes the word with the others; only an idle one
+    // needs waking, which is the one system call the host's thread makes.
+    m_queued.store(true, std::memory_order_release);
+    if (m_idle.load())
+        m_waker.wake();
 }
 
 void Vossik::shutdown(int timeoutMs)
@@ -111,14 +121,18 @@ void Vossik::attemptConnection(platform::CommandClient &client, bool *inOutage)
 
 void Vossik::run()
 {
+    platform::yieldOnWake();
     m_log.line("Vossik::Vossik");
     platform::CommandClient client;
     std::vector<CommandWord> inFlight;
     bool inOutage = false;
     std::uint64_t droppedSoFar = 0;
+    std::chrono::steady_clock::time_point lastWordAt;
     for (;;) {
         bool shutdownRequested, shutdownFinished;
         std::uint64_t dropped;
+        if (!client.isOpen() && !m_shutdownFinished && nowMs() >= m_schedule.nextAttemptAt())
+            attemptConnection(client, &inOutage);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (m_exit)
@@ -126,38 +140,42 @@ void Vossik::run()
             shutdownRequested = m_shutdownRequested;
             shutdownFinished = m_shutdownFinished;
             dropped = m_queue.dropped();
+            if (client.isOpen() && !client.sending()) {
+                while (!m_queue.empty())
+                    inFlight.push_back(m_queue.pop());
+                m_queued.store(false, std::memory_order_relaxed);
+            }
+        }
+        if (!inFlight.empty() && !client.sending()) {
+            std::string bytes;
+            for (const CommandWord word : inFlight)
+                appendWordFrame(&bytes, commandWordText(word));
+            client.send(std::move(bytes));
+            lastWordAt = std::chrono::steady_clock::now();
+            // Logged once on its way: a log line never delays a word.
+            for (const CommandWord word : inFlight)
+                m_log.line(std::string("Vossik::talkStatusChange \"") + commandWordText(word) + '"');
         }
         if (dropped != droppedSoFar) {
             m_log.line(std::to_string(dropped - droppedSoFar)
                        + " words dropped while the helper did not take them; the newest state is kept");
             droppedSoFar = dropped;
         }
-        if (!client.isOpen() && !shutdownFinished && nowMs() >= m_schedule.nextAttemptAt())
-            attemptConnection(client, &inOutage);
         // Nobody alive or starting to tell: the shutdown is as done as it gets.
         if (shutdownRequested && !shutdownFinished && !client.isOpen() && !m_schedule.helperStarting(nowMs()))
             finishShutdown();
 
-        if (client.isOpen() && !client.sending()) {
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                while (!m_queue.empty())
-                    inFlight.push_back(m_queue.pop());
-            }
-            if (!inFlight.empty()) {
-                std::string bytes;
-                for (const CommandWord word : inFlight) {
-                    m_log.line(std::string("Vossik::talkStatusChange \"") + commandWordText(word) + '"');
-                    appendWordFrame(&bytes, commandWordText(word));
-                }
-                client.send(std::move(bytes));
-            }
-        }
-
         int timeoutMs = -1;
         if (!client.isOpen() && !shutdownFinished)
             timeoutMs = static_cast<int>(std::max<std::int64_t>(0, m_schedule.nextAttemptAt() - nowMs()));
-        switch (client.wait(m_waker, timeoutMs)) {
+        // Idle and connected, a new word is the only news: the host wakes
+        // the writer then, and not while it is busy anyway.
+        const bool idle = client.isOpen() && !client.sending();
+        if (idle && (awakeAfterWord(lastWordAt) || !waitingMayBegin()))
+            continue;
+        const platform::CommandClient::Event event = client.wait(m_waker, timeoutMs);
+        m_idle.store(false);
+        switch (event) {
         case platform::CommandClient::Event::Sent:
             if (std::find(inFlight.begin(), inFlight.end(), CommandWord::Shutdown) != inFlight.end())
                 finishShutdown();
@@ -183,4 +201,27 @@ void Vossik::run()
     }
     client.close();
     m_log.line("Vossik::~Vossik");
+}
+
+bool Vossik::awakeAfterWord(std::chrono::steady_clock::time_point lastWordAt)
+{
+    const auto until = lastWordAt + kStayAwake;
+    while (std::chrono::steady_clock::now() < until) {
+        if (m_queued.load(std::memory_order_acquire))
+            return true;
+        std::this_thread::yield();  // whoever else needs this processor gets it
+    }
+    return false;
+}
+
+bool Vossik::waitingMayBegin()
+{
+    // Announced before the last look at the queue: a word queued after the
+    // look sees the announcement and wakes the writer.
+    m_idle.store(true);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_queue.empty() && !m_exit && !m_shutdownRequested)
+        return true;
+    m_idle.store(false);
+    return false;
 }

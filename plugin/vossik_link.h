@@ -10,6 +10,8 @@
 #include "log_output.h"
 #include "word_queue.h"
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -49,6 +51,11 @@ private:
     void attemptConnection(platform::CommandClient &client, bool *inOutage);
     void startHelper(std::int64_t now);
     void finishShutdown();
+    // True when a word came while the writer stayed awake a moment after
+    // the last one.
+    bool awakeAfterWord(std::chrono::steady_clock::time_point lastWordAt);
+    // Whether the writer, idle with nothing queued, may go to sleep.
+    bool waitingMayBegin();
 
     const Settings m_settings;
     platform::LogSink m_log{platform::StandardStream::Error};
@@ -62,6 +69,8 @@ private:
     bool m_shutdownRequested = false;
     bool m_shutdownFinished = false;
     bool m_exit = false;
+    std::atomic<bool> m_idle{false};    // the writer sleeps until a word comes
+    std::atomic<bool> m_queued{false};  // a word came since the writer last took them
 
     std::thread m_writer;  // last: starts once the rest is built
 };

@@ -9,7 +9,9 @@ namespace {
 
 constexpr char kUsage[] =
     "Usage: vossik_bench [--events N] [--burst N] [--idle SECONDS] [--json FILE] [--log FILE] [--commit ID]\n"
-    "Measures the light chain (plugin, helper, device service) beside plain-socket baselines.\n";
+    "                    [--plugin LIBRARY]\n"
+    "Measures the light chain (plugin, helper, device service) beside plain-socket baselines.\n"
+    "--plugin measures another build of the plugin library in the same chain.\n";
 
 }  // namespace
 
@@ -38,6 +40,8 @@ int main(int argc, char *argv[])
             options.log = argv[++i];
         else if (std::strcmp(argv[i], "--commit") == 0 && hasValue)
             options.commit = argv[++i];
+        else if (std::strcmp(argv[i], "--plugin") == 0 && hasValue)
+            options.plugin = argv[++i];
         else {
             std::fputs(kUsage, stderr);
             return 2;

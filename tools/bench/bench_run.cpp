@@ -9,6 +9,7 @@
 #include "relay_frames.h"
 #include "stamp_reader.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -195,10 +196,24 @@ std::vector<unsigned char> framesOf(const std::vector<Word> &words)
     return bytes;
 }
 
+// Events one after the other: what each cost the sending thread, how long
+// until its light command, and whether all arrived.
+struct Pass {
+    std::vector<std::int64_t> latency, cost;
+    Delivery delivery;
+};
+
+// Events back to back (each after the last one's light command), and far
+// enough apart that the plugin's writer has gone to sleep in between.
+constexpr std::chrono::milliseconds kSpacedPause{2};
+int spacedEvents(const BenchOptions &options)
+{
+    return std::max(1, options.events / 20);
+}
+
 // Everything measured; filled scenario by scenario.
 struct Results {
-    std::vector<std::int64_t> chainLatency, relayLatency, entryCost, writeCost;
-    Delivery chainDelivery, relayDelivery;
+    Pass chain, relay, chainSpaced, relaySpaced;
     std::int64_t firstListening = -1, firstListeningBase = -1;
     std::int64_t firstAbsent = -1, retryAbsent = -1, absentBase = -1;
     std::int64_t burstChain = -1, burstRelay = -1;
@@ -312,8 +327,9 @@ private:
     }
 
     // The voice client's view: the plugin loaded here, the helper already
-    // listening. Its first event connects; then every event waits for its
-    // light command before the next, so each latency stands alone.
+    // listening, which the plugin's writer reaches at init. Every event
+    // waits for its light command before the next, so each latency stands
+    // alone.
     bool talkThroughPlugin(std::string *error)
     {
         PluginHost host;
@@ -326,21 +342,23 @@ private:
             *error = "the first event gave no light";
             return false;
         }
-        std::vector<Word> expected;
-        for (int i = 0; i < m_options.events; ++i) {
-            const int status = i % 2 == 0 ? 0 : 1;
-            const Word &word = status ? kStart : kStop;
-            expected.push_back(word);
-            const PluginHost::Call call = host.talk(status);
-            m_results->entryCost.push_back(call.tookNs);
-            if (!m_serviceStamps.next(&record, kReplyTimeoutMs)) {
-                ++m_results->chainDelivery.missing;
-                continue;
+        const auto play = [&](Pass *pass, int events, std::chrono::milliseconds pause) {
+            for (int i = 0; i < events; ++i) {
+                std::this_thread::sleep_for(pause);
+                const int status = i % 2 == 0 ? 0 : 1;
+                const PluginHost::Call call = host.talk(status);
+                pass->cost.push_back(call.tookNs);
+                if (!m_serviceStamps.next(&record, kReplyTimeoutMs)) {
+                    ++pass->delivery.missing;
+                    continue;
+                }
+                pass->delivery.wrong += !lightMatches(record, status ? kStart : kStop);
+                pass->delivery.records.push_back(record);
+                pass->latency.push_back(static_cast<std::int64_t>(record.ns - call.startedNs));
             }
-            m_results->chainDelivery.wrong += !lightMatches(record, word);
-            m_results->chainDelivery.records.push_back(record);
-            m_results->chainLatency.push_back(static_cast<std::int64_t>(record.ns - call.startedNs));
-        }
+        };
+        play(&m_results->chain, m_options.events, std::chrono::milliseconds(0));
+        play(&m_results->chainSpaced, spacedEvents(m_options), kSpacedPause);
         host.shutdown();
         if (!m_serviceStamps.next(&record, kReplyTimeoutMs) || !lightMatches(record, kShutdownLight)
             || !m_helper.waitForExit(5000)) {
@@ -350,8 +368,8 @@ private:
         return true;
     }
 
-    // No helper at all: the first event tries to connect, a later one (a
-    // second on) tries again; both must fail at once.
+    // No helper at all, and none to start: the events only queue their
+    // words, whatever the writer thread is trying meanwhile.
     bool helperAbsent(std::string *error)
     {
         PluginHost host;
@@ -398,20 +416,25 @@ private:
         }
         const RelayRecord startRecord = relayRecordOf(kStart.text);
         const RelayRecord stopRecord = relayRecordOf(kStop.text);
-        for (int i = 0; i < m_options.events; ++i) {
-            const bool start = i % 2 != 0;
-            const std::vector<unsigned char> &frame = start ? startFrame : stopFrame;
-            const std::uint64_t started = stamps::steadyNowNs();
-            writeAll(fd, frame.data(), frame.size());
-            m_results->writeCost.push_back(nsSince(started));
-            if (!stampsIn.next(&record, kReplyTimeoutMs)) {
-                ++m_results->relayDelivery.missing;
-                continue;
+        const auto play = [&](Pass *pass, int events, std::chrono::milliseconds pause) {
+            for (int i = 0; i < events; ++i) {
+                std::this_thread::sleep_for(pause);
+                const bool start = i % 2 != 0;
+                const std::vector<unsigned char> &frame = start ? startFrame : stopFrame;
+                const std::uint64_t started = stamps::steadyNowNs();
+                writeAll(fd, frame.data(), frame.size());
+                pass->cost.push_back(nsSince(started));
+                if (!stampsIn.next(&record, kReplyTimeoutMs)) {
+                    ++pass->delivery.missing;
+                    continue;
+                }
+                pass->delivery.wrong += !relayMatches(record, start ? startRecord : stopRecord);
+                pass->delivery.records.push_back(record);
+                pass->latency.push_back(static_cast<std::int64_t>(record.ns - started));
             }
-            m_results->relayDelivery.wrong += !relayMatches(record, start ? startRecord : stopRecord);
-            m_results->relayDelivery.records.push_back(record);
-            m_results->relayLatency.push_back(static_cast<std::int64_t>(record.ns - started));
-        }
+        };
+        play(&m_results->relay, m_options.events, std::chrono::milliseconds(0));
+        play(&m_results->relaySpaced, spacedEvents(m_options), kSpacedPause);
 
         const std::vector<Word> words = burstWords(m_options.burst);
         std::vector<RelayRecord> expected;
@@ -457,7 +480,7 @@ Report reportOf(const BenchOptions &options, const Results &r)
     report.method =
         "one run on this machine; durations on the steady clock (CLOCK_MONOTONIC), which every process reads, "
         "so a latency is the device service's arrival stamp minus the host's time just before the entry point. "
-        "Each event waits for its light command before the next. The baseline relay and sink are plain C++ "
+        "Each event waits for its light command before the next (in the spaced passes, 2 ms more). The baseline relay and sink are plain C++ "
         "processes on Unix domain sockets. Memory is VmRSS; idle activity is the sum over all threads of "
         "schedstat run time and context switches over the idle period.";
 
@@ -483,28 +506,44 @@ Report reportOf(const BenchOptions &options, const Results &r)
         return figure;
     };
 
-    Figure latency = durations("Talk event to light command", r.chainLatency, r.relayLatency,
+    Figure latency = durations("Talk event to light command", r.chain.latency, r.relay.latency,
                                "plain-socket relay and sink, no Qt");
-    latency.name += " (" + std::to_string(r.chainLatency.size()) + " events)";
-    latency.note = r.chainDelivery.note(static_cast<std::size_t>(options.events));
-    latency.target = "p99 <= 3 x baseline and < 1 ms";
-    latency.targetMet = r.chainDelivery.whole() && latency.measured.p99 < 1000000 && ratioOf(latency) <= 3.0;
+    latency.name += " (" + std::to_string(r.chain.latency.size()) + " events)";
+    latency.note = r.chain.delivery.note(static_cast<std::size_t>(options.events));
+    // One hand-off more than the relay: the plugin's writer thread.
+    latency.target = "p99 <= 1.5 x baseline and < 1 ms";
+    latency.targetMet = r.chain.delivery.whole() && latency.measured.p99 < 1000000 && ratioOf(latency) <= 1.5;
     report.figures.push_back(latency);
 
-    Figure cost = durations("Host-thread cost per event, connected", r.entryCost, r.writeCost,
+    Figure cost = durations("Host-thread cost per event, connected", r.chain.cost, r.relay.cost,
                             "plain write() of the same bytes");
-    cost.target = "p99 < 50 us";
-    cost.targetMet = cost.measured.p99 < 50000;
+    // The host's thread only hands the word over.
+    cost.target = "p99 <= 0.5 x baseline";
+    cost.targetMet = ratioOf(cost) <= 0.5;
     report.figures.push_back(cost);
 
-    report.figures.push_back(value("First event, helper listening (connects)", "ns", r.firstListening,
-                                   r.firstListeningBase, "plain connect() and write()"));
+    const std::string spaced = " (" + std::to_string(r.chainSpaced.latency.size()) + " events "
+                               + std::to_string(kSpacedPause.count()) + " ms apart)";
+    Figure spacedLatency = durations("Talk event to light command, the writer asleep", r.chainSpaced.latency,
+                                     r.relaySpaced.latency, "plain-socket relay and sink, the same pauses");
+    spacedLatency.name += spaced;
+    spacedLatency.note = "each event after the plugin's writer has gone to sleep, so it is woken for every word; "
+                         + r.chainSpaced.delivery.note(static_cast<std::size_t>(spacedEvents(options)));
+    report.figures.push_back(spacedLatency);
+    Figure spacedCost = durations("Host-thread cost per event, the writer asleep", r.chainSpaced.cost,
+                                  r.relaySpaced.cost, "plain write() of the same bytes, the same pauses");
+    spacedCost.name += spaced;
+    spacedCost.note = "includes the call that wakes the writer";
+    report.figures.push_back(spacedCost);
+
+    report.figures.push_back(value("First event, helper listening", "ns", r.firstListening, r.firstListeningBase,
+                                   "plain connect() and write()"));
     Figure absent = value("First event, helper absent", "ns", r.firstAbsent, r.absentBase,
                           "plain connect() to a missing socket");
     absent.note = "the first call into a freshly loaded library also pays for touching its code; a later "
-                  "event a second on tries again and took "
+                  "event a second on took "
                   + std::to_string(r.retryAbsent) + " ns";
-    absent.target = "< 1 ms, and the retry too";
+    absent.target = "< 1 ms, and the later one too";
     absent.targetMet = r.firstAbsent < 1000000 && r.retryAbsent < 1000000;
     report.figures.push_back(absent);
 
@@ -586,8 +625,9 @@ int runBench(const BenchOptions &options)
     std::ofstream(options.json) << formatJson(report);
     std::fprintf(stdout, "\nJSON: %s\n", options.json.c_str());
     // Slow is a figure; a lost or misplaced command is a failure.
-    const bool whole = results.chainDelivery.whole() && results.burstChainDelivery.whole()
-                       && results.relayDelivery.whole() && results.burstRelayDelivery.whole();
+    const bool whole = results.chain.delivery.whole() && results.chainSpaced.delivery.whole()
+                       && results.burstChainDelivery.whole() && results.relay.delivery.whole()
+                       && results.relaySpaced.delivery.whole() && results.burstRelayDelivery.whole();
     if (!whole)
         std::fprintf(stderr, "vossik_bench: commands were lost or arrived out of order\n");
     return whole ? 0 : 3;
