@@ -1,4 +1,5 @@
-# The plugin library exports exactly the client's 13 entry points.
+# The plugin library exports exactly the client's 13 entry points, and
+# needs no Qt library: the client has a Qt of its own.
 set(expected
     ts3plugin_apiVersion ts3plugin_author ts3plugin_description ts3plugin_freeMemory ts3plugin_init
     ts3plugin_initMenus ts3plugin_name ts3plugin_onMenuItemEvent ts3plugin_onTalkStatusChangeEvent
@@ -22,3 +23,10 @@ if(NOT exported STREQUAL expected)
 endif()
 list(LENGTH exported count)
 message(STATUS "${count} entry points exported, nothing else")
+
+execute_process(COMMAND objdump -p ${LIBRARY} OUTPUT_VARIABLE headers RESULT_VARIABLE status)
+string(REGEX MATCHALL "NEEDED +[^\n]+" needed "${headers}")
+if(NOT status EQUAL 0 OR needed MATCHES "Qt")
+    message(FATAL_ERROR "the plugin needs: ${needed}")
+endif()
+message(STATUS "needs ${needed}")
