@@ -210,7 +210,9 @@ private slots:
                 [&] { return service->commands().size() > shown + 1 && service->commands().last() == kSpeaking; },
                 12000));
             longestDark = qMax(longestDark, dark.elapsed());
-            QCOMPARE(service->commands().mid(shown), (QStringList{kSilent, kSilent, kSpeaking}));
+            // A word the writer sent before it saw the helper gone is lost
+            // with it; the state is not.
+            QCOMPARE(service->commands().value(shown), kSilent);
         }
         qInfo("slowest entry point while the helper was gone: %lld us; lights back after %lld ms at most", slowest,
               longestDark);
@@ -249,13 +251,19 @@ private slots:
     // device whole, and no entry point waits on a log line.
     void theClientsUnreadOutputHoldsNobody()
     {
-        int unread[2];
-        QVERIFY(::pipe2(unread, O_CLOEXEC) == 0);
-        ::fcntl(unread[1], F_SETPIPE_SZ, 4096);  // full after a few lines
+        struct Pipe {
+            int ends[2] = {-1, -1};
+            ~Pipe()
+            {
+                ::close(ends[0]);
+                ::close(ends[1]);
+            }
+        } unread;
+        QVERIFY(::pipe2(unread.ends, O_CLOEXEC) == 0);
+        ::fcntl(unread.ends[1], F_SETPIPE_SZ, 4096);  // full after a few lines
         const int events = 10000;
         QTemporaryFile script;
         QVERIFY(script.open());
-        script.write("sleep 500\n");  // the helper listens: a burst now would not outrun the queue's bound
         for (int i = 0; i < events; ++i)
             script.write(i % 10 == 9 ? "talk own 0\nsleep 1\n" : i % 2 == 0 ? "talk own 1\n" : "talk own 0\n");
         script.write("sleep 500\nshutdown\n");
@@ -264,19 +272,24 @@ private slots:
 
         std::unique_ptr<Child> service = m_rig.startService();
         QVERIFY(service);
-        QStringList arguments{"--plugin", PLUGIN_PATH, "--plugins-dir", m_pluginsDir, "--config-dir", m_configDir,
-                              "--helper", HELPER_PATH, "--script", script.fileName(), "--timings-file", timings};
+        // The helper as the client would have started it, on the same
+        // unread output; listening before the session, so the queue's bound
+        // is not what this measures.
+        UnreadOutput helper(unread.ends[1]);
+        helper.setProcessEnvironment(m_rig.env);
+        helper.start(QStringLiteral(HELPER_PATH), {m_configDir});
+        QVERIFY(helper.waitForStarted() && m_rig.waitForServer(true, 5000));
+        QStringList arguments{"--plugin", PLUGIN_PATH, "--plugins-dir", m_home.path() + "/bare", "--config-dir",
+                              m_configDir, "--script", script.fileName(), "--timings-file", timings};
         if (kSanitized)
             arguments << QStringLiteral("--keep-loaded");
-        UnreadOutput client(unread[1]);
+        UnreadOutput client(unread.ends[1]);
         client.setProcessEnvironment(m_rig.env);
         client.start(QStringLiteral(TS3HOST_PATH), arguments);
         QVERIFY(client.waitForStarted());
         QVERIFY(QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 60000));
         QVERIFY2(service->waitForCommands(events + 2, 10000), qPrintable(QString::number(service->commands().size())));
-        QVERIFY(QTest::qWaitFor([&] { return runningPid(helperCopy()) == 0; }, 3000));
-        ::close(unread[0]);
-        ::close(unread[1]);
+        QVERIFY(helper.waitForFinished(3000));
         QCOMPARE(client.exitCode(), 0);
         QCOMPARE(service->commands(), alternating(events) << kShutdown);
         QFile file(timings);
