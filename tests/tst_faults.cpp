@@ -229,9 +229,9 @@ private slots:
         const pid_t helper = pid_t(runningPid(helperCopy()));
         QVERIFY(helper > 0);
         const int mark = errorLineCount(*client);
-        QStringList talk;
+        QStringList talk;  // with a click on another plugin's menu item now and then: it sends nothing
         for (int i = 0; i < 100; ++i)
-            talk << (i % 2 == 0 ? "talk own 1" : "talk own 0");
+            talk << (i % 2 == 0 ? "talk own 1" : i % 10 == 5 ? "menu 2\ntalk own 0" : "talk own 0");
         play(*client, talk.mid(0, 10));
         ::kill(helper, SIGSTOP);
         play(*client, talk.mid(10, 66));  // some two seconds
@@ -240,6 +240,7 @@ private slots:
         QVERIFY(service->waitForCommands(101, 5000));
         QCOMPARE(service->commands(), alternating(100));
         const EventCallTimes times = eventCallTimes(entryPointTimings(*client, mark));
+        QCOMPARE(times.count, 110);
         qInfo("entry points around a frozen helper: %d calls, p99.9 %lld us, max %lld us", times.count, times.p999,
               times.max);
         QVERIFY2(times.max < 20000, qPrintable(QString::number(times.max)));
@@ -264,8 +265,11 @@ private slots:
         const int events = 10000;
         QTemporaryFile script;
         QVERIFY(script.open());
-        for (int i = 0; i < events; ++i)
+        for (int i = 0; i < events; ++i) {
             script.write(i % 10 == 9 ? "talk own 0\nsleep 1\n" : i % 2 == 0 ? "talk own 1\n" : "talk own 0\n");
+            if (i % 100 == 0)
+                script.write("menu 2\n");  // another plugin's item: a line on the output, no word
+        }
         script.write("sleep 500\nshutdown\n");
         script.close();
         const QString timings = m_home.path() + QStringLiteral("/timings");
@@ -289,7 +293,7 @@ private slots:
         QVERIFY(client.waitForStarted());
         QVERIFY(QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 60000));
         QVERIFY2(service->waitForCommands(events + 2, 10000), qPrintable(QString::number(service->commands().size())));
-        QVERIFY(helper.waitForFinished(3000));
+        QVERIFY(QTest::qWaitFor([&] { return helper.state() == QProcess::NotRunning; }, 3000));
         QCOMPARE(client.exitCode(), 0);
         QCOMPARE(service->commands(), alternating(events) << kShutdown);
         QFile file(timings);
@@ -297,7 +301,7 @@ private slots:
         const EventCallTimes times = eventCallTimes(entryPointTimings(QString::fromUtf8(file.readAll())));
         qInfo("%d events with nobody reading the output: p99.9 %lld us, max %lld us", times.count, times.p999,
               times.max);
-        QCOMPARE(times.count, events);
+        QCOMPARE(times.count, events + events / 100);
         QVERIFY2(times.p999 < 1000, qPrintable(QString::number(times.p999)));
         QVERIFY2(times.max < 20000, qPrintable(QString::number(times.max)));
     }
