@@ -39,10 +39,9 @@ public:
 
     // Writes `text` and a line break.
     void line(std::string_view text);
-    std::uint64_t dropped() const;
 
 private:
-    mutable std::mutex m_mutex;
+    std::mutex m_mutex;
     LogOutput m_output;
     std::uint64_t m_dropped = 0;
 };

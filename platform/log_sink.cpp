@@ -26,10 +26,4 @@ void LogSink::line(std::string_view text)
         ++m_dropped;
 }
 
-std::uint64_t LogSink::dropped() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_dropped;
-}
-
 }  // namespace platform

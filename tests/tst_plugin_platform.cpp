@@ -1,7 +1,10 @@
-// Starting the helper from inside the voice client: what the started
-// program gets of the client, and what it leaves there.
+// What the plugin does inside the voice client's process: start the
+// helper, which must take nothing of the client, and log, which must never
+// wait on the client's output.
 #include "helper_launcher.h"
+#include "log_output.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -10,7 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-class TestHelperLauncher : public QObject
+class TestPluginPlatform : public QObject
 {
     Q_OBJECT
 
@@ -57,7 +60,40 @@ private slots:
     {
         QVERIFY(!platform::launchHelper("/nonexistent/helper", "/tmp/"));
     }
+
+    // Standard error a full pipe: lines are dropped at once, and the first
+    // one that gets through again says how many.
+    void aFullStreamDropsLinesAndSaysHowMany()
+    {
+        int ends[2];
+        QVERIFY(::pipe2(ends, O_CLOEXEC) == 0);
+        const int error = ::dup(STDERR_FILENO);
+        ::dup2(ends[1], STDERR_FILENO);
+        QByteArray read;
+        qint64 droppingTookMs;
+        {
+            platform::LogSink sink(platform::StandardStream::Error);
+            QByteArray filler(::fcntl(ends[1], F_GETPIPE_SZ), 'x');
+            const bool filled = ::write(ends[1], filler.constData(), filler.size()) == filler.size();
+            QElapsedTimer timer;
+            timer.start();
+            for (int i = 0; i < 3; ++i)
+                sink.line("dropped");
+            droppingTookMs = timer.elapsed();
+            const bool drained = filled && ::read(ends[0], filler.data(), filler.size()) == filler.size();
+            sink.line("through");
+            read.resize(4096);
+            read.resize(drained ? int(::read(ends[0], read.data(), read.size())) : 0);
+        }
+        // Standard error is the test's own again before anything is checked.
+        ::dup2(error, STDERR_FILENO);
+        ::close(error);
+        ::close(ends[0]);
+        ::close(ends[1]);
+        QVERIFY(droppingTookMs < 100);
+        QCOMPARE(read, QByteArray("(3 log lines dropped: the output did not take them)\nthrough\n"));
+    }
 };
 
-QTEST_APPLESS_MAIN(TestHelperLauncher)
-#include "tst_helper_launcher.moc"
+QTEST_APPLESS_MAIN(TestPluginPlatform)
+#include "tst_plugin_platform.moc"
