@@ -67,7 +67,9 @@ ConfigWnd::ConfigWnd(QWidget *parent) : QWidget(parent)
     if (!g_lightApi)
         return;  // the bare form: nothing to preview with
 
-    QSettings settings(settingsFilePath(), QSettings::IniFormat);
+    // Without a file name QSettings reads nothing, and every control shows its default.
+    const bool readable = settingsFileReadable(QStringLiteral("the window shows the defaults"));
+    QSettings settings(readable ? settingsFilePath() : QString(), QSettings::IniFormat);
     settings.beginGroup(QLatin1String(kSettingsGroup));
     const int other = settings.value(QStringLiteral("otherTalkingBool"), QString()).toInt();
     qDebug() << "boolother" << other;
@@ -254,7 +256,7 @@ void ConfigWnd::otherTalkingFalse()
 void ConfigWnd::saveConfig()
 {
     qDebug() << "SAVE SETTINGS";
-    qDebug() << "iniPath" << g_settingsDir + QStringLiteral("TS3_Vossik_Plugin");
+    qDebug() << "iniPath" << settingsFilePath();
     const std::pair<const char *, int> values[] = {
         {"m_redValue", m_redValue},       {"m_redValue_2", m_redValue_2},     {"m_redValue_3", m_redValue_3},
         {"m_redValue_4", m_redValue_4},   {"m_greenValue", m_greenValue},     {"m_greenValue_2", m_greenValue_2},
@@ -265,19 +267,24 @@ void ConfigWnd::saveConfig()
         {"radioEffect_3", radioEffect_3}, {"radioEffect_4", radioEffect_4},   {"radioSpeed", radioSpeed},
         {"radioSpeed_2", radioSpeed_2},   {"radioSpeed_3", radioSpeed_3},     {"radioSpeed_4", radioSpeed_4},
         {"shutdownSettings", shutdownSettings}, {"otherTalkingBool", otherTalkingBool}};
-    QSettings::Status status;
-    {
+    // QSettings reads the file before it writes: a refused one is not touched.
+    bool missing = false;
+    QString problem = settingsFileProblem(&missing);
+    if (missing)
+        problem.clear();  // the save creates it
+    if (problem.isEmpty()) {
         QSettings settings(settingsFilePath(), QSettings::IniFormat);
         settings.beginGroup(QLatin1String(kSettingsGroup));
         for (const auto &[key, value] : values)
             settings.setValue(QLatin1String(key), value);
         settings.endGroup();
         settings.sync();  // written whole through a temporary file, or not at all
-        status = settings.status();
+        if (settings.status() != QSettings::NoError)
+            problem = QStringLiteral("could not be written");
     }
-    if (status != QSettings::NoError) {
+    if (!problem.isEmpty()) {
         // Nothing changed on disk, so there is nothing for the control window to reload.
-        qDebug() << "Failed to save settings" << settingsFilePath();
+        qDebug().noquote() << QStringLiteral("Failed to save settings: %1 %2").arg(settingsFilePath(), problem);
         return;
     }
     emit settingsChanged();
