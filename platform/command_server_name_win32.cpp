@@ -1,10 +1,18 @@
 #include "command_server_name.h"
 
+#include "user_sid_win32.h"
+#include "windows_text.h"
+
 namespace platform {
 
 std::string commandServerName()
 {
-    return "ts3VossikPlugin";
+    // Pipe names are machine-wide: the user's SID in the name keeps other
+    // users' sessions apart, and the pipe's ACL keeps them out.
+    const std::wstring sid = currentUserSid();
+    if (sid.empty())
+        return {};
+    return "ts3VossikPlugin-" + utf8FromWide(sid.c_str(), static_cast<int>(sid.size()));
 }
 
 }  // namespace platform

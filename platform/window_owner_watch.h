@@ -1,9 +1,10 @@
-// Tells when the process that owns a window ends. The event loop waits on
+// Tells when a process, or the process that owns a window, ends. The event loop waits on
 // that process itself, so nothing runs until it ends: no polling.
 #pragma once
 
 #include "window_messages.h"
 
+#include <cstdint>
 #include <functional>
 
 class QObject;
@@ -15,5 +16,8 @@ namespace winmsg {
 // the watch; `ended` must not delete it. nullptr when the owner cannot be
 // watched: then only a failed post tells that the window has gone.
 QObject *watchWindowOwner(Handle window, std::function<void()> ended);
+
+// The same for the process `pid`.
+QObject *watchProcess(std::int64_t pid, std::function<void()> ended);
 
 }  // namespace winmsg

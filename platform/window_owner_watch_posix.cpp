@@ -40,10 +40,14 @@ private:
 
 QObject *watchWindowOwner(Handle window, std::function<void()> ended)
 {
-    const pid_t owner = ownerProcess(window);
-    if (owner <= 0)
+    return watchProcess(ownerProcess(window), std::move(ended));
+}
+
+QObject *watchProcess(std::int64_t pid, std::function<void()> ended)
+{
+    if (pid <= 0)
         return nullptr;
-    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, owner, 0));
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0));
     if (pidfd >= 0)
         return new OwnerWatch(pidfd, std::move(ended));
     if (errno != ESRCH)

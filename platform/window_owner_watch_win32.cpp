@@ -38,9 +38,14 @@ QObject *watchWindowOwner(Handle window, std::function<void()> ended)
 {
     DWORD owner = 0;
     GetWindowThreadProcessId(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(window)), &owner);
-    if (owner == 0)
+    return watchProcess(owner, std::move(ended));
+}
+
+QObject *watchProcess(std::int64_t pid, std::function<void()> ended)
+{
+    if (pid <= 0)
         return nullptr;
-    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, owner);
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
     if (!process)
         return nullptr;
     return new OwnerWatch(process, std::move(ended));

@@ -1,0 +1,14 @@
+// A polite request to end the program (SIGTERM or SIGINT on Unix).
+#pragma once
+
+#include <functional>
+
+class QObject;
+
+namespace platform {
+
+// Calls `requested` from the event loop each time the program is asked to
+// end, for as long as `owner` lives. Once per program.
+void onTerminationRequest(QObject *owner, std::function<void()> requested);
+
+}  // namespace platform
