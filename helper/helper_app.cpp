@@ -7,6 +7,7 @@
 #include "message_endpoint.h"
 #include "qt_wnd.h"
 #include "settings_file.h"
+#include "termination_request.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -38,7 +39,11 @@ int runHelper(int argc, char *argv[])
     Q_INIT_RESOURCE(settings);
     platform::useDialogFont(&app);
 
-    Qt_wnd window;
+    // The tests' way to see the idle end without waiting a minute.
+    bool idleSet = false;
+    const int idleLimitMs = qEnvironmentVariableIntValue("VOSSIK_HELPER_IDLE_MS", &idleSet);
+    Qt_wnd window(nullptr, idleSet && idleLimitMs > 0 ? idleLimitMs : Qt_wnd::kIdleLimitMs);
+    platform::onTerminationRequest(&window, [&window] { window.endAllSessions(); });
     // Hidden when the plugin starts it, yet shown for Qt: an open settings
     // window must not be the last window whose closing ends the program.
     if (platform::startedHidden())

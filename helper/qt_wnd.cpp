@@ -1,43 +1,48 @@
 #include "qt_wnd.h"
 
-#include "command_framing.h"
-#include "command_server.h"
+#include "command_channel.h"
 #include "command_server_name.h"
 #include "config_wnd.h"
 #include "settings_file.h"
+#include "window_owner_watch.h"
 #include "window_placement.h"
 
 #include <QDebug>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QSettings>
-#include <QTimer>
 
 namespace {
 
 constexpr int kStartDelayMs = 200;
 constexpr int kSettingsWindowX = 100;
 constexpr int kSettingsWindowY = 150;
-// Enough for any burst of real commands; bounds what one client can make us
-// hold, since complete frames are taken out as soon as they arrive.
-constexpr qint64 kSocketReadBufferBytes = 64 * 1024;
 
 }  // namespace
 
-Qt_wnd::Qt_wnd(QWidget *parent) : QWidget(parent)
+Qt_wnd::Qt_wnd(QWidget *parent, int idleLimitMs) : QWidget(parent)
 {
     setupUi(this);
+    m_idleTimer.setSingleShot(true);
+    m_idleTimer.setInterval(idleLimitMs);
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] {
+        // Quietly: whatever the light shows is another helper's or nobody's.
+        qDebug() << "No client for" << m_idleTimer.interval() / 1000 << "s - ending";
+        stopServing();
+        close();
+    });
+    m_idleTimer.start();
     QTimer::singleShot(kStartDelayMs, this, SLOT(vossikRdy()));
 }
 
 Qt_wnd::~Qt_wnd()
 {
-    freeLightControlApi(g_lightApi);
-    delete m_socket;
     // Now, not with the other children: its connections report their end
     // to this window, which must still be whole then.
-    delete m_server;
-    m_server = nullptr;
+    if (m_channel)
+        m_channel->disconnect(this);
+    delete m_channel;
+    m_channel = nullptr;
+    qDeleteAll(m_clientWatches);
+    freeLightControlApi(g_lightApi);
 }
 
 LightProfile Qt_wnd::profile(int number) const
@@ -57,7 +62,15 @@ LightProfile Qt_wnd::profile(int number) const
 
 void Qt_wnd::loadConfig()
 {
-    QSettings settings(settingsFilePath(), QSettings::IniFormat);
+    readSettings();
+    onSetDefault();
+}
+
+void Qt_wnd::readSettings()
+{
+    // Without a file name QSettings reads nothing: every key is missing.
+    const bool readable = settingsFileReadable(QStringLiteral("every profile is off"));
+    QSettings settings(readable ? settingsFilePath() : QString(), QSettings::IniFormat);
     settings.beginGroup(QLatin1String(kSettingsGroup));
     int *greens[] = {&m_greenValue, &m_greenValue_2, &m_greenValue_3, &m_greenValue_4};
     int *reds[] = {&m_redValue, &m_redValue_2, &m_redValue_3, &m_redValue_4};
@@ -76,7 +89,6 @@ void Qt_wnd::loadConfig()
     }
     otherTalkingBool = settings.value(QStringLiteral("otherTalkingBool"), QString()).toInt();
     settings.endGroup();
-    onSetDefault();
 }
 
 void Qt_wnd::vossikRdy()
@@ -85,10 +97,13 @@ void Qt_wnd::vossikRdy()
         QTimer::singleShot(kStartDelayMs, this, SLOT(vossikRdy()));
         return;
     }
-    loadConfig();
-    m_server = new QLocalServer(this);
-    connect(m_server, SIGNAL(newConnection()), this, SLOT(onIncomingConnection()));
-    listenForCommands(m_server, QString::fromStdString(platform::commandServerName()));
+    m_channel = new CommandChannel(QString::fromStdString(platform::commandServerName()), this);
+    connect(m_channel, &CommandChannel::wordReceived, this, &Qt_wnd::dispatch);
+    connect(m_channel, &CommandChannel::connectionClosed, this, &Qt_wnd::onConnectionClosed);
+    connect(m_channel, &CommandChannel::connectionsChanged, this, &Qt_wnd::updateIdleTimer);
+    // Read once serving: they may have changed while another helper served.
+    connect(m_channel, &CommandChannel::serving, this, &Qt_wnd::readSettings);
+    m_channel->open();
 }
 
 int *Qt_wnd::profileField(int *speaking, int *silent, int *shutdown, int *others, int tab)
@@ -139,66 +154,139 @@ void Qt_wnd::setOptSpeed(int speed, int tab)
         qDebug() << "setOptSpeed ERROR!";
 }
 
-void Qt_wnd::onIncomingConnection()
+void Qt_wnd::dispatch(qint64 client, const QString &word)
 {
-    QLocalSocket *socket = m_server->nextPendingConnection();
-    if (!socket)
-        return;
-    socket->setReadBufferSize(kSocketReadBufferBytes);
-    m_socket = socket;
-    connect(socket, SIGNAL(readyRead()), this, SLOT(onReadyRead()));
-    // A client that goes away takes its connection with it.
-    connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-        if (m_socket == socket)
-            m_socket = nullptr;
-        socket->deleteLater();
-    });
-}
-
-void Qt_wnd::onReadyRead()
-{
-    if (!g_lightApi)
-        return;
-    // Read the connection that has data, not merely the newest one.
-    auto *socket = qobject_cast<QLocalSocket *>(sender());
-    if (!socket)
-        return;
-    // Carry out every whole word that has arrived, in order; a word still in
-    // transit stays in the socket until the rest of it comes.
-    for (;;) {
-        const QByteArray head = socket->peek(framing::kMaxFrameBytes);
-        const framing::Frame frame = framing::parseFrame(head.constData(), head.size());
-        if (frame.status == framing::FrameStatus::NeedMore)
-            return;
-        if (frame.status != framing::FrameStatus::Complete) {
-            qDebug() << "Bad command frame:" << framing::describe(frame.status) << "- closing the connection";
-            socket->abort();
-            return;
-        }
-        socket->skip(frame.consumed);
-        dispatch(frame.word);
-    }
-}
-
-void Qt_wnd::dispatch(const QString &word)
-{
+    addClient(client);
     if (word == QLatin1String("start")) {
-        applyProfile(SpeakingProfile);
+        setVoiceState(client, VoiceState::Speaking);
     } else if (word == QLatin1String("stop")) {
-        applyProfile(SilentProfile);
+        setVoiceState(client, VoiceState::Silent);
     } else if (word == QLatin1String("mute")) {
-        applyCommand(muteSignal());
+        setVoiceState(client, VoiceState::SpeakingMuted);
     } else if (word == QLatin1String("startother") && otherTalkingBool == 1) {
-        applyProfile(OthersProfile);
+        setVoiceState(client, VoiceState::OthersSpeaking);
     } else if (word == QLatin1String("shutdown")) {
-        qDebug() << "----->SHUTDOWN<-----";
-        applyProfile(ShutdownProfile);
-        close();
+        removeClient(client);
     } else if (word == QLatin1String("wnd")) {
         openSettingsWindow();
     } else {
         qDebug() << "param not equal" << word;
     }
+}
+
+void Qt_wnd::setVoiceState(qint64 client, VoiceState state)
+{
+    m_clients.set(client, state);
+    showVoiceState(state);
+}
+
+// Posts when what the clients add up to changes, and when a client's word
+// is what shows (as with one client, where every word posts).
+void Qt_wnd::showVoiceState(std::optional<VoiceState> about)
+{
+    const VoiceState shown = m_clients.shown();
+    if (m_shown == shown && about != shown)
+        return;
+    m_shown = shown;
+    switch (shown) {
+    case VoiceState::Silent:
+        applyProfile(SilentProfile);
+        break;
+    case VoiceState::OthersSpeaking:
+        applyProfile(OthersProfile);
+        break;
+    case VoiceState::Speaking:
+        applyProfile(SpeakingProfile);
+        break;
+    case VoiceState::SpeakingMuted:
+        applyCommand(muteSignal());
+        break;
+    }
+}
+
+void Qt_wnd::addClient(qint64 client)
+{
+    if (m_clients.contains(client))
+        return;
+    m_clients.add(client);
+    if (QObject *watch = winmsg::watchProcess(client, [this, client] {
+            // Its last words still count; then it has gone as if it had said
+            // "shutdown", so a crashed client's light ends as any other.
+            m_channel->readPending();
+            if (!m_clients.contains(client))
+                return;
+            qDebug() << "Client" << client << "ended without shutdown";
+            removeClient(client);
+        }))
+        m_clientWatches.insert(client, watch);
+    updateIdleTimer();
+}
+
+void Qt_wnd::removeClient(qint64 client)
+{
+    if (!m_clients.contains(client))
+        return;
+    m_clients.remove(client);
+    if (QObject *watch = m_clientWatches.take(client))
+        watch->deleteLater();  // may be the caller
+    updateIdleTimer();
+    if (m_clients.empty())
+        QTimer::singleShot(0, this, &Qt_wnd::endIfNoClients);  // after the words already here
+    else
+        showVoiceState(std::nullopt);
+}
+
+void Qt_wnd::onConnectionClosed(qint64 client)
+{
+    // A client whose process cannot be watched ends with its last connection.
+    if (!m_clientWatches.contains(client) && m_channel->connectionsOf(client) == 0)
+        removeClient(client);
+}
+
+void Qt_wnd::endIfNoClients()
+{
+    if (m_ending || !m_clients.empty() || !m_channel)
+        return;
+    m_channel->readPending();  // a word from a new client keeps us
+    if (!m_clients.empty())
+        return;
+    endAllSessions();
+}
+
+void Qt_wnd::endAllSessions()
+{
+    if (m_ending)
+        return;
+    if (m_channel && m_channel->isServing()) {
+        qDebug() << "----->SHUTDOWN<-----";
+        applyProfile(ShutdownProfile);
+    }
+    m_clients.clear();
+    stopServing();
+    close();
+}
+
+// Stops listening at once, even while a settings window keeps the program,
+// so that a new client's helper can take the name over.
+void Qt_wnd::stopServing()
+{
+    m_ending = true;
+    m_idleTimer.stop();
+    if (m_channel)
+        m_channel->close();
+    // The light is the next helper's now: a device service that comes back
+    // is not shown ours again.
+    if (g_lightApi)
+        g_lightApi->hasLastCommand = false;
+}
+
+void Qt_wnd::updateIdleTimer()
+{
+    const bool idle = !m_ending && m_clients.empty() && (!m_channel || m_channel->connectionCount() == 0);
+    if (!idle)
+        m_idleTimer.stop();
+    else if (!m_idleTimer.isActive())
+        m_idleTimer.start();
 }
 
 void Qt_wnd::openSettingsWindow()
@@ -220,6 +308,10 @@ void Qt_wnd::applyProfile(int number)
 
 void Qt_wnd::applyCommand(const LightCommand &command)
 {
+    // Only the helper that serves the clients shows their state: a waiting
+    // or ending one keeps off the light.
+    if (!m_channel || !m_channel->isServing())
+        return;
     if (!g_lightApi || !postLightCommand(g_lightApi, command))
         qDebug() << "Failed to set vossik colors";
 }
@@ -232,5 +324,7 @@ void Qt_wnd::onConfigDestroyed()
 
 void Qt_wnd::onSetDefault()
 {
+    if (m_channel && m_channel->isServing())
+        m_shown = VoiceState::Silent;
     applyProfile(SilentProfile);
 }

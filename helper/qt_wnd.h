@@ -1,28 +1,39 @@
 // The helper's hidden control window: holds the light profiles, serves the
-// plugin's command words and applies them to the device.
+// command words of every client of the user and shows the highest-ranking
+// voice state among them on the device. It ends once the last client has
+// gone, and quietly when no client came for kIdleLimitMs.
 #pragma once
 
 #include "light_profile.h"
 #include "ui_qt_wnd.h"
+#include "voice_state.h"
 
+#include <QMap>
+#include <QTimer>
 #include <QWidget>
 
+#include <optional>
+
+class CommandChannel;
 class ConfigWnd;
-class QLocalServer;
-class QLocalSocket;
 
 class Qt_wnd : public QWidget, private Ui::Qt_wnd
 {
     Q_OBJECT
 
 public:
-    explicit Qt_wnd(QWidget *parent = nullptr);
+    // A helper with no client and no connection for this long ends.
+    static constexpr int kIdleLimitMs = 60 * 1000;
+
+    explicit Qt_wnd(QWidget *parent = nullptr, int idleLimitMs = kIdleLimitMs);
     ~Qt_wnd() override;
 
     // The control window's copy of the settings, as last loaded.
     LightProfile profile(int number) const;
     int otherTalking() const { return otherTalkingBool; }
     ConfigWnd *settingsWindow() const { return m_configWnd; }
+    // An orderly end, as when the last client has said "shutdown".
+    void endAllSessions();
 
 private slots:
     void loadConfig();
@@ -30,13 +41,20 @@ private slots:
     void setOptZone(int zone, int tab);
     void setOptEffect(int effect, int tab);
     void setOptSpeed(int speed, int tab);
-    void onIncomingConnection();
-    void onReadyRead();
     void onConfigDestroyed();
     void onSetDefault();
+    void readSettings();
 
 private:
-    void dispatch(const QString &word);
+    void dispatch(qint64 client, const QString &word);
+    void setVoiceState(qint64 client, VoiceState state);
+    void showVoiceState(std::optional<VoiceState> about);
+    void addClient(qint64 client);
+    void removeClient(qint64 client);
+    void onConnectionClosed(qint64 client);
+    void endIfNoClients();
+    void stopServing();
+    void updateIdleTimer();
     void openSettingsWindow();
     void applyProfile(int number);
     void applyCommand(const LightCommand &command);
@@ -53,7 +71,11 @@ private:
     int radioEffect_3 = LightEffectOn, radioZone_3 = LightZoneEvent, radioSpeed_3 = LightSpeedNormal;
     int radioEffect_4 = LightEffectOn, radioZone_4 = LightZoneEvent, radioSpeed_4 = LightSpeedNormal;
     int otherTalkingBool = 0;
-    QLocalServer *m_server = nullptr;
-    QLocalSocket *m_socket = nullptr;
+    CommandChannel *m_channel = nullptr;
+    ClientStates m_clients;
+    QMap<qint64, QObject *> m_clientWatches;  // the end of each client's process
+    std::optional<VoiceState> m_shown;        // what the light shows of the clients
+    QTimer m_idleTimer;
+    bool m_ending = false;
     ConfigWnd *m_configWnd = nullptr;
 };

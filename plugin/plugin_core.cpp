@@ -121,6 +121,9 @@ int init()
     g_link = nullptr;
     try {
         g_link = new Vossik(std::move(settings));
+        // Silent until the user speaks: from this word on the helper counts
+        // the client among its own and shows its state.
+        g_link->talkStatusChange(CommandWord::Stop);
     } catch (const std::exception &) {
         say("PLUGIN: the link to the helper could not be started");  // no thread: no light, the client goes on
     }

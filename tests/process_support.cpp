@@ -150,14 +150,14 @@ bool killRunning(const QString &program)
     return QTest::qWaitFor([&] { return runningPid(program) == 0; }, 2000);
 }
 
-qint64 residentKiB(qint64 pid)
+qint64 residentKiB(qint64 pid, const char *field)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
 }

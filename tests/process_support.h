@@ -146,5 +146,6 @@ qint64 runningPid(const QString &program);
 // Ends the process started from `program`, if one runs; false if it stays.
 bool killRunning(const QString &program);
 
-// The resident memory of process `pid` in KiB (VmRSS), or -1 once it has ended.
-qint64 residentKiB(qint64 pid);
+// The resident memory of process `pid` in KiB, now (VmRSS) or at its peak
+// (VmHWM), or -1 once it has ended.
+qint64 residentKiB(qint64 pid, const char *field = "VmRSS:");

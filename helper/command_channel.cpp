@@ -1,0 +1,233 @@
+#include "command_channel.h"
+
+#include "command_framing.h"
+#include "peer_process.h"
+
+#include <QDebug>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QPointer>
+
+#include <algorithm>
+
+namespace {
+
+// Enough for any burst of real commands; bounds what one client can make us
+// hold, since complete frames are taken out as soon as they arrive.
+constexpr qint64 kSocketReadBufferBytes = 64 * 1024;
+constexpr int kHealthCheckMs = 1000;
+
+}  // namespace
+
+CommandChannel::CommandChannel(const QString &name, QObject *parent)
+    : QObject(parent), m_name(name), m_claim(name.toStdString())
+{
+    m_clock.start();
+    m_takeOverTimer.setInterval(kTakeOverPollMs);
+    connect(&m_takeOverTimer, &QTimer::timeout, this, &CommandChannel::tryToServe);
+    m_healthTimer.setInterval(kHealthCheckMs);
+    connect(&m_healthTimer, &QTimer::timeout, this, &CommandChannel::checkHealth);
+}
+
+CommandChannel::~CommandChannel()
+{
+    close();
+}
+
+void CommandChannel::open()
+{
+    if (m_name.isEmpty()) {
+        qDebug() << "Command server not listening: no private folder for its name";
+        return;
+    }
+    tryToServe();
+}
+
+void CommandChannel::tryToServe()
+{
+    if (m_claim.held())
+        return;
+    if (!m_claim.tryClaim()) {
+        if (!m_waitLogged)
+            qDebug() << "Another helper serves" << m_name << "- waiting for it to end";
+        m_waitLogged = true;
+        m_takeOverTimer.start();
+        return;
+    }
+    m_takeOverTimer.stop();
+    m_healthTimer.start();
+    listen();
+    emit serving();
+}
+
+void CommandChannel::listen()
+{
+    delete m_server;
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(m_server, &QLocalServer::newConnection, this, &CommandChannel::acceptPending);
+    // Whatever still lies under the name was left by a helper that died: the
+    // claim says no other one serves it.
+    QLocalServer::removeServer(m_name);
+    if (m_server->listen(m_name)) {
+        m_claim.serverListening();
+        m_listenFailureLogged = false;
+        qDebug() << "Command server listening on" << m_name;
+    } else if (!m_listenFailureLogged) {
+        m_listenFailureLogged = true;
+        qDebug() << "Command server not listening on" << m_name << m_server->errorString() << "- trying again";
+    }
+}
+
+void CommandChannel::close()
+{
+    m_takeOverTimer.stop();
+    m_healthTimer.stop();
+    delete m_server;
+    m_server = nullptr;
+    const std::vector<Connection> connections = std::move(m_connections);
+    m_connections.clear();
+    for (const Connection &connection : connections) {
+        connection.socket->disconnect(this);
+        connection.socket->abort();
+        connection.socket->deleteLater();
+    }
+    // Last: with the server and its connections gone the name is free.
+    m_claim.release();
+    if (!connections.empty())
+        emit connectionsChanged();
+}
+
+int CommandChannel::connectionsOf(qint64 client) const
+{
+    return int(std::count_if(m_connections.begin(), m_connections.end(),
+                             [client](const Connection &c) { return c.client == client; }));
+}
+
+void CommandChannel::acceptPending()
+{
+    while (QLocalSocket *socket = m_server ? m_server->nextPendingConnection() : nullptr)
+        adopt(socket);
+}
+
+void CommandChannel::adopt(QLocalSocket *socket)
+{
+    if (m_connections.size() >= std::size_t(kMaxConnections)) {
+        // Room for a client that speaks beats room for one that never has.
+        const auto silent = std::find_if(m_connections.begin(), m_connections.end(),
+                                         [](const Connection &c) { return !c.spoke; });
+        if (!m_fullLogged)
+            qDebug() << "Command connections full:" << kMaxConnections
+                     << (silent != m_connections.end() ? "- closing the oldest that never sent a word"
+                                                        : "- refusing new ones");
+        m_fullLogged = true;
+        QLocalSocket *closing = silent != m_connections.end() ? silent->socket : socket;
+        if (closing != socket)
+            forget(closing);
+        closing->disconnect(this);
+        closing->abort();
+        closing->deleteLater();
+        if (closing == socket)
+            return;
+    }
+    socket->setReadBufferSize(kSocketReadBufferBytes);
+    Connection connection;
+    connection.socket = socket;
+    connection.client = platform::peerProcessId(socket->socketDescriptor());
+    if (connection.client <= 0)
+        connection.client = --m_lastStandIn;
+    connection.openedAt = m_clock.elapsed();
+    m_connections.push_back(connection);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+        forget(socket);
+        socket->deleteLater();
+    });
+    emit connectionsChanged();
+}
+
+CommandChannel::Connection *CommandChannel::find(QLocalSocket *socket)
+{
+    const auto it = std::find_if(m_connections.begin(), m_connections.end(),
+                                 [socket](const Connection &c) { return c.socket == socket; });
+    return it == m_connections.end() ? nullptr : &*it;
+}
+
+void CommandChannel::forget(QLocalSocket *socket)
+{
+    const Connection *connection = find(socket);
+    if (!connection)
+        return;
+    const qint64 client = connection->client;
+    m_connections.erase(m_connections.begin() + (connection - m_connections.data()));
+    if (m_connections.size() < std::size_t(kMaxConnections))
+        m_fullLogged = false;
+    emit connectionClosed(client);
+    emit connectionsChanged();
+}
+
+void CommandChannel::readFrom(QLocalSocket *socket)
+{
+    // Carry out every whole word that has arrived, in order; a word still in
+    // transit stays in the socket until the rest of it comes.
+    const QPointer<QLocalSocket> guard(socket);
+    for (;;) {
+        Connection *connection = find(socket);
+        if (!guard || !connection)
+            return;
+        const QByteArray head = socket->peek(framing::kMaxFrameBytes);
+        const framing::Frame frame = framing::parseFrame(head.constData(), head.size());
+        if (frame.status == framing::FrameStatus::NeedMore) {
+            if (head.isEmpty())
+                connection->incompleteSince = -1;
+            else if (connection->incompleteSince < 0)
+                connection->incompleteSince = m_clock.elapsed();
+            return;
+        }
+        if (frame.status != framing::FrameStatus::Complete) {
+            qDebug() << "Bad command frame:" << framing::describe(frame.status) << "- closing the connection";
+            socket->abort();
+            return;
+        }
+        socket->skip(frame.consumed);
+        connection->spoke = true;
+        connection->incompleteSince = -1;
+        emit wordReceived(connection->client, frame.word);
+    }
+}
+
+void CommandChannel::readPending()
+{
+    std::vector<QPointer<QLocalSocket>> sockets;
+    for (const Connection &connection : m_connections)
+        sockets.emplace_back(connection.socket);
+    for (const QPointer<QLocalSocket> &socket : sockets) {
+        if (!socket)
+            continue;
+        socket->waitForReadyRead(0);  // what the system holds for us, without waiting
+        if (socket)
+            readFrom(socket);
+    }
+}
+
+void CommandChannel::checkHealth()
+{
+    const qint64 now = m_clock.elapsed();
+    std::vector<QLocalSocket *> stuck;
+    for (const Connection &connection : m_connections) {
+        if (connection.incompleteSince >= 0 && now - connection.incompleteSince > kIncompleteWordLimitMs)
+            stuck.push_back(connection.socket);
+    }
+    for (QLocalSocket *socket : stuck) {
+        qDebug() << "Closing a command connection that held an incomplete word for"
+                 << kIncompleteWordLimitMs / 1000 << "s";
+        socket->abort();
+    }
+    // A server that failed to accept closes itself: open it again.
+    if (m_claim.held() && (!m_server || !m_server->isListening())) {
+        if (!m_listenFailureLogged && m_server)
+            qDebug() << "Command server stopped listening:" << m_server->errorString() << "- listening again";
+        m_listenFailureLogged = true;
+        listen();
+    }
+}

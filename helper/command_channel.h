@@ -1,0 +1,84 @@
+// The helper's end of the command channel: serves the command server name
+// once no other helper of the user does, takes the plugins' connections
+// within limits, and hands on every complete word with the client that sent
+// it.
+#pragma once
+
+#include "server_name_claim.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <vector>
+
+class QLocalServer;
+class QLocalSocket;
+
+class CommandChannel : public QObject
+{
+    Q_OBJECT
+
+public:
+    // More plugins than a user runs clients, few enough for any system's
+    // descriptor limit.
+    static constexpr int kMaxConnections = 32;
+    // Longer than any real word takes in transit.
+    static constexpr qint64 kIncompleteWordLimitMs = 5000;
+    // How soon a waiting helper takes over a name that has come free.
+    static constexpr int kTakeOverPollMs = 250;
+
+    explicit CommandChannel(const QString &name, QObject *parent = nullptr);
+    ~CommandChannel() override;
+
+    // Serves the name now or, while another helper serves it, as soon as
+    // that one stops.
+    void open();
+    bool isServing() const { return m_claim.held(); }
+    // Stops serving at once: the server and every connection close, and the
+    // name is free for the next helper.
+    void close();
+    // Acts on every complete word already received, on every connection.
+    void readPending();
+    int connectionCount() const { return int(m_connections.size()); }
+    int connectionsOf(qint64 client) const;
+
+signals:
+    void serving();
+    // `client` is the sender's process id, or a negative stand-in when the
+    // system does not tell it.
+    void wordReceived(qint64 client, const QString &word);
+    void connectionClosed(qint64 client);
+    void connectionsChanged();
+
+private:
+    struct Connection {
+        QLocalSocket *socket = nullptr;
+        qint64 client = 0;
+        qint64 openedAt = 0;
+        qint64 incompleteSince = -1;  // -1: holds no part of a word
+        bool spoke = false;
+    };
+
+    void tryToServe();
+    void listen();
+    void acceptPending();
+    void adopt(QLocalSocket *socket);
+    void readFrom(QLocalSocket *socket);
+    void forget(QLocalSocket *socket);
+    void checkHealth();
+    Connection *find(QLocalSocket *socket);
+
+    const QString m_name;
+    platform::ServerNameClaim m_claim;
+    QLocalServer *m_server = nullptr;
+    std::vector<Connection> m_connections;
+    QTimer m_takeOverTimer;
+    QTimer m_healthTimer;
+    QElapsedTimer m_clock;
+    qint64 m_lastStandIn = 0;
+    bool m_waitLogged = false;
+    bool m_listenFailureLogged = false;
+    bool m_fullLogged = false;
+};
