@@ -19,8 +19,8 @@ constexpr int kHealthCheckMs = 1000;
 
 }  // namespace
 
-CommandChannel::CommandChannel(const QString &name, QObject *parent)
-    : QObject(parent), m_name(name), m_claim(name.toStdString())
+CommandChannel::CommandChannel(const QString &name, WordHandler handler, QObject *parent)
+    : QObject(parent), m_name(name), m_handler(std::move(handler)), m_claim(name.toStdString())
 {
     m_clock.start();
     m_takeOverTimer.setInterval(kTakeOverPollMs);
@@ -190,9 +190,12 @@ void CommandChannel::readFrom(QLocalSocket *socket)
             return;
         }
         socket->skip(frame.consumed);
-        connection->spoke = true;
         connection->incompleteSince = -1;
-        emit wordReceived(connection->client, frame.word);
+        const qint64 client = connection->client;
+        if (m_handler(client, frame.word)) {
+            if (Connection *still = find(socket))
+                still->spoke = true;
+        }
     }
 }
 

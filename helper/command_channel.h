@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <vector>
 
 class QLocalServer;
@@ -29,7 +30,12 @@ public:
     // How soon a waiting helper takes over a name that has come free.
     static constexpr int kTakeOverPollMs = 250;
 
-    explicit CommandChannel(const QString &name, QObject *parent = nullptr);
+    // Carries out one word from `client` (the sender's process id, or a
+    // negative stand-in when the system does not tell it); true when it was
+    // a command word.
+    using WordHandler = std::function<bool(qint64 client, const QString &word)>;
+
+    CommandChannel(const QString &name, WordHandler handler, QObject *parent = nullptr);
     ~CommandChannel() override;
 
     // Serves the name now or, while another helper serves it, as soon as
@@ -46,9 +52,6 @@ public:
 
 signals:
     void serving();
-    // `client` is the sender's process id, or a negative stand-in when the
-    // system does not tell it.
-    void wordReceived(qint64 client, const QString &word);
     void connectionClosed(qint64 client);
     void connectionsChanged();
 
@@ -58,7 +61,7 @@ private:
         qint64 client = 0;
         qint64 openedAt = 0;
         qint64 incompleteSince = -1;  // -1: holds no part of a word
-        bool spoke = false;
+        bool spoke = false;  // has sent a command word
     };
 
     void tryToServe();
@@ -71,6 +74,7 @@ private:
     Connection *find(QLocalSocket *socket);
 
     const QString m_name;
+    const WordHandler m_handler;
     platform::ServerNameClaim m_claim;
     QLocalServer *m_server = nullptr;
     std::vector<Connection> m_connections;

@@ -97,8 +97,9 @@ void Qt_wnd::vossikRdy()
         QTimer::singleShot(kStartDelayMs, this, SLOT(vossikRdy()));
         return;
     }
-    m_channel = new CommandChannel(QString::fromStdString(platform::commandServerName()), this);
-    connect(m_channel, &CommandChannel::wordReceived, this, &Qt_wnd::dispatch);
+    m_channel = new CommandChannel(
+        QString::fromStdString(platform::commandServerName()),
+        [this](qint64 client, const QString &word) { return dispatch(client, word); }, this);
     connect(m_channel, &CommandChannel::connectionClosed, this, &Qt_wnd::onConnectionClosed);
     connect(m_channel, &CommandChannel::connectionsChanged, this, &Qt_wnd::updateIdleTimer);
     // Read once serving: they may have changed while another helper served.
@@ -154,24 +155,29 @@ void Qt_wnd::setOptSpeed(int speed, int tab)
         qDebug() << "setOptSpeed ERROR!";
 }
 
-void Qt_wnd::dispatch(qint64 client, const QString &word)
+// Only a command word makes its sender a client: garbage keeps nobody.
+bool Qt_wnd::dispatch(qint64 client, const QString &word)
 {
-    addClient(client);
-    if (word == QLatin1String("start")) {
-        setVoiceState(client, VoiceState::Speaking);
-    } else if (word == QLatin1String("stop")) {
-        setVoiceState(client, VoiceState::Silent);
-    } else if (word == QLatin1String("mute")) {
-        setVoiceState(client, VoiceState::SpeakingMuted);
-    } else if (word == QLatin1String("startother") && otherTalkingBool == 1) {
-        setVoiceState(client, VoiceState::OthersSpeaking);
-    } else if (word == QLatin1String("shutdown")) {
-        removeClient(client);
-    } else if (word == QLatin1String("wnd")) {
-        openSettingsWindow();
-    } else {
+    const bool others = word == QLatin1String("startother") && otherTalkingBool == 1;
+    static const QStringList kWords = {"start", "stop", "mute", "shutdown", "wnd"};
+    if (!others && !kWords.contains(word)) {
         qDebug() << "param not equal" << word;
+        return false;
     }
+    addClient(client);
+    if (word == QLatin1String("start"))
+        setVoiceState(client, VoiceState::Speaking);
+    else if (word == QLatin1String("stop"))
+        setVoiceState(client, VoiceState::Silent);
+    else if (word == QLatin1String("mute"))
+        setVoiceState(client, VoiceState::SpeakingMuted);
+    else if (others)
+        setVoiceState(client, VoiceState::OthersSpeaking);
+    else if (word == QLatin1String("shutdown"))
+        removeClient(client);
+    else
+        openSettingsWindow();
+    return true;
 }
 
 void Qt_wnd::setVoiceState(qint64 client, VoiceState state)

@@ -46,7 +46,7 @@ private slots:
     void readSettings();
 
 private:
-    void dispatch(qint64 client, const QString &word);
+    bool dispatch(qint64 client, const QString &word);
     void setVoiceState(qint64 client, VoiceState state);
     void showVoiceState(std::optional<VoiceState> about);
     void addClient(qint64 client);

@@ -141,8 +141,10 @@ private slots:
         QTest::addColumn<QStringList>("logged");
 
         const QString zoneError = QStringLiteral("setOptZone ERROR!");
-        QTest::newRow("missing file") << QString() << 2 << LightProfile{1, 0, 0, 0, 0, 0} << 0
-                                      << QStringList{zoneError, zoneError, zoneError, zoneError};
+        QTest::newRow("missing file")
+            << QString() << 2 << LightProfile{1, 0, 0, 0, 0, 0} << 0
+            << QStringList{QStringLiteral("Settings file %1 does not exist: every profile is off").arg(settingsFilePath()),
+                           zoneError, zoneError, zoneError, zoneError};
         QTest::newRow("all keys valid")
             << "[colors]\nradioZone=2\nradioEffect=3\nradioSpeed=1\nm_redValue=16\nm_greenValue=32\nm_blueValue=48\n"
                "otherTalkingBool=1\n"
