@@ -1,6 +1,7 @@
 #include "command_channel.h"
 
 #include "command_framing.h"
+#include "command_server_name.h"
 #include "peer_process.h"
 
 #include <QDebug>
@@ -37,7 +38,7 @@ CommandChannel::~CommandChannel()
 void CommandChannel::open()
 {
     if (m_name.isEmpty()) {
-        qDebug() << "Command server not listening: no private folder for its name";
+        qDebug().noquote() << "Command server not listening:" << QString::fromStdString(platform::commandServerProblem());
         return;
     }
     tryToServe();
@@ -160,7 +161,8 @@ void CommandChannel::forget(QLocalSocket *socket)
         return;
     const qint64 client = connection->client;
     m_connections.erase(m_connections.begin() + (connection - m_connections.data()));
-    if (m_connections.size() < std::size_t(kMaxConnections))
+    // A storm is logged once, not once for every connection it brings.
+    if (m_connections.size() <= std::size_t(kMaxConnections / 2))
         m_fullLogged = false;
     emit connectionClosed(client);
     emit connectionsChanged();

@@ -73,7 +73,11 @@ CommandClient::Connect CommandClient::connectTo(const std::string &serverName)
     close();
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    if (serverName.size() >= sizeof address.sun_path)
+    // Only an absolute path that fits whole: a relative one would be looked
+    // up in the client's working folder, a cut one names another socket,
+    // and an empty one an abstract socket that any user can bind.
+    if (serverName.empty() || serverName[0] != '/' || serverName.size() >= sizeof address.sun_path
+        || serverName.find('\0') != std::string::npos)
         return Connect::Nobody;
     std::memcpy(address.sun_path, serverName.c_str(), serverName.size() + 1);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);

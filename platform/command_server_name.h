@@ -5,9 +5,16 @@
 
 namespace platform {
 
-// The local server name "ts3VossikPlugin": a named pipe of that name on
-// Windows; elsewhere a socket of that name in the user's private runtime
-// folder, so no other user can take the name or connect. UTF-8.
+// The local server name: a named pipe on Windows; elsewhere the absolute
+// path of the socket "ts3VossikPlugin" in the user's private runtime folder,
+// so no other user can take the name or connect. UTF-8. Empty when no such
+// name can be had (no private folder, or a path too long for a local
+// socket): then nobody may listen or connect, and commandServerProblem()
+// says why.
 std::string commandServerName();
+
+// Why commandServerName() is empty, as one line for the log; empty when it
+// is not.
+std::string commandServerProblem();
 
 }  // namespace platform

@@ -15,4 +15,9 @@ std::string commandServerName()
     return "ts3VossikPlugin-" + utf8FromWide(sid.c_str(), static_cast<int>(sid.size()));
 }
 
+std::string commandServerProblem()
+{
+    return commandServerName().empty() ? "no command server name: the user's SID cannot be read" : std::string();
+}
+
 }  // namespace platform

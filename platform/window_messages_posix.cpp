@@ -66,16 +66,65 @@ bool ownerIsDead(Handle handle)
     return owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH;
 }
 
+// Only a FIFO of this user is an endpoint; a link, a file or another
+// user's FIFO under an endpoint name is neither written nor removed.
+bool isOurFifo(const struct stat &st)
+{
+    return S_ISFIFO(st.st_mode) && st.st_uid == ::getuid();
+}
+
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+void unlinkIfOurFifo(const std::string &path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && isOurFifo(st))
+        ::unlink(path.c_str());
+}
+
 // An open write end of one endpoint, or -1 when it cannot be opened.
 int openForPosting(const std::string &dir, Handle window)
 {
     const std::string path = endpointPath(dir, window);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    // ENXIO: the name is there but nobody reads it; its process died
-    // without closing it.
-    if (fd < 0 && errno == ENXIO && ownerIsDead(window))
-        ::unlink(path.c_str());
+    struct stat seen {};
+    if (::lstat(path.c_str(), &seen) != 0 || !isOurFifo(seen))
+        return -1;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+    if (fd < 0) {
+        // ENXIO: our FIFO is there but nobody reads it; its process died
+        // without closing it.
+        struct stat now {};
+        if (errno == ENXIO && ownerIsDead(window) && ::lstat(path.c_str(), &now) == 0 && isOurFifo(now)
+            && sameFile(now, seen))
+            ::unlink(path.c_str());
+        return -1;
+    }
+    // Swapped between the look and the open: not ours to write.
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !isOurFifo(opened) || !sameFile(opened, seen)) {
+        ::close(fd);
+        return -1;
+    }
     return fd;
+}
+
+// Puts the FIFO made under `staging` in place at `path` without replacing
+// anything else there: under our own handle's name only a FIFO left by a
+// dead process that had our pid may lie, and that goes.
+bool placeEndpoint(const std::string &staging, const std::string &path)
+{
+    unlinkIfOurFifo(path);
+    if (::link(staging.c_str(), path.c_str()) == 0) {
+        ::unlink(staging.c_str());
+        return true;
+    }
+    // A file system without hard links: a rename, while the name is free.
+    struct stat st {};
+    return errno != EEXIST && ::lstat(path.c_str(), &st) != 0 && errno == ENOENT
+           && ::rename(staging.c_str(), path.c_str()) == 0;
 }
 
 bool writeRecord(int fd, Handle window, std::uint32_t id, std::uint64_t wParam, std::int64_t lParam)
@@ -216,17 +265,18 @@ bool openEndpoint(Endpoint *endpoint)
     // name with our own handle can only be left over from a dead process
     // that had our pid.
     const std::string staging = dir + "/.new" + path.substr(dir.size() + 1);
-    ::unlink(staging.c_str());
+    unlinkIfOurFifo(staging);
     if (::mkfifo(staging.c_str(), 0600) != 0)
         return false;
-    const int readFd = ::open(staging.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    const int keepAliveFd = readFd >= 0 ? ::open(staging.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC) : -1;
-    if (keepAliveFd < 0 || ::rename(staging.c_str(), path.c_str()) != 0) {
+    const int readFd = ::open(staging.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+    const int keepAliveFd =
+        readFd >= 0 ? ::open(staging.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW) : -1;
+    if (keepAliveFd < 0 || !placeEndpoint(staging, path)) {
         if (readFd >= 0)
             ::close(readFd);
         if (keepAliveFd >= 0)
             ::close(keepAliveFd);
-        ::unlink(staging.c_str());
+        unlinkIfOurFifo(staging);
         return false;
     }
     ::fcntl(readFd, F_SETPIPE_SZ, kQueueBytes);  // best effort: the default queue still works
@@ -241,7 +291,7 @@ bool openEndpoint(Endpoint *endpoint)
 void closeEndpoint(Endpoint *endpoint)
 {
     if (!endpoint->path.empty())
-        ::unlink(endpoint->path.c_str());
+        unlinkIfOurFifo(endpoint->path);
     if (endpoint->readFd >= 0)
         ::close(endpoint->readFd);
     if (endpoint->keepAliveFd >= 0)

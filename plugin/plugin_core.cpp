@@ -110,7 +110,10 @@ int init()
     }
     Vossik::Settings settings;
     settings.serverName = platform::commandServerName();
-    if (configPath && pluginPath) {
+    if (settings.serverName.empty()) {
+        // A helper could not listen either: start none.
+        say("PLUGIN: %s; the helper is not started", platform::commandServerProblem().c_str());
+    } else if (configPath && pluginPath) {
         settings.helperProgram = *pluginPath + "Vossik_Plugin/" + platform::helperProgramName();
         settings.helperArgument = *configPath;
     } else {
