@@ -78,13 +78,23 @@ bool copyInto(const fs::path &source, const fs::path &folder, fs::path *copy, st
     *copy = folder / source.filename();
     if (fs::exists(*copy, ec) && fs::equivalent(source, *copy, ec))
         return true;
-    if (!fs::copy_file(source, *copy, fs::copy_options::overwrite_existing, ec)) {
+    // Written beside and renamed into place: a copy that another client
+    // runs or has loaded is replaced, never rewritten under it.
+    fs::path staging = *copy;
+    staging += ".new";
+    if (!fs::copy_file(source, staging, fs::copy_options::overwrite_existing, ec)) {
         *error = "cannot copy " + source.u8string() + " to " + copy->u8string() + ": " + ec.message();
         return false;
     }
     const fs::perms mode = fs::status(source, ec).permissions();
     if (!ec)
-        fs::permissions(*copy, mode, ec);
+        fs::permissions(staging, mode, ec);
+    fs::rename(staging, *copy, ec);
+    if (ec) {
+        *error = "cannot copy " + source.u8string() + " to " + copy->u8string() + ": " + ec.message();
+        fs::remove(staging, ec);
+        return false;
+    }
     return true;
 }
 

@@ -1,0 +1,241 @@
+// One helper serves every client of the user: clients that come and go in
+// either order or are killed outright, helpers started at the same instant,
+// and a flood of connections that never finish a word.
+#include "command_framing.h"
+#include "process_support.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+// A connection of our own that sends part of a word and no more.
+int connectPartial(const QString &path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path);
+    if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+        || ::send(fd, framing::encodeFrame(QStringLiteral("start")).constData(), 7, MSG_NOSIGNAL) != 7) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool closedByPeer(int fd)
+{
+    char byte;
+    return ::recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
+}
+
+}  // namespace
+
+class TestSessions : public QObject
+{
+    Q_OBJECT
+
+private:
+    ProcessRig m_rig;
+    QTemporaryDir m_home;
+    QString m_configDir;
+    QString m_pluginsDir;
+
+    QString helperCopy() const { return helperCopyIn(m_pluginsDir); }
+
+    std::unique_ptr<Child> startClient(bool withHelper = true)
+    {
+        return m_rig.startHost(TS3HOST_PATH, PLUGIN_PATH, withHelper ? m_pluginsDir : m_home.path() + "/bare",
+                               m_configDir, withHelper);
+    }
+
+    // The helper processes that run the plugin's copy.
+    int helpersRunning() const
+    {
+        const QByteArray program = QFile::encodeName(helperCopy()) + '\0';
+        int count = 0;
+        for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(entry));
+            count += cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().startsWith(program) ? 1 : 0;
+        }
+        return count;
+    }
+
+    void reportPeak(const char *run, qint64 pid)
+    {
+        qInfo("%s: helper peak resident memory %lld KiB", run, residentKiB(pid, "VmHWM:"));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_configDir = m_home.path() + QStringLiteral("/config/");
+        m_pluginsDir = m_home.path() + QStringLiteral("/plugins");
+        QVERIFY(writeSettingsFile(m_configDir));
+    }
+
+    void cleanup()
+    {
+        QVERIFY(killRunning(helperCopy()));
+        QVERIFY(killRunning(QStringLiteral(HELPER_PATH)));
+    }
+
+    // Two clients at once share one helper, and the light shows the higher
+    // of their states; the first to end leaves the light to the other, and
+    // the last ends it on the shutdown profile, also when it is killed (the
+    // helper then ends within a second).
+    void twoClientsShareOneHelper_data()
+    {
+        QTest::addColumn<int>("firstToEnd");
+        QTest::addColumn<bool>("lastKilled");
+        QTest::newRow("first ends first, last shuts down") << 0 << false;
+        QTest::newRow("second ends first, last killed") << 1 << true;
+    }
+    void twoClientsShareOneHelper()
+    {
+        QFETCH(int, firstToEnd);
+        QFETCH(bool, lastKilled);
+        std::unique_ptr<Child> service = m_rig.startService();
+        QVERIFY(service);
+        std::unique_ptr<Child> clients[2] = {startClient(), nullptr};
+        QVERIFY(clients[0] && m_rig.waitForServer(true, 5000) && service->waitForCommands(1, 5000));
+        clients[1] = startClient();
+        QVERIFY(clients[1]);
+        const qint64 helper = runningPid(helperCopy());
+
+        play(*clients[0], {"talk own 1"});
+        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kSpeaking); }, 2000));
+        play(*clients[1], {"talk 7 1", "talk own 1", "talk own 0"});  // lower than speaking, or the same
+        QTest::qWait(200);
+        QCOMPARE(service->commands().last(), kSpeaking);
+        QCOMPARE(helpersRunning(), 1);
+
+        Child &leaving = *clients[firstToEnd];
+        Child &staying = *clients[1 - firstToEnd];
+        play(staying, {"talk own 0"});
+        play(leaving, {"talk own 1", "shutdown"});
+        QVERIFY(leaving.finished());
+        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kSilent); }, 2000));  // the other's state
+        play(staying, {"talk own 1"});
+        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kSpeaking); }, 2000));
+        QCOMPARE(helpersRunning(), 1);
+        reportPeak(QTest::currentDataTag(), helper);
+
+        QElapsedTimer ending;
+        ending.start();
+        if (lastKilled)
+            staying.process().kill();
+        else
+            play(staying, {"shutdown"});
+        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kShutdown); }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return runningPid(helperCopy()) == 0; }, 3000));
+        qInfo("from the last client's end to the helper's: %lld ms", ending.elapsed());
+        if (lastKilled)
+            QVERIFY2(ending.elapsed() < (kSanitized ? 2000 : 1000), qPrintable(QString::number(ending.elapsed())));
+        QCOMPARE(helpersRunning(), 0);
+    }
+
+    // However close together two helpers start, exactly one serves; the
+    // other waits, touching nothing. Asked to end (SIGTERM), the one that
+    // serves shows the shutdown profile and both go.
+    void helpersStartedTogether()
+    {
+        const int rounds = 10, pairs = 5;
+        int serving = 0;
+        for (int round = 0; round < rounds; ++round) {
+            std::vector<std::unique_ptr<QTemporaryDir>> runtimes;
+            std::vector<std::unique_ptr<Child>> helpers;
+            for (int pair = 0; pair < pairs; ++pair) {
+                runtimes.push_back(std::make_unique<QTemporaryDir>());
+                QFile::setPermissions(runtimes.back()->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                                   | QFileDevice::ExeOwner);
+                QProcessEnvironment env = m_rig.env;
+                env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimes.back()->path());
+                for (int i = 0; i < 2; ++i)
+                    helpers.push_back(std::make_unique<Child>(QStringLiteral(HELPER_PATH), QStringList{m_configDir}, env));
+            }
+            const auto decided = [](Child &h) {
+                return h.errors().contains(QStringLiteral("Command server listening"))
+                       || h.errors().contains(QStringLiteral("Another helper serves"));
+            };
+            for (auto &helper : helpers)
+                QVERIFY(helper->started() && QTest::qWaitFor([&] { return decided(*helper); }, 5000));
+            for (int pair = 0; pair < pairs; ++pair) {
+                Child *both[] = {helpers[2 * pair].get(), helpers[2 * pair + 1].get()};
+                int listening = 0;
+                for (Child *h : both)
+                    listening += h->errors().contains(QStringLiteral("Command server listening")) ? 1 : 0;
+                QCOMPARE(listening, 1);
+                serving += listening;
+                for (Child *h : both)
+                    h->process().terminate();
+                for (Child *h : both) {
+                    QVERIFY(h->finished());
+                    QCOMPARE(h->process().exitCode(), 0);
+                    QCOMPARE(h->errors().contains(QStringLiteral("----->SHUTDOWN<-----")),
+                             !h->errors().contains(QStringLiteral("Another helper serves")));
+                }
+            }
+        }
+        QCOMPARE(serving, rounds * pairs);
+    }
+
+    // 1,100 connections that each hold part of a word, against a helper
+    // with 1,024 descriptors: a real client still gets through, connections
+    // that never finish a word are closed after 5 s, and afterwards the
+    // helper serves as before.
+    void aFloodOfUnfinishedWords()
+    {
+        rlimit limit{};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_max >= 1200);
+        limit.rlim_cur = limit.rlim_max;
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &limit) == 0);
+        std::unique_ptr<Child> service = m_rig.startService();
+        QVERIFY(service);
+        Child helper(QStringLiteral("prlimit"), {QStringLiteral("--nofile=1024:1024"), QStringLiteral(HELPER_PATH), m_configDir},
+                     m_rig.env);
+        QVERIFY(helper.started() && m_rig.waitForServer(true, 5000));
+
+        std::vector<int> flood;
+        std::unique_ptr<Child> client;
+        QElapsedTimer storm;
+        storm.start();
+        for (int i = 0; i < 1100; ++i) {
+            const int fd = connectPartial(m_rig.serverPath());
+            QVERIFY2(fd >= 0, qPrintable(QString::number(i)));
+            flood.push_back(fd);
+            if (i == 550) {  // a client arrives in the middle of it
+                client = startClient(false);
+                QVERIFY(client && service->waitForCommands(1, 5000));
+                play(*client, {"talk own 1"});
+            }
+        }
+        qInfo("1,100 connections with a partial word in %lld ms", storm.elapsed());
+        play(*client, {"talk own 0"});
+        QVERIFY(service->waitForCommands(3, 3000));
+        QCOMPARE(service->commands(), (QStringList{kSilent, kSpeaking, kSilent}));
+        QVERIFY(QTest::qWaitFor([&] { return closedByPeer(flood.back()); }, 8000));
+        QCOMPARE(helper.errors().count(QStringLiteral("Command connections full")), 1);
+        for (const int fd : flood)
+            ::close(fd);
+
+        play(*client, {"talk own 1"});
+        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kSpeaking); }, 3000));
+        reportPeak("flood of unfinished words", helper.process().processId());
+        play(*client, {"shutdown"});
+        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kShutdown); }, 3000));
+        QVERIFY(helper.finished());
+        QCOMPARE(helper.process().exitCode(), 0);
+    }
+};
+
+QTEST_MAIN(TestSessions)
+#include "tst_sessions.moc"
