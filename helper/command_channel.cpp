@@ -228,10 +228,12 @@ void CommandChannel::checkHealth()
                  << kIncompleteWordLimitMs / 1000 << "s";
         socket->abort();
     }
-    // A server that failed to accept closes itself: open it again.
-    if (m_claim.held() && (!m_server || !m_server->isListening())) {
-        if (!m_listenFailureLogged && m_server)
+    // A server that failed to accept (out of descriptors, say) closes
+    // itself, yet still calls itself listening; only its error tells.
+    if (m_claim.held() && (!m_server || !m_server->isListening() || !m_server->errorString().isEmpty())) {
+        if (!m_stopLogged && m_server)
             qDebug() << "Command server stopped listening:" << m_server->errorString() << "- listening again";
+        m_stopLogged = true;
         m_listenFailureLogged = true;
         listen();
     }

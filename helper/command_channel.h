@@ -84,5 +84,6 @@ private:
     qint64 m_lastStandIn = 0;
     bool m_waitLogged = false;
     bool m_listenFailureLogged = false;
+    bool m_stopLogged = false;  // once: a flood may stop it again and again
     bool m_fullLogged = false;
 };
