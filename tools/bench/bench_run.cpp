@@ -269,8 +269,14 @@ private:
             return false;
         }
         m_results->startToListening = nsSince(started);
+        // The first client's first word, as the plugin sends it at once,
+        // is what first lights the device.
+        const std::vector<unsigned char> stop = frameOf(kStop.text);
+        const int client = connectTo(m_rig.serverPath());
+        const bool told = client >= 0 && writeAll(client, stop.data(), stop.size());
+        closeFd(client);
         stamps::StampRecord first;
-        if (!m_serviceStamps.next(&first, 10000) || !lightMatches(first, kStop)) {
+        if (!told || !m_serviceStamps.next(&first, 10000) || !lightMatches(first, kStop)) {
             *error = "the helper never showed the silent profile";
             return false;
         }
@@ -335,9 +341,14 @@ private:
         PluginHost host;
         if (!host.start(m_options.plugin, std::string(), m_rig.config, error))
             return false;
+        // The silence the plugin reports at init comes first.
+        stamps::StampRecord record;
+        if (!m_serviceStamps.next(&record, kReplyTimeoutMs) || !lightMatches(record, kStop)) {
+            *error = "the plugin's init gave no light";
+            return false;
+        }
         const PluginHost::Call first = host.talk(1);
         m_results->firstListening = first.tookNs;
-        stamps::StampRecord record;
         if (!m_serviceStamps.next(&record, kReplyTimeoutMs) || !lightMatches(record, kStart)) {
             *error = "the first event gave no light";
             return false;
