@@ -15,15 +15,6 @@ class TestBenchParts : public QObject
 {
     Q_OBJECT
 
-    static std::vector<unsigned char> frame(const QByteArray &payload)
-    {
-        const auto size = static_cast<quint32>(payload.size());
-        std::vector<unsigned char> bytes{static_cast<unsigned char>(size >> 24), static_cast<unsigned char>(size >> 16),
-                                         static_cast<unsigned char>(size >> 8), static_cast<unsigned char>(size)};
-        bytes.insert(bytes.end(), payload.begin(), payload.end());
-        return bytes;
-    }
-
 private slots:
     void percentilesAreMeasuredValues_data()
     {
@@ -66,8 +57,9 @@ private slots:
         std::vector<unsigned char> stream;
         std::vector<RelayRecord> expected;
         for (const QByteArray &payload : payloads) {
-            const std::vector<unsigned char> bytes = frame(payload);
-            stream.insert(stream.end(), bytes.begin(), bytes.end());
+            const QByteArray length = QByteArray::number(payload.size(), 16).rightJustified(8, '0');  // big-endian
+            const QByteArray framed = QByteArray::fromHex(length) + payload;
+            stream.insert(stream.end(), framed.begin(), framed.end());
             expected.push_back(bench::relayRecordFor(reinterpret_cast<const unsigned char *>(payload.constData()),
                                                      std::size_t(payload.size())));
         }

@@ -15,6 +15,11 @@
 
 #include <memory>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 class TestConfigWindow : public QObject
 {
     Q_OBJECT
@@ -22,13 +27,14 @@ class TestConfigWindow : public QObject
 private:
     PrivateRuntimeDir m_runtime;
     QTemporaryDir m_settings;
+    const QString m_file = m_settings.filePath(QLatin1String(kSettingsFileName));
     std::unique_ptr<QWidget> m_serviceWindow;
     winmsg::Handle m_service = 0;
     std::unique_ptr<MessageRecorder> m_recorder;
 
     void writeSettings(const QString &ini)
     {
-        QFile file(settingsFilePath());
+        QFile file(m_file);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(ini.toUtf8());
     }
@@ -44,9 +50,9 @@ private:
         return seen;
     }
 
-    static QStringList saved(const QStringList &keys)
+    QStringList saved(const QStringList &keys) const
     {
-        QSettings settings(settingsFilePath(), QSettings::IniFormat);
+        QSettings settings(m_file, QSettings::IniFormat);
         settings.beginGroup(QStringLiteral("colors"));
         QStringList values;
         for (const QString &key : keys)
@@ -64,7 +70,7 @@ private slots:
     void initTestCase()
     {
         Q_INIT_RESOURCE(settings);
-        g_settingsDir = m_settings.path() + QLatin1Char('/');
+        g_settingsDir = m_settings.path();  // without its separator, still the folder the file is in
         m_serviceWindow = std::make_unique<QWidget>();
         m_service = winmsg::openEndpoint(m_serviceWindow.get());
         g_lightApi = new LightControlApi;
@@ -74,7 +80,7 @@ private slots:
 
     void init()
     {
-        QFile::remove(settingsFilePath());
+        QFile::remove(m_file);
         m_recorder = std::make_unique<MessageRecorder>();
         previews();  // drop what earlier windows posted
     }
@@ -156,7 +162,8 @@ private slots:
     }
 
     // The third tab edits profile _4, the fourth profile _3; a spin-box
-    // change previews once, through its slider.
+    // change previews once, through its slider, and a click on a checked
+    // radio previews again.
     void controlsEditTheirOwnProfile()
     {
         ConfigWnd window;
@@ -168,19 +175,13 @@ private slots:
         QTest::keyClicks(box, QStringLiteral("12"));
         QCOMPARE(child<QSlider>(&window, "greenSlider_3")->value(), 12);
         QCOMPARE(previews(), (QStringList{"010002/000100", "010002/000c00"}));
-        window.saveConfig();
-        QCOMPARE(saved({"m_redValue_4", "m_greenValue_3", "m_redValue_3"}),
-                 (QStringList{"m_redValue_4=10", "m_greenValue_3=12", "m_redValue_3=0"}));
-    }
-
-    void clickingACheckedButtonPreviewsAgain()
-    {
-        ConfigWnd window;
-        previews();
         QAbstractButton *heartbeat = child<QAbstractButton>(&window, "radioEffectHeartbeat_2");
         heartbeat->click();
         heartbeat->click();
         QCOMPARE(previews(), (QStringList{"010402/000000", "010402/000000"}));
+        window.saveConfig();
+        QCOMPARE(saved({"m_redValue_4", "m_greenValue_3", "m_redValue_3"}),
+                 (QStringList{"m_redValue_4=10", "m_greenValue_3=12", "m_redValue_3=0"}));
     }
 
     // Each tab's buttons act on the whole window.
@@ -214,26 +215,70 @@ private slots:
         const QStringList expected = {"visible=" + QString::number(staysOpen), "m_blueValue=40", "m_redValue_3=30",
                                       "otherTalkingBool=2"};
         QCOMPARE(atEmit, writes ? expected : QStringList());
-        QCOMPARE(QFile::exists(settingsFilePath()), writes);
+        QCOMPARE(QFile::exists(m_file), writes);
         QTRY_COMPARE(alive.isNull(), !staysOpen);  // a closed window deletes itself
         delete alive.data();
     }
 
-    // A save that cannot be written says so and tells nobody to reload.
-    void aFailedSaveIsNotReportedAsDone()
+    // A file that cannot be read is never opened, so a FIFO blocks nothing:
+    // the window shows the defaults; a save fails whole, says why and tells
+    // nobody to reload, and whatever stands in the file's place stays.
+    void refusedFiles_data()
     {
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<QString>("loadReason");
+        QTest::addColumn<QString>("saveReason");
+        QTest::newRow("folder inside a file") << "under a file" << "does not exist" << "could not be written";
+        QTest::newRow("FIFO") << "fifo" << "is not a regular file" << "is not a regular file";
+        QTest::newRow("folder") << "folder" << "is not a regular file" << "is not a regular file";
+        QTest::newRow("2 MiB") << "2 MiB" << "is 2097175 bytes, more than the 1048576 read"
+                               << "is 2097175 bytes, more than the 1048576 read";
+        QTest::newRow("unreadable") << "unreadable" << "cannot be read" << "cannot be read";
+    }
+    void refusedFiles()
+    {
+        QFETCH(QString, place);
+        QFETCH(QString, loadReason);
+        QFETCH(QString, saveReason);
         QTemporaryDir dir;
-        QFile blocker(dir.path() + QStringLiteral("/file"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        const QString previous = g_settingsDir;
-        g_settingsDir = blocker.fileName() + QLatin1Char('/');  // a folder inside a file cannot exist
+        const auto restore = qScopeGuard([previous = g_settingsDir] { g_settingsDir = previous; });
+        g_settingsDir = dir.filePath(place == "under a file" ? QStringLiteral("file/") : QString());
+        const QString path = settingsFilePath();
+        if (place == "fifo") {
+#ifdef Q_OS_UNIX
+            QVERIFY(mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+            alarm(5);  // a read of the FIFO would block for ever: end the run instead
+#else
+            QSKIP("no FIFOs here");
+#endif
+        } else if (place == "folder") {
+            QVERIFY(QDir().mkdir(path));
+        } else {
+            QFile file(place == "under a file" ? dir.filePath(QStringLiteral("file")) : path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[colors]\nradioEffect=2\n");  // Blinking, if it were read
+            if (place == "2 MiB")
+                file.write(QByteArray(2 << 20, '\n'));
+            if (place == "unreadable" && (!file.setPermissions({}) || QFileInfo(path).isReadable()))
+                QSKIP("this user reads every file");
+        }
+        const auto state = [&path] {
+            const QFileInfo info(path);
+            return QStringLiteral("exists=%1 file=%2 size=%3").arg(info.exists()).arg(info.isFile()).arg(info.size());
+        };
+        const QString before = state();
+        LogCapture log;
         ConfigWnd window;
         QSignalSpy changed(&window, &ConfigWnd::settingsChanged);
-        LogCapture log;
         window.saveConfig();
-        g_settingsDir = previous;
+#ifdef Q_OS_UNIX
+        alarm(0);
+#endif
+        QVERIFY(child<QAbstractButton>(&window, "radioEffectOff")->isChecked());
         QCOMPARE(changed.count(), 0);
-        QVERIFY(log.lines().filter(QStringLiteral("Failed to save settings")).size() == 1);
+        QCOMPARE(log.count("Settings file " + path + ' ' + loadReason + ": the window shows the defaults"), 1);
+        QCOMPARE(log.count("Failed to save settings: " + path + ' ' + saveReason), 1);
+        QCOMPARE(state(), before);
     }
 };
 

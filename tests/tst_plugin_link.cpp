@@ -14,42 +14,13 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
 
 namespace {
 
-std::atomic<unsigned int> g_clientIdError{0};
 constexpr anyID kOwnId = 5;
-
-unsigned int fakeGetClientID(uint64, anyID *result)
-{
-    if (g_clientIdError)
-        return g_clientIdError;
-    *result = kOwnId;
-    return 0;
-}
-
-void fakeGetConfigPath(char *path, size_t maxLen)
-{
-    qstrncpy(path, "/nonexistent/config/", maxLen);
-}
-
-#if TS3_PLUGIN_API_VERSION >= 26
-void fakeGetPluginPath(char *path, size_t maxLen, const char *)
-#else
-void fakeGetPluginPath(char *path, size_t maxLen)
-#endif
-{
-    qstrncpy(path, "/nonexistent/plugins/", maxLen);  // no helper there: the link has only the test's server
-}
-
-QString serverName()
-{
-    return QString::fromStdString(platform::commandServerName());
-}
 
 // The test's stand-in for the helper's command server, on this thread's
 // event loop: every connection's bytes, in the order connections came.
@@ -74,7 +45,7 @@ public:
         });
     }
 
-    bool listen() { return m_server.listen(serverName()); }
+    bool listen() { return m_server.listen(QString::fromStdString(platform::commandServerName())); }
     // The helper goes away: its server and every connection close.
     void close()
     {
@@ -91,20 +62,16 @@ public:
         (void)QTest::qWaitFor([&] { return parse().size() >= count; }, timeoutMs);
         return parse();
     }
-    QByteArray bytes() const { return m_received.join(); }
 
 private:
     QStringList parse() const
     {
         QStringList found;
-        for (const QByteArray &received : m_received) {
-            for (int offset = 0;;) {
-                const framing::Frame frame =
-                    framing::parseFrame(received.constData() + offset, received.size() - offset);
-                if (frame.status != framing::FrameStatus::Complete)
-                    break;
+        for (QByteArray received : m_received) {
+            for (framing::Frame frame; (frame = framing::parseFrame(received.constData(), received.size())).status
+                                       == framing::FrameStatus::Complete;) {
                 found << frame.word;
-                offset += frame.consumed;
+                received.remove(0, frame.consumed);
             }
         }
         return found;
@@ -129,7 +96,7 @@ void talk(int status, anyID client = kOwnId, uint64 connection = 1)
     plugin::onTalkStatusChangeEvent(connection, status, 0, client);
 }
 
-// The threads of this process, on Linux.
+// The threads of this process, on Linux; 0 elsewhere.
 int threadCount()
 {
     return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
@@ -143,30 +110,33 @@ class TestPluginLink : public QObject
 
 private:
     PrivateRuntimeDir m_runtime;
+    int m_threads = 0;  // before the plugin's init
 
 private slots:
     void initTestCase()
     {
         TS3Functions functions{};
-        functions.getClientID = fakeGetClientID;
-        functions.getConfigPath = fakeGetConfigPath;
-        functions.getPluginPath = fakeGetPluginPath;
+        functions.getClientID = [](uint64, anyID *result) { *result = kOwnId; return 0u; };
+        functions.getConfigPath = [](char *path, size_t maxLen) { qstrncpy(path, "/nonexistent/config/", maxLen); };
+        // No helper there: the link has only the test's server. (API 26 adds
+        // the plugin's id, which `auto...` takes.)
+        functions.getPluginPath = [](char *path, size_t maxLen, auto...) {
+            qstrncpy(path, "/nonexistent/plugins/", maxLen);
+        };
         plugin::setFunctionPointers(functions);
     }
 
     void init()
     {
-        g_clientIdError = 0;
+        m_threads = threadCount();
         QCOMPARE(plugin::init(), 0);
     }
 
-    void cleanup()
-    {
-        plugin::shutdown();  // ends the link, so each test starts with a new one
-    }
+    void cleanup() { plugin::shutdown(); }  // ends the link, so each test starts with a new one
 
-    // Each host event and the exact bytes it puts on the wire, in order,
-    // though the server listens only after the first events.
+    // Init's "stop", then each host event's word on the wire, read as the
+    // helper reads it, in order, though the server listens only after the
+    // first events; another plugin's menu item sends nothing.
     void eventsBecomeWireBytes()
     {
         talk(STATUS_TALKING);
@@ -177,31 +147,10 @@ private slots:
         talk(STATUS_NOT_TALKING);
         talk(STATUS_TALKING, 9);
         plugin::onMenuItemEvent(1, PLUGIN_MENU_TYPE_GLOBAL, 1, 0);
-        plugin::onMenuItemEvent(1, PLUGIN_MENU_TYPE_CLIENT, 1, 0);  // not ours: nothing
+        plugin::onMenuItemEvent(1, PLUGIN_MENU_TYPE_CLIENT, 1, 0);
         plugin::onMenuItemEvent(1, PLUGIN_MENU_TYPE_GLOBAL, 2, 0);
-        QByteArray expected;
-        for (const char *word : {"start", "stop", "mute", "stop", "startother", "wnd"}) {
-            QDataStream stream(&expected, QIODevice::Append);
-            stream.setVersion(QDataStream::Qt_4_0);
-            stream << QString::fromLatin1(word);
-        }
-        QCOMPARE(server.words(6).size(), 6);
-        QCOMPARE(server.bytes().toHex(' '), expected.toHex(' '));
-        QVERIFY(server.bytes().contains(QByteArray::fromHex("0000000800730074006f0070")));  // "stop"
+        QCOMPARE(server.words(7), (QStringList{"stop", "start", "stop", "mute", "stop", "startother", "wnd"}));
         QCOMPARE(server.connections(), 1);
-    }
-
-    void aFailedClientIdSendsNothing()
-    {
-        CommandServer server;
-        QVERIFY(server.listen());
-        g_clientIdError = 0x200;
-        talk(STATUS_TALKING);
-        talk(STATUS_TALKING, 9);
-        QVERIFY(!plugin::ownTalking());
-        g_clientIdError = 0;
-        talk(STATUS_TALKING, 9);
-        QCOMPARE(server.words(1), QStringList{"startother"});
     }
 
     // A helper that goes away and comes back is told the voice state at
@@ -211,7 +160,7 @@ private slots:
         CommandServer first;
         QVERIFY(first.listen());
         talk(STATUS_TALKING);
-        QCOMPARE(first.words(1), QStringList{"start"});
+        QCOMPARE(first.words(2), (QStringList{"stop", "start"}));
         first.close();
         QTest::qWait(50);
         plugin::onMenuItemEvent(1, PLUGIN_MENU_TYPE_GLOBAL, 1, 0);
@@ -234,15 +183,13 @@ private slots:
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
         });
-        const QStringList words = server.words(events, 15000);
+        const QStringList words = server.words(1 + events, 15000);
         host.join();
-        QStringList expected;
+        QStringList expected{"stop"};
         for (int i = 0; i < events; ++i)
             expected << (i % 2 == 0 ? "start" : "stop");
         QCOMPARE(words, expected);
         std::sort(took.begin(), took.end());
-        qInfo("entry points while the reader was slow: p99 %lld us, max %lld us", took[events * 99 / 100],
-              took.back());
         QVERIFY2(took[events * 99 / 100] < 1000, qPrintable(QString::number(took[events * 99 / 100])));
         QVERIFY2(took.back() < 20000, qPrintable(QString::number(took.back())));
     }
@@ -253,8 +200,7 @@ private slots:
     {
         CommandServer server;
         QVERIFY(server.listen());
-        talk(STATUS_NOT_TALKING, 9);
-        QCOMPARE(server.words(1), QStringList{"stop"});
+        QCOMPARE(server.words(1), QStringList{"stop"});  // connected
         const int threads = 4, rounds = 30;  // within the queue's bound, however the writer is scheduled
         std::vector<std::thread> callers;
         for (int t = 0; t < threads; ++t) {
@@ -275,7 +221,8 @@ private slots:
     }
 
     // Shutdown returns once "shutdown" is written, and within a second
-    // whatever the helper does; with nobody to tell, at once.
+    // whatever the helper does; with nobody to tell, at once. The link's
+    // threads end with it, so unloading the plugin leaves none.
     void shutdownIsDeliveredAndBounded_data()
     {
         QTest::addColumn<bool>("listening");
@@ -296,41 +243,13 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return server.connections() == 1; }, 2000));
         }
         QTest::qWait(50);  // the failed start of the missing helper is behind
+        const int threads = threadCount();
         const qint64 took = microsecondsFor([] { plugin::shutdown(); }) / 1000;
         QVERIFY2(took < limitMs, qPrintable(QString::number(took)));
         if (reads)
-            QCOMPARE(server.words(1), QStringList{"shutdown"});
-    }
-
-    // The link's threads end with the plugin: unloading it leaves none.
-    void noThreadOutlivesShutdown()
-    {
-        if (QSysInfo::kernelType() != QLatin1String("linux"))
-            QSKIP("counts threads on Linux only");
-        plugin::shutdown();
-        const int before = threadCount();
-        QCOMPARE(plugin::init(), 0);
-        talk(STATUS_TALKING);
-        QVERIFY(threadCount() > before);
-        plugin::shutdown();
-        QCOMPARE(threadCount(), before);
-    }
-
-    void menuItemsAreHandedOutAsTheClientExpects()
-    {
-        PluginMenuItem **items = nullptr;
-        char *icon = nullptr;
-        plugin::initMenus(&items, &icon);
-        QVERIFY(items && icon);
-        QCOMPARE(items[0]->type, PLUGIN_MENU_TYPE_GLOBAL);
-        QCOMPARE(items[0]->id, 1);
-        QCOMPARE(QByteArray(items[0]->text), QByteArray("Color settings"));
-        QCOMPARE(QByteArray(items[0]->icon), QByteArray("1.png"));
-        QVERIFY(!items[1]);
-        QCOMPARE(QByteArray(icon), QByteArray("vossik.png"));
-        plugin::freeMemory(items[0]);
-        plugin::freeMemory(items);
-        plugin::freeMemory(icon);
+            QCOMPARE(server.words(2), (QStringList{"stop", "shutdown"}));
+        QVERIFY(threads > m_threads || QSysInfo::kernelType() != QLatin1String("linux"));  // counted on Linux only
+        QCOMPARE(threadCount(), m_threads);
     }
 };
 

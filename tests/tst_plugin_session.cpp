@@ -70,6 +70,10 @@ private slots:
         QCOMPARE(service->commands(),
                  (QStringList{kSilent, kSpeaking, kSilent, kOthers, kOthers, kSilent, kMute, kSilent, kShutdown}));
         QVERIFY(client->output().contains(QStringLiteral("Error getting own client ID: 1234")));
+        // The one menu item and the icon, as the client lists them before it frees them.
+        QCOMPARE(client->errors().count(QStringLiteral("ts3host: menu item ")), 1);
+        QVERIFY(client->errors().contains(QStringLiteral("ts3host: menu item 1 \"Color settings\" icon \"1.png\" type 0\n")));
+        QVERIFY(client->errors().contains(QStringLiteral("ts3host: menu icon \"vossik.png\"\n")));
         QVERIFY(client->output().contains(  // another item: nothing is sent
             QStringLiteral("PLUGIN: onMenuItemEvent: serverConnectionHandlerID=1, type=0, menuItemID=2, selectedItemID=0")));
         QVERIFY(client->output().contains(QStringLiteral("PLUGIN: shutdown")));
@@ -105,15 +109,13 @@ private slots:
             QCOMPARE(configDir.toUtf8().size(), configPathBytes);
             QVERIFY(writeSettingsFile(configDir));
         }
-        QTemporaryFile scriptFile;
-        QVERIFY(scriptFile.open());
-        scriptFile.write(script.join(QLatin1Char('\n')).toUtf8() + '\n');
-        scriptFile.close();
         std::unique_ptr<Child> service = m_rig.startService();
         QVERIFY(service);
         std::unique_ptr<Child> client = m_rig.startHost(TS3HOST_PATH, PLUGIN_PATH, m_pluginsDir, configDir, true,
-                                                        {"--script", scriptFile.fileName()});
+                                                        {"--script", "-"});
         QVERIFY(client);
+        client->process().write(script.join(QLatin1Char('\n')).toUtf8() + '\n');  // read whole before the plugin loads
+        client->process().closeWriteChannel();
         QVERIFY(client->finished());
         QVERIFY(service->waitForCommands(shown.size()));
         QVERIFY(QTest::qWaitFor([&] { return runningPid(helperCopy()) == 0; }, 3000));

@@ -46,16 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static int argc = 1;
     static char name[] = "fuzz_settings_reader";
     static char *argv[] = {name, nullptr};
-    static const bool platform = qputenv("QT_QPA_PLATFORM", "offscreen");
-    static const QtMessageHandler quiet = qInstallMessageHandler(discardMessage);
+    [[maybe_unused]] static const bool platform = qputenv("QT_QPA_PLATFORM", "offscreen");
+    [[maybe_unused]] static const QtMessageHandler quiet = qInstallMessageHandler(discardMessage);
     static QApplication app(argc, argv);
     // In memory when the system offers it: the file is rewritten for every input.
     static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
                                  ? QStringLiteral("/dev/shm/fuzz_settings_reader-XXXXXX")
                                  : QDir::tempPath() + QStringLiteral("/fuzz_settings_reader-XXXXXX"));
     static Qt_wnd window;
-    (void)platform;
-    (void)quiet;
     g_settingsDir = dir.path() + QLatin1Char('/');
     {
         QFile file(settingsFilePath());
