@@ -13,6 +13,8 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include <csignal>
+
 namespace {
 
 // Where a control of the settings window lies on the screen once the helper
@@ -123,6 +125,45 @@ private slots:
         QVERIFY(client.finished());
         QVERIFY(m_rig.waitForServer(false));  // the window closed with Ok, so the helper ends
         QVERIFY(client.errors().contains(QStringLiteral("param not equal \"startother\"")));  // before the save
+    }
+
+    // A client restarted while the old helper keeps its settings window
+    // open: the old helper stops serving at once, the new client's helper
+    // takes over, and closing the old window later changes nothing on the
+    // device: the lights follow the new client.
+    void aClientRestartedBesideAnOpenSettingsWindow()
+    {
+        const QString configDir = m_home.path() + QStringLiteral("/restart/");
+        const QString pluginsDir = m_home.path() + QStringLiteral("/restart-plugins");
+        QVERIFY(writeSettingsFile(configDir));
+        std::unique_ptr<Child> service = m_rig.startService();
+        QVERIFY(service);
+        std::unique_ptr<Child> first = m_rig.startHost(TS3HOST_PATH, PLUGIN_PATH, pluginsDir, configDir);
+        QVERIFY(first && m_rig.waitForServer(true, 5000));
+        const qint64 oldHelper = runningPid(helperCopyIn(pluginsDir));
+        say(*first, "menu 1\n");
+        QVERIFY(xdotool({"search", "--sync", "--onlyvisible", "--name", "^Color settings$"}));
+        say(*first, "shutdown\n");
+        QVERIFY(first->finished());
+        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kShutdown); }, 3000));
+        QVERIFY(m_rig.waitForServer(false));
+        QCOMPARE(::kill(pid_t(oldHelper), 0), 0);  // kept by its window
+
+        std::unique_ptr<Child> second = m_rig.startHost(TS3HOST_PATH, PLUGIN_PATH, pluginsDir, configDir);
+        QVERIFY(second && m_rig.waitForServer(true, 5000));
+        say(*second, "talk own 1\n");
+        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kSpeaking); }, 3000));
+        const int shown = service->commands().size();
+        SettingsWindowMap map;
+        QVERIFY(click(map.control("configCancelButton")));
+        QVERIFY(QTest::qWaitFor([&] { return ::kill(pid_t(oldHelper), 0) != 0; }, 3000));
+        QTest::qWait(200);
+        QCOMPARE(service->commands().size(), shown);
+        say(*second, "talk own 0\nshutdown\n");
+        QVERIFY(second->finished());
+        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kShutdown); }, 3000));
+        QCOMPARE(service->commands().mid(shown), (QStringList{kSilent, kShutdown}));
+        QVERIFY(m_rig.waitForServer(false));
     }
 };
 
