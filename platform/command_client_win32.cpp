@@ -1,5 +1,6 @@
 #include "command_client.h"
 
+#include "user_sid_win32.h"
 #include "windows_text.h"
 
 #include <windows.h>
@@ -104,10 +105,18 @@ CommandClient::Connect CommandClient::connectTo(const std::string &serverName)
 {
     close();
     const std::wstring path = L"\\\\.\\pipe\\" + wideFromUtf8(serverName);
+    // The server may only identify us, never act as us.
     HANDLE pipe = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OVERLAPPED, nullptr);
+                              FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
     if (pipe == INVALID_HANDLE_VALUE)
         return GetLastError() == ERROR_PIPE_BUSY ? Connect::Busy : Connect::Nobody;
+    // Pipe names are machine-wide: one that another user made first is not
+    // our helper's, and hears nothing.
+    ULONG server = 0;
+    if (!GetNamedPipeServerProcessId(pipe, &server) || !runsAsCurrentUser(server)) {
+        CloseHandle(pipe);
+        return Connect::Nobody;
+    }
     m_state->pipe = pipe;
     m_state->watchForEnd();
     return Connect::Connected;

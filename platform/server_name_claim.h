@@ -27,7 +27,8 @@ public:
 
 private:
     std::string m_name;
-    std::intptr_t m_handle = -1;
+    std::intptr_t m_handle = -1;  // the lock file, or the pipe's first instance
+    std::intptr_t m_lock = -1;    // Windows: a named mutex beside the pipe
     bool m_held = false;
 };
 

@@ -1,15 +1,18 @@
 #include "user_sid_win32.h"
 
-#include <sddl.h>
 #include <vector>
 #include <windows.h>
 
+#include <sddl.h>  // needs windows.h first
+
 namespace platform {
 
-std::wstring currentUserSid()
+namespace {
+
+std::wstring userSidOf(HANDLE process)
 {
     HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
         return {};
     DWORD size = 0;
     GetTokenInformation(token, TokenUser, nullptr, 0, &size);
@@ -23,6 +26,23 @@ std::wstring currentUserSid()
     }
     CloseHandle(token);
     return sid;
+}
+
+}  // namespace
+
+std::wstring currentUserSid()
+{
+    return userSidOf(GetCurrentProcess());
+}
+
+bool runsAsCurrentUser(unsigned long pid)
+{
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process)
+        return false;
+    const std::wstring sid = userSidOf(process);
+    CloseHandle(process);
+    return !sid.empty() && sid == currentUserSid();
 }
 
 }  // namespace platform
