@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace platform {
 
@@ -11,8 +12,8 @@ namespace platform {
 class ServerNameClaim
 {
 public:
-    explicit ServerNameClaim(std::string serverName);
-    ~ServerNameClaim();
+    explicit ServerNameClaim(std::string serverName) : m_name(std::move(serverName)) {}
+    ~ServerNameClaim() { release(); }
     ServerNameClaim(const ServerNameClaim &) = delete;
     ServerNameClaim &operator=(const ServerNameClaim &) = delete;
 

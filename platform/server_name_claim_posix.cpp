@@ -9,13 +9,6 @@ namespace platform {
 // A lock on a file beside the socket: the kernel drops it when its holder
 // dies, and the socket file alone cannot tell a live server from a stale one
 // without connecting to it.
-ServerNameClaim::ServerNameClaim(std::string serverName) : m_name(std::move(serverName)) {}
-
-ServerNameClaim::~ServerNameClaim()
-{
-    release();
-}
-
 bool ServerNameClaim::tryClaim()
 {
     if (m_held)

@@ -59,13 +59,6 @@ HANDLE createFirstInstance(const std::string &name, const UserOnly &access)
 
 }  // namespace
 
-ServerNameClaim::ServerNameClaim(std::string serverName) : m_name(std::move(serverName)) {}
-
-ServerNameClaim::~ServerNameClaim()
-{
-    release();
-}
-
 bool ServerNameClaim::tryClaim()
 {
     if (m_held)
