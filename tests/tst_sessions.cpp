@@ -208,7 +208,9 @@ private slots:
         QFETCH(int, connections);
         QFETCH(QString, logged);
         rlimit limit{};
-        QVERIFY(::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_max >= 1200);
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &limit) == 0);
+        if (limit.rlim_max < rlim_t(connections) + 100)
+            QSKIP("this process may not open enough descriptors for the flood");
         limit.rlim_cur = limit.rlim_max;
         QVERIFY(::setrlimit(RLIMIT_NOFILE, &limit) == 0);
         std::unique_ptr<Child> service = m_rig.startService();
