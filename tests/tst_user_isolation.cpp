@@ -12,13 +12,13 @@
 #include <QThread>
 #include <QtTest>
 
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <pwd.h>
-#include <sched.h>
-#include <sys/mount.h>
+#include <csignal>
+#include <grp.h>
+#include <sys/wait.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -26,9 +26,6 @@
 #include <vector>
 
 namespace {
-
-// Set when this run has a /tmp of its own (see main).
-bool g_privateTmp = false;
 
 // The second user's ids, the user made if missing; false without root.
 bool neighbour(uid_t *uid, gid_t *gid)
@@ -49,34 +46,34 @@ bool neighbour(uid_t *uid, gid_t *gid)
     return entry != nullptr;
 }
 
-// As the second user: listens on the sockets `paths`, says "ready", then
-// tells of every connection and every read until it is killed.
-int runNeighbour(int count, char **paths)
+// Listens on the sockets `paths` and writes to `report` what reaches them:
+// "ready", then a line for each connection and each read.
+void listenAndTell(const std::vector<QByteArray> &paths, int report)
 {
     std::vector<pollfd> watched;
-    for (int i = 0; i < count; ++i) {
+    for (const QByteArray &path : paths) {
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, paths[i], sizeof address.sun_path - 1);
+        qstrncpy(address.sun_path, path.constData(), sizeof address.sun_path);
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || ::listen(fd, 8) != 0
-            || ::chmod(paths[i], 0777) != 0)
-            return 1;
+            || ::chmod(path.constData(), 0777) != 0)
+            return;
         watched.push_back({fd, POLLIN, 0});
     }
-    std::printf("ready\n");
+    const auto tell = [report](const char *line) { return ::write(report, line, std::strlen(line)) > 0; };
+    tell("ready\n");
     for (;;) {
-        std::fflush(stdout);
         ::poll(watched.data(), watched.size(), -1);
         for (std::size_t i = 0; i < watched.size(); ++i) {
             char bytes[256];
             if (!watched[i].revents)
                 continue;
-            if (i < std::size_t(count)) {
+            if (i < paths.size()) {
                 watched.push_back({::accept(watched[i].fd, nullptr, nullptr), POLLIN, 0});
-                std::printf("connection\n");
-            } else if (const ssize_t got = ::read(watched[i].fd, bytes, sizeof bytes); got > 0) {
-                std::printf("received %zd bytes\n", got);
+                tell("connection\n");
+            } else if (::read(watched[i].fd, bytes, sizeof bytes) > 0) {
+                tell("received\n");
             } else {
                 ::close(watched[i].fd);
                 watched[i].fd = -1;  // passed over by poll from now on
@@ -84,6 +81,50 @@ int runNeighbour(int count, char **paths)
         }
     }
 }
+
+// The second user listening where the first one's names used to be: a
+// child of ours that has become that user. Forked, not started, so the
+// second user need not be able to run anything of ours.
+class Neighbour
+{
+public:
+    Neighbour(uid_t uid, gid_t gid, const QStringList &paths)
+    {
+        std::vector<QByteArray> names;
+        for (const QString &path : paths)
+            names.push_back(QFile::encodeName(path));
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            if (::setgroups(0, nullptr) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0)
+                listenAndTell(names, ends[1]);
+            ::_exit(1);
+        }
+        ::close(ends[1]);
+        m_report = ends[0];
+        ::fcntl(m_report, F_SETFL, O_NONBLOCK);
+    }
+    ~Neighbour()
+    {
+        if (m_pid > 0 && ::kill(m_pid, SIGKILL) == 0)
+            ::waitpid(m_pid, nullptr, 0);
+        ::close(m_report);
+    }
+    QByteArray heard()
+    {
+        char bytes[256];
+        for (ssize_t got; (got = ::read(m_report, bytes, sizeof bytes)) > 0;)
+            m_heard.append(bytes, int(got));
+        return m_heard;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_report = -1;
+    QByteArray m_heard;
+};
 
 // Makes `path` a folder with exactly `mode`, owned by `uid` (0: by us).
 bool makeFolder(const QString &path, mode_t mode, uid_t uid, gid_t gid)
@@ -251,8 +292,6 @@ private slots:
         gid_t gid = 0;
         if (!neighbour(&uid, &gid))
             QSKIP("needs root to create a second user");
-        if (!g_privateTmp)
-            QSKIP("needs a /tmp of its own (a mount namespace) for the names the second user takes there");
         const QString squat = QStringLiteral("/tmp/vossik-%1").arg(::getuid());
         const QString workDir = QStringLiteral("/tmp/neighbours-%1").arg(QCoreApplication::applicationPid());
         const QString tmpServer = QStringLiteral("/tmp/ts3VossikPlugin");
@@ -260,6 +299,8 @@ private slots:
         const QString ours = home.path() + QStringLiteral("/.vossik");
         const QString pluginsDir = home.path() + QStringLiteral("/plugins");
         const QString previousDir = QDir::currentPath();
+        if (QFileInfo::exists(squat) || QFileInfo::exists(tmpServer))
+            QSKIP("the names the second user would take in /tmp are taken already");
         auto cleanUp = qScopeGuard([&] {
             killRunning(helperCopyIn(pluginsDir));
             QDir::setCurrent(previousDir);
@@ -273,12 +314,8 @@ private slots:
         rig.env.insert(QStringLiteral("HOME"), home.path());
         // In /tmp, where the helper put a relative name, and in the client's
         // working folder, where the plugin looked for it.
-        Child listener(QStringLiteral("setpriv"),
-                       {QStringLiteral("--reuid=%1").arg(uid), QStringLiteral("--regid=%1").arg(gid),
-                        "--clear-groups", QCoreApplication::applicationFilePath(), "--neighbour", tmpServer,
-                        workDir + "/ts3VossikPlugin"},
-                       rig.env);
-        QVERIFY(QTest::qWaitFor([&] { return listener.output() == QLatin1String("ready\n"); }, 5000));
+        Neighbour listener(uid, gid, {tmpServer, workDir + "/ts3VossikPlugin"});
+        QVERIFY(QTest::qWaitFor([&] { return listener.heard() == "ready\n"; }, 5000));
         QVERIFY(QDir::setCurrent(workDir));
         QVERIFY(writeSettingsFile(home.path() + QStringLiteral("/config")));
 
@@ -308,24 +345,10 @@ private slots:
         QCOMPARE(client->process().exitCode(), 0);
         QVERIFY(service.waitForCommands(4));
         QCOMPARE(service.commands(), (QStringList{kSilent, kSpeaking, kSilent, kShutdown}));
-        QCOMPARE(listener.output(), QStringLiteral("ready\n"));
+        QCOMPARE(listener.heard(), QByteArray("ready\n"));
         QVERIFY(QDir(squat).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty());
     }
 };
 
-int main(int argc, char **argv)
-{
-    if (argc > 1 && std::strcmp(argv[1], "--neighbour") == 0)
-        return runNeighbour(argc - 2, argv + 2);
-    // A /tmp of this run's own, made while it is one thread: the names the
-    // second user takes there are fixed by what they stand for, and would
-    // meet another run's or a real session's. It goes with the process.
-    g_privateTmp = ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0
-                   && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
-                   && ::mount("tmpfs", "/tmp", "tmpfs", 0, "mode=1777") == 0;
-    QCoreApplication app(argc, argv);
-    TestUserIsolation test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_GUILESS_MAIN(TestUserIsolation)
 #include "tst_user_isolation.moc"
