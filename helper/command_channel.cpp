@@ -206,12 +206,17 @@ void CommandChannel::readPending()
     std::vector<QPointer<QLocalSocket>> sockets;
     for (const Connection &connection : m_connections)
         sockets.emplace_back(connection.socket);
+    // What the system holds for us, without waiting, a read buffer at a
+    // time; bounded, so a client that never stops writing cannot keep us.
+    constexpr int kMaxBuffers = 64;
     for (const QPointer<QLocalSocket> &socket : sockets) {
-        if (!socket)
-            continue;
-        socket->waitForReadyRead(0);  // what the system holds for us, without waiting
-        if (socket)
-            readFrom(socket);
+        for (int round = 0; socket && round < kMaxBuffers; ++round) {
+            const bool more = socket->waitForReadyRead(0);
+            if (socket)
+                readFrom(socket);
+            if (!more)
+                break;
+        }
     }
 }
 

@@ -268,6 +268,9 @@ void Qt_wnd::endAllSessions()
         applyProfile(ShutdownProfile);
     }
     m_clients.clear();
+    for (QObject *watch : qAsConst(m_clientWatches))
+        watch->deleteLater();
+    m_clientWatches.clear();
     stopServing();
     close();
 }

@@ -192,7 +192,8 @@ private slots:
         QElapsedTimer released;
         released.start();
         QVERIFY(QTest::qWaitFor([&] { return second.errors().contains(QStringLiteral("Command server listening")); }, 3000));
-        qInfo("the waiting helper served %lld ms after the first ended", released.elapsed());
+        qInfo("the waiting helper served %lld ms after the first ended; its peak resident memory %lld KiB",
+              released.elapsed(), residentKiB(second.process().processId(), "VmHWM:"));
         QVERIFY2(released.elapsed() < 1000, qPrintable(QString::number(released.elapsed())));
         QVERIFY(second.finished());
         QCOMPARE(second.process().exitCode(), 0);

@@ -154,6 +154,7 @@ private slots:
         say(*second, "talk own 1\n");
         QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kSpeaking); }, 3000));
         const int shown = service->commands().size();
+        qInfo("the old helper's peak resident memory, its window open: %lld KiB", residentKiB(oldHelper, "VmHWM:"));
         SettingsWindowMap map;
         QVERIFY(click(map.control("configCancelButton")));
         QVERIFY(QTest::qWaitFor([&] { return ::kill(pid_t(oldHelper), 0) != 0; }, 3000));
