@@ -108,7 +108,7 @@ bool hasSanitizerReport(const QString &errors)
 }
 
 // What the service shows for `count` talk events that alternate from
-// speaking, after the silent profile at the helper's start.
+// speaking, after the silent profile of the client's first word.
 QStringList alternating(int count)
 {
     QStringList shown{kSilent};
@@ -205,14 +205,13 @@ private slots:
             QCOMPARE(whileGone.count, 4);
             QVERIFY2(whileGone.max < kEventBudgetUs, qPrintable(QString::number(whileGone.max)));
             slowest = qMax(slowest, whileGone.max);
-            // At most ten seconds after the last start, plus its start-up.
+            // At most ten seconds after the last start, plus its start-up. A
+            // word the writer sent before it saw the helper gone is lost with
+            // it; the state is not, and the new helper shows nothing before it.
             QVERIFY(QTest::qWaitFor(
-                [&] { return service->commands().size() > shown + 1 && service->commands().last() == kSpeaking; },
+                [&] { return service->commands().size() > shown && service->commands().last() == kSpeaking; },
                 12000));
             longestDark = qMax(longestDark, dark.elapsed());
-            // A word the writer sent before it saw the helper gone is lost
-            // with it; the state is not.
-            QCOMPARE(service->commands().value(shown), kSilent);
         }
         qInfo("slowest entry point while the helper was gone: %lld us; lights back after %lld ms at most", slowest,
               longestDark);
