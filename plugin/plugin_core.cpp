@@ -61,10 +61,24 @@ void say(const char *format, ...)
     g_output->line(text);
 }
 
-void sendWord(CommandWord word)
+void sendWord(std::optional<CommandWord> word)
 {
-    if (g_link)
-        g_link->talkStatusChange(word);
+    if (word && g_link)
+        g_link->talkStatusChange(*word);
+}
+
+// Whether `clientID` is the user's own client on that connection, or
+// nothing when the host cannot tell.
+std::optional<bool> isOwnClient(uint64 serverConnectionHandlerID, anyID clientID)
+{
+    anyID ownID = 0;
+    const unsigned int error =
+        g_functions.getClientID ? g_functions.getClientID(serverConnectionHandlerID, &ownID) : 1u;
+    if (error != 0) {
+        say("Error getting own client ID: %d", static_cast<int>(error));
+        return std::nullopt;
+    }
+    return clientID == ownID;
 }
 
 // A path the host fills in, or nothing when it does not fit the buffer
@@ -207,15 +221,24 @@ void onTalkStatusChangeEvent(uint64 serverConnectionHandlerID, int status, int i
 {
     (void)isReceivedWhisper;
     std::lock_guard<std::mutex> lock(g_mutex);
-    anyID ownID = 0;
-    const unsigned int error =
-        g_functions.getClientID ? g_functions.getClientID(serverConnectionHandlerID, &ownID) : 1u;
-    if (error != 0) {
-        say("Error getting own client ID: %d", static_cast<int>(error));
-        return;
-    }
-    if (const std::optional<CommandWord> word = g_talkState.onTalkStatus(serverConnectionHandlerID, status, clientID == ownID))
-        sendWord(*word);
+    if (const std::optional<bool> own = isOwnClient(serverConnectionHandlerID, clientID))
+        sendWord(g_talkState.onTalkStatus(serverConnectionHandlerID, clientID, status, *own));
+}
+
+void onConnectStatusChangeEvent(uint64 serverConnectionHandlerID, int newStatus, unsigned int errorNumber)
+{
+    (void)errorNumber;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    sendWord(g_talkState.onConnectStatus(serverConnectionHandlerID, newStatus));
+}
+
+void onClientMove(uint64 serverConnectionHandlerID, anyID clientID)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    // Not knowing whether it was the user, forget only that client: the
+    // connection's end, if that is what follows, forgets the rest.
+    const bool own = isOwnClient(serverConnectionHandlerID, clientID).value_or(false);
+    sendWord(g_talkState.onClientMove(serverConnectionHandlerID, clientID, own));
 }
 
 bool ownTalking()

@@ -20,6 +20,9 @@ void freeMemory(void *data);
 void initMenus(PluginMenuItem ***menuItems, char **menuIcon);
 void onMenuItemEvent(uint64 serverConnectionHandlerID, PluginMenuType type, int menuItemID, uint64 selectedItemID);
 void onTalkStatusChangeEvent(uint64 serverConnectionHandlerID, int status, int isReceivedWhisper, anyID clientID);
+void onConnectStatusChangeEvent(uint64 serverConnectionHandlerID, int newStatus, unsigned int errorNumber);
+// Every move and kick event: only who moved, and where it was seen, count.
+void onClientMove(uint64 serverConnectionHandlerID, anyID clientID);
 
 // For tests: what the talk state holds now.
 bool ownTalking();

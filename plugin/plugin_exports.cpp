@@ -68,3 +68,37 @@ void ts3plugin_onTalkStatusChangeEvent(uint64 serverConnectionHandlerID, int sta
 {
     plugin::onTalkStatusChangeEvent(serverConnectionHandlerID, status, isReceivedWhisper, clientID);
 }
+
+void ts3plugin_onConnectStatusChangeEvent(uint64 serverConnectionHandlerID, int newStatus, unsigned int errorNumber)
+{
+    plugin::onConnectStatusChangeEvent(serverConnectionHandlerID, newStatus, errorNumber);
+}
+
+void ts3plugin_onClientMoveEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64, uint64, int, const char *)
+{
+    plugin::onClientMove(serverConnectionHandlerID, clientID);
+}
+
+void ts3plugin_onClientMoveTimeoutEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64, uint64, int,
+                                        const char *)
+{
+    plugin::onClientMove(serverConnectionHandlerID, clientID);
+}
+
+void ts3plugin_onClientMoveMovedEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64, uint64, int, anyID,
+                                      const char *, const char *, const char *)
+{
+    plugin::onClientMove(serverConnectionHandlerID, clientID);
+}
+
+void ts3plugin_onClientKickFromChannelEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64, uint64, int,
+                                            anyID, const char *, const char *, const char *)
+{
+    plugin::onClientMove(serverConnectionHandlerID, clientID);
+}
+
+void ts3plugin_onClientKickFromServerEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64, uint64, int,
+                                           anyID, const char *, const char *, const char *)
+{
+    plugin::onClientMove(serverConnectionHandlerID, clientID);
+}

@@ -1,29 +1,40 @@
-// Which command word a talk-status event becomes.
+// The voice state the lights show, kept from the client's events on every
+// server connection, and the word that tells it.
 #pragma once
 
 #include "command_word.h"
 #include "ts3_host_api.h"
 
+#include <map>
 #include <optional>
 #include <set>
 
 class TalkState
 {
 public:
-    // Forgets every talk phase (the plugin is initialised anew).
+    // Forgets everything (the plugin is initialised anew, and has sent "stop").
     void reset();
 
-    // The word to send for one event, or none when it changes nothing.
-    // `own` tells whether the event is about the user's own client.
-    std::optional<CommandWord> onTalkStatus(uint64 serverConnectionHandlerID, int status, bool own);
+    // Each returns the word of the resulting state when that differs from the
+    // state last told, or none. `own` tells whether the event is about the
+    // user's own client on that connection.
+    std::optional<CommandWord> onTalkStatus(uint64 serverConnectionHandlerID, anyID clientID, int status, bool own);
+    std::optional<CommandWord> onConnectStatus(uint64 serverConnectionHandlerID, int status);
+    // A client moved or was kicked: another stops talking to us; when it is
+    // the user, the others on that connection are out of earshot.
+    std::optional<CommandWord> onClientMove(uint64 serverConnectionHandlerID, anyID clientID, bool own);
 
-    bool ownTalking() const { return m_ownTalking; }
-    // Connections on which the user is in a talk phase: 0 exactly when the
-    // user is silent everywhere, and never below 0, however the client
-    // orders or repeats its events.
-    int ownTalkCount() const { return static_cast<int>(m_talkingOn.size()); }
+    bool ownTalking() const { return ownTalkCount() != 0; }
+    // Connections on which the user is in a talk phase.
+    int ownTalkCount() const;
 
 private:
-    bool m_ownTalking = false;
-    std::set<uint64> m_talkingOn;
+    struct Connection {
+        int own = STATUS_NOT_TALKING;
+        std::set<anyID> others;
+    };
+    std::optional<CommandWord> settle();
+
+    std::map<uint64, Connection> m_connections;  // only those where someone talks
+    CommandWord m_shown = CommandWord::Stop;
 };

@@ -34,6 +34,14 @@ enum TalkStatus {
     STATUS_TALKING_WHILE_DISABLED = 2
 };
 
+enum ConnectStatus {
+    STATUS_DISCONNECTED = 0,
+    STATUS_CONNECTING,
+    STATUS_CONNECTED,
+    STATUS_CONNECTION_ESTABLISHING,
+    STATUS_CONNECTION_ESTABLISHED
+};
+
 #define PLUGIN_MENU_BUFSZ 128
 
 struct PluginMenuItem {
@@ -77,6 +85,7 @@ struct TS3Functions {
 static_assert(sizeof(anyID) == 2, "anyID is 16 bits");
 static_assert(sizeof(uint64) == 8, "uint64 is 64 bits");
 static_assert(sizeof(enum PluginMenuType) == 4, "menu type is a C enum");
+static_assert(STATUS_DISCONNECTED == 0 && STATUS_CONNECTION_ESTABLISHED == 4, "connection status values");
 static_assert(offsetof(PluginMenuItem, id) == 4, "menu item layout");
 static_assert(offsetof(PluginMenuItem, text) == 8, "menu item layout");
 static_assert(offsetof(PluginMenuItem, icon) == 136, "menu item layout");

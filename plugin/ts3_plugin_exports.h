@@ -22,13 +22,42 @@ TS3_PLUGIN_EXPORT void ts3plugin_onMenuItemEvent(uint64 serverConnectionHandlerI
                                                  int menuItemID, uint64 selectedItemID);
 TS3_PLUGIN_EXPORT void ts3plugin_onTalkStatusChangeEvent(uint64 serverConnectionHandlerID, int status,
                                                          int isReceivedWhisper, anyID clientID);
+TS3_PLUGIN_EXPORT void ts3plugin_onConnectStatusChangeEvent(uint64 serverConnectionHandlerID, int newStatus,
+                                                            unsigned int errorNumber);
+TS3_PLUGIN_EXPORT void ts3plugin_onClientMoveEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                   uint64 oldChannelID, uint64 newChannelID, int visibility,
+                                                   const char *moveMessage);
+TS3_PLUGIN_EXPORT void ts3plugin_onClientMoveTimeoutEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                          uint64 oldChannelID, uint64 newChannelID, int visibility,
+                                                          const char *timeoutMessage);
+TS3_PLUGIN_EXPORT void ts3plugin_onClientMoveMovedEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                        uint64 oldChannelID, uint64 newChannelID, int visibility,
+                                                        anyID moverID, const char *moverName,
+                                                        const char *moverUniqueIdentifier, const char *moveMessage);
+TS3_PLUGIN_EXPORT void ts3plugin_onClientKickFromChannelEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                              uint64 oldChannelID, uint64 newChannelID,
+                                                              int visibility, anyID kickerID, const char *kickerName,
+                                                              const char *kickerUniqueIdentifier,
+                                                              const char *kickMessage);
+TS3_PLUGIN_EXPORT void ts3plugin_onClientKickFromServerEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                             uint64 oldChannelID, uint64 newChannelID,
+                                                             int visibility, anyID kickerID, const char *kickerName,
+                                                             const char *kickerUniqueIdentifier,
+                                                             const char *kickMessage);
 
 #ifdef __cplusplus
 }  // extern "C"
 #endif
 
-// The host looks these up by name; the list keeps host and tests in step.
+// The host looks these up by name; the lists keep host and tests in step.
+// A plugin lacks none of the first list. The events of the second it may
+// leave out, as builds of this plugin before them do; the client then sends
+// none of them.
 #define TS3_PLUGIN_ENTRY_POINTS(X)                                                                                  \
     X(ts3plugin_name) X(ts3plugin_version) X(ts3plugin_apiVersion) X(ts3plugin_author) X(ts3plugin_description)      \
     X(ts3plugin_setFunctionPointers) X(ts3plugin_init) X(ts3plugin_shutdown) X(ts3plugin_registerPluginID)           \
     X(ts3plugin_freeMemory) X(ts3plugin_initMenus) X(ts3plugin_onMenuItemEvent) X(ts3plugin_onTalkStatusChangeEvent)
+#define TS3_PLUGIN_OPTIONAL_ENTRY_POINTS(X)                                                                         \
+    X(ts3plugin_onConnectStatusChangeEvent) X(ts3plugin_onClientMoveEvent) X(ts3plugin_onClientMoveTimeoutEvent)     \
+    X(ts3plugin_onClientMoveMovedEvent) X(ts3plugin_onClientKickFromChannelEvent)                                    \
+    X(ts3plugin_onClientKickFromServerEvent)

@@ -213,10 +213,14 @@ private slots:
         }
         for (std::thread &caller : callers)
             caller.join();
-        const QStringList words = server.words(1 + threads * rounds * 2);
-        QCOMPARE(words.size(), 1 + threads * rounds * 2);
-        QCOMPARE(words.count(QStringLiteral("start")), threads * rounds);
-        QCOMPARE(words.count(QStringLiteral("stop")), threads * rounds + 1);
+        // Overlapping talk phases send a word only where the state changes:
+        // whole words, alternating, ending silent.
+        QVERIFY(QTest::qWaitFor([&] { return server.words(3, 0).size() >= 3; }, 3000));
+        QTest::qWait(200);
+        const QStringList words = server.words(0, 0);
+        QVERIFY(words.endsWith(QStringLiteral("stop")));
+        for (int i = 0; i < words.size(); ++i)
+            QCOMPARE(words.at(i), QString::fromLatin1(i % 2 == 0 ? "stop" : "start"));
         QCOMPARE(plugin::ownTalkCount(), 0);
     }
 

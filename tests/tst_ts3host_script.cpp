@@ -71,7 +71,8 @@ private slots:
                                             << "standard input:4: " << QStringList();
         for (const char *line : {"talk own", "talk own 1 2", "talk 65536 1", "talk x 1", "talk own 1.5", "own",
                                  "own 1x", "clientid-error abc", "menu", "menu 1 3", "menu 1 0 9", "sleep 12ms",
-                                 "sleep -1", "shutdown now", "connection"})
+                                 "sleep -1", "shutdown now", "connection", "status", "status x", "move",
+                                 "move own 3", "move 1 1 1", "kick", "kick own 2"})
             QTest::newRow(line) << FAKE_PLUGIN_PATH << QByteArray("talk own 1\n") + line + "\nshutdown" << 2
                                 << "standard input:2: " << QStringList();
     }
@@ -107,6 +108,11 @@ private slots:
                                                "talk 2 2 0 3 own=3 error=0", "talk 2 0 0 3 own=0 error=1794",
                                                "talk 2 1 0 3 own=3 error=0", "menu 2 2 -4 0", "menu 2 0 3 0"}
                                 << QByteArray("said  so # not a comment\n\n");
+        QTest::newRow("connection, move and kick events")
+            << QByteArray("status 4\nmove 9\nmove own 2\nconnection 2\nown 5\nkick 8\nkick own\nstatus 0\n") << false
+            << QStringList{"status 1 4 0", "move 1 9 1 2 1 ''", "move 1 3 1 2 2 ''", "kick 2 8 1 0 2 0 '' '' ''",
+                           "kick 2 5 1 0 2 0 '' '' ''", "status 2 0 0"}
+            << QByteArray();
         QTest::newRow("nothing after shutdown") << QByteArray("talk own 1\nshutdown\ntalk own 0\n") << false
                                                 << QStringList{"talk 1 1 0 3 own=3 error=0"} << QByteArray();
         QTest::newRow("interactive goes on after a bad line")

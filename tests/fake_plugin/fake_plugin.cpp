@@ -121,3 +121,24 @@ void ts3plugin_onTalkStatusChangeEvent(uint64 serverConnectionHandlerID, int sta
     record("talk %llu %d %d %u own=%u error=%u", serverConnectionHandlerID, status, isReceivedWhisper, clientID, own,
            error);
 }
+
+// Of the events a plugin may lack, those ts3host plays.
+void ts3plugin_onConnectStatusChangeEvent(uint64 serverConnectionHandlerID, int newStatus, unsigned int errorNumber)
+{
+    record("status %llu %d %u", serverConnectionHandlerID, newStatus, errorNumber);
+}
+
+void ts3plugin_onClientMoveEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID,
+                                 uint64 newChannelID, int visibility, const char *moveMessage)
+{
+    record("move %llu %u %llu %llu %d '%s'", serverConnectionHandlerID, clientID, oldChannelID, newChannelID,
+           visibility, moveMessage);
+}
+
+void ts3plugin_onClientKickFromServerEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID,
+                                           uint64 newChannelID, int visibility, anyID kickerID, const char *kickerName,
+                                           const char *kickerUniqueIdentifier, const char *kickMessage)
+{
+    record("kick %llu %u %llu %llu %d %u '%s' '%s' '%s'", serverConnectionHandlerID, clientID, oldChannelID,
+           newChannelID, visibility, kickerID, kickerName, kickerUniqueIdentifier, kickMessage);
+}

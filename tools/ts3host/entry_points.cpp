@@ -11,6 +11,10 @@ std::vector<std::string> resolve(platform::SharedLibrary &library, EntryPoints *
         missing.push_back(#name);
     TS3_PLUGIN_ENTRY_POINTS(TS3HOST_RESOLVE)
 #undef TS3HOST_RESOLVE
+#define TS3HOST_RESOLVE_OPTIONAL(name) \
+    entry->name = reinterpret_cast<decltype(entry->name)>(library.symbol(#name));
+    TS3_PLUGIN_OPTIONAL_ENTRY_POINTS(TS3HOST_RESOLVE_OPTIONAL)
+#undef TS3HOST_RESOLVE_OPTIONAL
     return missing;
 }
 

@@ -12,11 +12,12 @@ namespace ts3host {
 struct EntryPoints {
 #define TS3HOST_ENTRY_POINT(name) decltype(&::name) name = nullptr;
     TS3_PLUGIN_ENTRY_POINTS(TS3HOST_ENTRY_POINT)
+    TS3_PLUGIN_OPTIONAL_ENTRY_POINTS(TS3HOST_ENTRY_POINT)
 #undef TS3HOST_ENTRY_POINT
 };
 
-// Fills `entry` from the library; returns the names of the entry points the
-// library lacks (their members stay null).
+// Fills `entry` from the library; returns the names of the required entry
+// points the library lacks. Members of those it lacks stay null.
 std::vector<std::string> resolve(platform::SharedLibrary &library, EntryPoints *entry);
 
 }  // namespace ts3host

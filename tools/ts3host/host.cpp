@@ -59,6 +59,12 @@ constexpr char kUsage[] =
     "  own <clientId>             the own client's id on the current connection\n"
     "  clientid-error <code>      getClientID fails with <code> on the current connection (0: succeeds again)\n"
     "  menu <itemId> [<type>]     click a menu item (type 0 global, 1 channel, 2 client; default 0)\n"
+    "  status <status>            the current connection's status changes (0 disconnected ... 4 established)\n"
+    "  move <clientId>|own [<visibility>]\n"
+    "                             a client moves to another channel on the current connection (visibility\n"
+    "                             0 entered view, 1 stayed in view, 2 left view; default 1)\n"
+    "  kick <clientId>|own        a client is kicked from the current connection's server\n"
+    "  (a plugin without the entry point of status, move or kick is not called; ts3host says so)\n"
     "  sleep <ms>\n"
     "  shutdown                   shut the plugin down and end the session\n"
     "  echo <text>                print the text\n"
@@ -95,6 +101,11 @@ private:
     auto call(const char *name, Function function, Args &&...args);
     void finished(const char *name, std::chrono::steady_clock::time_point started);
     void initMenus();
+    bool has(const char *name, bool present);
+    anyID clientOf(const Command &command) const
+    {
+        return command.own ? ownClientId(m_connection) : command.clientId;
+    }
 
     const EntryPoints &m_entry;
     std::FILE *const m_timings;
@@ -103,6 +114,7 @@ private:
 };
 
 #define TS3HOST_ENTRY(name) #name, m_entry.name
+#define TS3HOST_HAS(name) has(#name, m_entry.name != nullptr)
 
 template <typename Function, typename... Args>
 auto Session::call(const char *name, Function function, Args &&...args)
@@ -213,6 +225,22 @@ bool Session::play(const Command &command)
         call(TS3HOST_ENTRY(ts3plugin_onMenuItemEvent), m_connection, static_cast<PluginMenuType>(command.menuType),
              command.menuItemId, uint64{0});
         break;
+    case Command::Kind::Status:
+        if (TS3HOST_HAS(ts3plugin_onConnectStatusChangeEvent))
+            call(TS3HOST_ENTRY(ts3plugin_onConnectStatusChangeEvent), m_connection, command.status, 0u);
+        break;
+    case Command::Kind::Move:
+        if (TS3HOST_HAS(ts3plugin_onClientMoveEvent)) {
+            call(TS3HOST_ENTRY(ts3plugin_onClientMoveEvent), m_connection, clientOf(command), uint64{1},
+                 uint64{2}, command.visibility, "");
+        }
+        break;
+    case Command::Kind::Kick:
+        if (TS3HOST_HAS(ts3plugin_onClientKickFromServerEvent)) {
+            call(TS3HOST_ENTRY(ts3plugin_onClientKickFromServerEvent), m_connection, clientOf(command), uint64{1},
+                 uint64{0}, 2, anyID{0}, "", "", "");
+        }
+        break;
     case Command::Kind::Sleep:
         std::this_thread::sleep_for(std::chrono::milliseconds(command.sleepMs));
         break;
@@ -227,6 +255,14 @@ bool Session::play(const Command &command)
     return true;
 }
 
+// Whether the plugin has an entry point that it may lack; says so when not.
+bool Session::has(const char *name, bool present)
+{
+    if (!present)
+        report(std::string("the plugin has no ") + name + "; the command is skipped");
+    return present;
+}
+
 void Session::end()
 {
     if (!m_running)
@@ -236,6 +272,7 @@ void Session::end()
 }
 
 #undef TS3HOST_ENTRY
+#undef TS3HOST_HAS
 
 void playInteractively(Session &session)
 {

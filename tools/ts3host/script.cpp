@@ -73,7 +73,8 @@ ParsedLine done(const Command &command)
 
 bool Command::operator==(const Command &other) const
 {
-    return kind == other.kind && clientId == other.clientId && status == other.status
+    return kind == other.kind && clientId == other.clientId && own == other.own && status == other.status
+           && visibility == other.visibility
            && connection == other.connection && errorCode == other.errorCode && menuItemId == other.menuItemId
            && menuType == other.menuType && sleepMs == other.sleepMs && text == other.text;
 }
@@ -130,6 +131,22 @@ ParsedLine parseLine(std::string_view line)
         if (args.empty() || args.size() > 2 || !toNumber(args[0], &command.menuItemId)
             || (args.size() == 2 && !toNumber(args[1], &command.menuType, 0, 2)))
             return fail("menu takes a menu item id and optionally a type (0 global, 1 channel, 2 client)");
+        return done(command);
+    }
+    if (name == "status") {
+        command.kind = Command::Kind::Status;
+        if (args.size() != 1 || !toNumber(args[0], &command.status))
+            return fail("status takes one connection status (an integer)");
+        return done(command);
+    }
+    if (name == "move" || name == "kick") {
+        const bool move = name == "move";
+        command.kind = move ? Command::Kind::Move : Command::Kind::Kick;
+        command.own = !args.empty() && args[0] == "own";
+        if (args.empty() || args.size() > (move ? 2u : 1u) || (!command.own && !toNumber(args[0], &command.clientId))
+            || (args.size() == 2 && !toNumber(args[1], &command.visibility, 0, 2)))
+            return fail(move ? "move takes a client id or 'own', and optionally a visibility (0, 1 or 2)"
+                             : "kick takes a client id or 'own'");
         return done(command);
     }
     if (name == "sleep") {

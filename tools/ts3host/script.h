@@ -8,6 +8,12 @@
 //                            <code> from now on; 0 makes it succeed again
 //   menu <itemId> [<type>]   a click on a menu item (type 0 global, 1 channel,
 //                            2 client; default 0)
+//   status <status>          connection status of the current connection
+//                            (0 disconnected ... 4 established)
+//   move <clientId>|own [<visibility>]
+//                            a client moved to another channel (visibility 0
+//                            entered view, 1 stayed, 2 left it; default 1)
+//   kick <clientId>|own      a client kicked from the server
 //   sleep <ms>
 //   shutdown                 unloads the plugin; nothing after it runs
 //   echo <text>              prints the text, for narrated demos
@@ -24,11 +30,13 @@
 namespace ts3host {
 
 struct Command {
-    enum class Kind { TalkOwn, Talk, Connection, Own, ClientIdError, Menu, Sleep, Shutdown, Echo };
+    enum class Kind { TalkOwn, Talk, Connection, Own, ClientIdError, Menu, Status, Move, Kick, Sleep, Shutdown, Echo };
 
     Kind kind = Kind::Shutdown;
-    std::uint16_t clientId = 0;      // Talk, Own
-    int status = 0;                  // TalkOwn, Talk
+    std::uint16_t clientId = 0;      // Talk, Own, Move, Kick
+    bool own = false;                // Move, Kick: the own client, whatever its id
+    int status = 0;                  // TalkOwn, Talk, Status
+    int visibility = 1;              // Move
     std::uint64_t connection = 0;    // Connection
     unsigned int errorCode = 0;      // ClientIdError
     int menuItemId = 0;              // Menu
