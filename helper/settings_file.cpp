@@ -2,8 +2,99 @@
 
 #include <QDebug>
 #include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
 
 QString g_settingsDir;
+
+namespace {
+
+// Keys differing only in case are one key to QSettings on Windows: matched
+// so everywhere, so a file moved between systems never keeps two of them.
+constexpr Qt::CaseSensitivity kIniCase = Qt::CaseInsensitive;
+
+// INI text in lines as QSettings reads them: a line break in quotes or after
+// a backslash continues the line, and a ';' outside quotes makes the rest of
+// the line a comment. Each line keeps its break, so joined they give back the text.
+QList<QByteArray> iniLines(const QByteArray &text)
+{
+    QList<QByteArray> lines;
+    const int size = text.size();
+    int start = 0;
+    bool quoted = false;
+    for (int i = 0; i < size; ++i) {
+        const char c = text.at(i);
+        if (c == '\\') {
+            if (++i + 1 < size && text.at(i) == '\r' && text.at(i + 1) == '\n')
+                ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ';' && !quoted) {
+            while (i + 1 < size && text.at(i + 1) != '\n' && text.at(i + 1) != '\r')
+                ++i;
+        } else if ((c == '\n' || c == '\r') && !quoted) {
+            if (c == '\r' && i + 1 < size && text.at(i + 1) == '\n')
+                ++i;
+            lines << text.mid(start, i + 1 - start);
+            start = i + 1;
+        }
+    }
+    if (start < size)
+        lines << text.mid(start);
+    return lines;
+}
+
+// The file's text with the values in place of the ones it had for them, in
+// its first section of the group, or in a section of their own at its end.
+QByteArray withValues(const QByteArray &text, const QVector<QPair<QString, int>> &values)
+{
+    const QByteArray eol = text.contains("\r\n") ? "\r\n" : "\n";
+    const QByteArray header = '[' + QByteArray(kSettingsGroup) + ']' + eol;
+    QByteArray owned;
+    for (const auto &value : values)
+        owned += value.first.toUtf8() + '=' + QByteArray::number(value.second) + eol;
+    const auto isOwned = [&values](const QString &key) {
+        return std::any_of(values.begin(), values.end(), [&key](const auto &value) {
+            return key.compare(QLatin1String(kSettingsGroup) + QLatin1Char('/') + value.first, kIniCase) == 0;
+        });
+    };
+
+    QByteArray result;
+    QString section;
+    bool placed = false;
+    for (const QByteArray &line : iniLines(text)) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.startsWith('[')) {
+            const int close = trimmed.indexOf(']');
+            section = QString::fromUtf8(trimmed.mid(1, close < 0 ? -1 : close - 1)).trimmed();
+            if (section.compare(QLatin1String(kSettingsGroup), kIniCase) == 0) {
+                // Also where the header lacks its ']', which QSettings reads as the group all the same.
+                result += header;
+                if (!placed)
+                    result += owned;
+                placed = true;
+                continue;
+            }
+        } else if (!trimmed.isEmpty() && !trimmed.startsWith(';')) {
+            QString key = QString::fromUtf8(trimmed.left(trimmed.indexOf('='))).trimmed();
+            key.replace(QLatin1Char('\\'), QLatin1Char('/'));
+            if (!section.isEmpty() && section.compare(QLatin1String("General"), Qt::CaseInsensitive) != 0)
+                key = section + QLatin1Char('/') + key;
+            if (isOwned(key))
+                continue;
+        }
+        result += line;
+    }
+    if (!placed) {
+        if (!result.isEmpty() && !result.endsWith('\n') && !result.endsWith('\r'))
+            result += eol;
+        result += header + owned;
+    }
+    return result;
+}
+
+}  // namespace
 
 const char kSettingsFileName[] = "TS3_Vossik_Plugin.ini";
 const char kSettingsGroup[] = "colors";
@@ -37,6 +128,28 @@ bool settingsFileReadable(const QString &instead)
     if (!problem.isEmpty())
         qDebug().noquote() << QStringLiteral("Settings file %1 %2: %3").arg(settingsFilePath(), problem, instead);
     return problem.isEmpty();
+}
+
+QString writeSettingsFile(const QVector<QPair<QString, int>> &values)
+{
+    bool missing = false;
+    const QString problem = settingsFileProblem(&missing);
+    if (!problem.isEmpty() && !missing)
+        return problem;  // whatever stands in the file's place stays
+    QByteArray text;
+    if (!missing) {
+        QFile current(settingsFilePath());
+        if (!current.open(QIODevice::ReadOnly))
+            return QStringLiteral("cannot be read");
+        text = current.read(kSettingsFileMaxBytes);
+    }
+    // Unbuffered: a write that fails only in the flush at commit would still
+    // be renamed into place, as a cut-off file.
+    QSaveFile file(settingsFilePath());
+    const QByteArray merged = withValues(text, values);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(merged) != merged.size() || !file.commit())
+        return QStringLiteral("could not be written");
+    return QString();
 }
 
 int clampStoredColour(const QString &key, int value)

@@ -1,7 +1,9 @@
 // The settings file "TS3_Vossik_Plugin.ini" in the settings directory.
 #pragma once
 
+#include <QPair>
 #include <QString>
+#include <QVector>
 
 // The helper's one argument: the settings directory, with or without its
 // trailing separator.
@@ -23,6 +25,14 @@ QString settingsFileProblem(bool *missing = nullptr);
 // For a load: true when QSettings may read the settings file; otherwise
 // false, after one log line "Settings file <path> <why>: <instead>".
 bool settingsFileReadable(const QString &instead);
+
+// For a save: sets these keys of the group kSettingsGroup in the settings
+// file and keeps every other line of it, through a temporary file renamed into
+// place, so the file is replaced whole or not at all. Not through QSettings:
+// it keeps values it failed to write in a cache that every later QSettings on
+// the file in this process reads, and writes them out at a later load.
+// Empty on success, otherwise why nothing was written.
+QString writeSettingsFile(const QVector<QPair<QString, int>> &values);
 
 // A stored colour outside 0..255 would spill into the neighbouring field of
 // the light command: bring it into range, with a log line naming the key.

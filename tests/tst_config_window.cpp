@@ -16,6 +16,8 @@
 #include <memory>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -53,10 +55,9 @@ private:
     QStringList saved(const QStringList &keys) const
     {
         QSettings settings(m_file, QSettings::IniFormat);
-        settings.beginGroup(QStringLiteral("colors"));
-        QStringList values;
+        QStringList values;  // a key with a '/' is outside the group
         for (const QString &key : keys)
-            values << key + QLatin1Char('=') + settings.value(key).toString();
+            values << key + QLatin1Char('=') + settings.value(key.contains('/') ? key : "colors/" + key).toString();
         return values;
     }
 
@@ -88,7 +89,7 @@ private slots:
     void cleanupTestCase() { freeLightControlApi(g_lightApi); }
 
     // What each stored value becomes: log lines, checked controls, and what
-    // a save at once writes back.
+    // a save at once writes back, keeping what the window does not own.
     void loadsAndSavesBack_data()
     {
         QTest::addColumn<QString>("ini");
@@ -98,10 +99,10 @@ private slots:
         QTest::addColumn<QStringList>("writes");
 
         QTest::newRow("no file") << QString() << QStringList{"boolother 0", "speedValue 0", "speedValue_2 0", "speedValue_3 0", "speedValue_4 0"}
-                                 << QStringList{"radioEffectOff", "radioEffectOff_3", "radioOtherTalkingChange"}
-                                 << QStringList{"radioSpeedNormal", "radioSpeedSlow_2", "radioSpeedFast_4"}
+                                 << QStringList{"radioEffectOff", "radioEffectOff_3", "radioSpeedNormal", "radioOtherTalkingNoChange"}
+                                 << QStringList{"radioOtherTalkingChange", "radioSpeedSlow_2", "radioSpeedFast_4"}
                                  << QStringList{"m_redValue=0", "m_blueValue_4=0", "radioZone_3=1", "radioEffect_2=0",
-                                                "radioSpeed=2", "radioSpeed_4=2", "otherTalkingBool=1"};
+                                                "radioSpeed=2", "radioSpeed_4=2", "otherTalkingBool=2"};
         QTest::newRow("effect 5 is only logged")
             << "[colors]\nradioEffect_2=5\n" << QStringList{"effectValue_2 5"} << QStringList()
             << QStringList{"radioEffectOn_2", "radioEffectOff_2", "radioEffectHeartbeat_2"} << QStringList{"radioEffect_2=1"};
@@ -115,12 +116,17 @@ private slots:
         QTest::newRow("colours clamped") << "[colors]\nm_redValue=300\nm_greenValue_2=-5\nm_blueValue_4=17\n" << QStringList()
                                          << QStringList() << QStringList()
                                          << QStringList{"m_redValue=255", "m_greenValue_2=0", "m_blueValue_4=17"};
-        QTest::newRow("zone 2 is written back as 1") << "[colors]\nradioZone=2\nradioZone_4=2\n" << QStringList()
-                                                     << QStringList() << QStringList()
-                                                     << QStringList{"radioZone=1", "radioZone_4=1"};
+        QTest::newRow("zone kept, 5 becomes 1") << "[colors]\nradioZone=2\nradioZone_4=2\nradioZone_2=5\n"
+                                                << QStringList{"zoneValue_2 autoset"} << QStringList() << QStringList()
+                                                << QStringList{"radioZone=2", "radioZone_4=2", "radioZone_2=1"};
+        QTest::newRow("option 1 kept") << "[colors]\notherTalkingBool=1\n" << QStringList() << QStringList{"radioOtherTalkingChange"}
+                                       << QStringList() << QStringList{"otherTalkingBool=1"};
         QTest::newRow("option 2 kept") << "[colors]\notherTalkingBool=2\n" << QStringList{"boolother 2"}
                                        << QStringList{"radioOtherTalkingNoChange"} << QStringList{"radioOtherTalkingChange"}
                                        << QStringList{"otherTalkingBool=2"};
+        QTest::newRow("others' keys kept")
+            << "a=1\n[colors]\nlater=\"x;y\"\nm_redValue=3\n[more]\nradioZone=7\n" << QStringList() << QStringList()
+            << QStringList() << QStringList{"/a=1", "later=x;y", "more/radioZone=7", "m_redValue=3"};
     }
     void loadsAndSavesBack()
     {
@@ -133,6 +139,7 @@ private slots:
             writeSettings(ini);
         LogCapture log;
         ConfigWnd window;
+        QSignalSpy changed(&window, &ConfigWnd::settingsChanged);
         for (const QString &line : logged)
             QVERIFY2(log.lines().contains(line), qPrintable(line + " not in " + log.lines().join(" | ")));
         for (const QString &name : checked)
@@ -140,10 +147,25 @@ private slots:
         for (const QString &name : unchecked)
             QVERIFY2(!child<QAbstractButton>(&window, qPrintable(name))->isChecked(), qPrintable(name));
         window.saveConfig();
+        QCOMPARE(changed.count(), 1);
         QStringList keys;
         for (const QString &write : writes)
             keys << write.section(QLatin1Char('='), 0, 0);
         QCOMPARE(saved(keys), writes);
+    }
+
+    // Edited by hand while the window is open, its group header left without
+    // its ']': the save keeps the window's values and the file's other keys,
+    // and tells the control window to reload.
+    void savesOverAFileBrokenMeanwhile()
+    {
+        ConfigWnd window;
+        QSignalSpy changed(&window, &ConfigWnd::settingsChanged);
+        child<QSlider>(&window, "redSlider")->setValue(9);
+        writeSettings("[colors\nm_redValue=7\nlater=1\n");
+        window.saveConfig();
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(saved({"m_redValue", "later"}), (QStringList{"m_redValue=9", "later=1"}));
     }
 
     void firstStartPreviewsEachProfileOnce()
@@ -154,10 +176,10 @@ private slots:
 
     void loadingPreviewsInProfileOrder()
     {
-        writeSettings("[colors]\nm_redValue=1\nradioEffect=2\nradioSpeed=3\nm_redValue_2=2\nm_redValue_3=3\nm_redValue_4=4\n");
+        writeSettings("[colors]\nm_redValue=1\nradioEffect=2\nradioSpeed=3\nm_redValue_2=2\nradioZone_2=2\nm_redValue_3=3\nm_redValue_4=4\n");
         ConfigWnd window;
         QCOMPARE(previews(), (QStringList{"010102/010000", "010202/010000", "010203/010000",  // colour, effect, speed
-                                          "010102/020000", "010002/020000",                   // silent: colour, effect Off
+                                          "020102/020000", "020002/020000",                   // silent, Ambient: colour, effect Off
                                           "010102/030000", "010002/030000", "010102/040000", "010002/040000"}));
     }
 
@@ -200,6 +222,7 @@ private slots:
         QFETCH(QByteArray, button);
         QFETCH(bool, staysOpen);
         QFETCH(bool, writes);
+        writeSettings("[colors]\nradioZone_2=2\notherTalkingBool=1\n");  // Ambient, which no control shows
         auto *window = new ConfigWnd;
         QPointer<ConfigWnd> alive(window);
         window->show();
@@ -209,20 +232,22 @@ private slots:
         QStringList atEmit;  // what the control window would see when it reloads
         connect(window, &ConfigWnd::settingsChanged, this, [&] {
             atEmit << QStringLiteral("visible=%1").arg(window->isVisible())
-                   << saved({"m_blueValue", "m_redValue_3", "otherTalkingBool"});
+                   << saved({"m_blueValue", "m_redValue_3", "otherTalkingBool", "radioZone_2"});
         });
         child<QAbstractButton>(window, button.constData())->click();
         const QStringList expected = {"visible=" + QString::number(staysOpen), "m_blueValue=40", "m_redValue_3=30",
-                                      "otherTalkingBool=2"};
+                                      "otherTalkingBool=2", "radioZone_2=2"};
         QCOMPARE(atEmit, writes ? expected : QStringList());
-        QCOMPARE(QFile::exists(m_file), writes);
+        QCOMPARE(saved({"otherTalkingBool"}), QStringList{writes ? "otherTalkingBool=2" : "otherTalkingBool=1"});
         QTRY_COMPARE(alive.isNull(), !staysOpen);  // a closed window deletes itself
         delete alive.data();
     }
 
     // A file that cannot be read is never opened, so a FIFO blocks nothing:
     // the window shows the defaults; a save fails whole, says why and tells
-    // nobody to reload, and whatever stands in the file's place stays.
+    // nobody to reload, and whatever stands in the file's place stays. Then
+    // nothing of the failed save is pending: a new window on a good file in
+    // that place shows the file and writes nothing.
     void refusedFiles_data()
     {
         QTest::addColumn<QString>("place");
@@ -234,6 +259,7 @@ private slots:
         QTest::newRow("2 MiB") << "2 MiB" << "is 2097175 bytes, more than the 1048576 read"
                                << "is 2097175 bytes, more than the 1048576 read";
         QTest::newRow("unreadable") << "unreadable" << "cannot be read" << "cannot be read";
+        QTest::newRow("readable, no room to write") << "size limit" << QString() << "could not be written";
     }
     void refusedFiles()
     {
@@ -270,15 +296,42 @@ private slots:
         LogCapture log;
         ConfigWnd window;
         QSignalSpy changed(&window, &ConfigWnd::settingsChanged);
-        window.saveConfig();
 #ifdef Q_OS_UNIX
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit previous = limit;
+        if (place == "size limit") {
+            signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the run
+            limit.rlim_cur = 64;
+            QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+        }
+        window.saveConfig();
+        setrlimit(RLIMIT_FSIZE, &previous);
         alarm(0);
+#else
+        if (place == "size limit")
+            QSKIP("no file size limit here");
+        window.saveConfig();
 #endif
-        QVERIFY(child<QAbstractButton>(&window, "radioEffectOff")->isChecked());
+        QVERIFY(child<QAbstractButton>(&window, loadReason.isEmpty() ? "radioEffectBlinking" : "radioEffectOff")->isChecked());
         QCOMPARE(changed.count(), 0);
-        QCOMPARE(log.count("Settings file " + path + ' ' + loadReason + ": the window shows the defaults"), 1);
+        QCOMPARE(log.count("Settings file " + path + ' ' + loadReason + ": the window shows the defaults"),
+                 int(!loadReason.isEmpty()));
         QCOMPARE(log.count("Failed to save settings: " + path + ' ' + saveReason), 1);
         QCOMPARE(state(), before);
+
+        if (place == "under a file")
+            QVERIFY(QFile::remove(dir.filePath(QStringLiteral("file"))) && QDir().mkdir(dir.filePath(QStringLiteral("file"))));
+        else
+            QVERIFY(QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path));
+        const QByteArray good = "[colors]\nradioEffect=3\n";
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(good) == good.size());
+        file.close();
+        ConfigWnd again;
+        QVERIFY(child<QAbstractButton>(&again, "radioEffectBreathing")->isChecked());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), good);
     }
 };
 

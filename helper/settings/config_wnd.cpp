@@ -73,16 +73,11 @@ ConfigWnd::ConfigWnd(QWidget *parent) : QWidget(parent)
     settings.beginGroup(QLatin1String(kSettingsGroup));
     const int other = settings.value(QStringLiteral("otherTalkingBool"), QString()).toInt();
     qDebug() << "boolother" << other;
-    if (other == 2) {
-        radioOtherTalkingNoChange->setChecked(true);
-        otherTalkingBool = 2;
-    } else {
-        radioOtherTalkingChange->setChecked(true);
-        otherTalkingBool = 1;
-    }
+    // As the control window reads it: only 1 changes the colour.
+    otherTalkingBool = other == 1 ? 1 : 2;
+    (other == 1 ? radioOtherTalkingChange : radioOtherTalkingNoChange)->setChecked(true);
     for (int number : {int(SpeakingProfile), int(SilentProfile), int(ShutdownProfile), int(OthersProfile)}) {
         const Profile p = profile(number);
-        *p.zone = LightZoneEvent;
         *p.effect = LightEffectOn;
         *p.speed = LightSpeedNormal;
         if (number == ShutdownProfile) {
@@ -162,6 +157,12 @@ void ConfigWnd::loadProfile(const Profile &p, QSettings &settings)
     const auto read = [&settings, &p](const char *key) {
         return settings.value(QLatin1String(withSuffix(key, p.number)), QString()).toInt();
     };
+    // No control shows the zone: it is kept for the save, read as the control window reads it.
+    const int zone = read("radioZone");
+    *p.zone = zone == LightZoneAmbient ? LightZoneAmbient : LightZoneEvent;
+    if (zone != 0 && zone != LightZoneEvent && zone != LightZoneAmbient)
+        qDebug() << (withSuffix("zoneValue", p.number) + " autoset").constData();
+
     const std::tuple<const char *, int *, QSlider *, QSpinBox *> channels[] = {
         {"m_redValue", p.red, p.redSlider, p.redBox},
         {"m_greenValue", p.green, p.greenSlider, p.greenBox},
@@ -189,7 +190,10 @@ void ConfigWnd::loadProfile(const Profile &p, QSettings &settings)
     const quint32 speed = quint32(read("radioSpeed"));
     QRadioButton *const speeds[] = {nullptr, p.slow, p.normal, p.fast};
     if (speed == 0) {
+        // A missing speed is Normal, as the control window reads it.
         qDebug() << withSuffix("speedValue", p.number).constData() << 0;
+        p.normal->setChecked(true);
+        *p.speed = LightSpeedNormal;
     } else if (speed <= LightSpeedFast) {
         speeds[speed]->setChecked(true);
         setSpeed(p.number, int(speed), nullptr);
@@ -257,7 +261,7 @@ void ConfigWnd::saveConfig()
 {
     qDebug() << "SAVE SETTINGS";
     qDebug() << "iniPath" << settingsFilePath();
-    const std::pair<const char *, int> values[] = {
+    const QVector<QPair<QString, int>> values = {
         {"m_redValue", m_redValue},       {"m_redValue_2", m_redValue_2},     {"m_redValue_3", m_redValue_3},
         {"m_redValue_4", m_redValue_4},   {"m_greenValue", m_greenValue},     {"m_greenValue_2", m_greenValue_2},
         {"m_greenValue_3", m_greenValue_3}, {"m_greenValue_4", m_greenValue_4}, {"m_blueValue", m_blueValue},
@@ -267,21 +271,7 @@ void ConfigWnd::saveConfig()
         {"radioEffect_3", radioEffect_3}, {"radioEffect_4", radioEffect_4},   {"radioSpeed", radioSpeed},
         {"radioSpeed_2", radioSpeed_2},   {"radioSpeed_3", radioSpeed_3},     {"radioSpeed_4", radioSpeed_4},
         {"shutdownSettings", shutdownSettings}, {"otherTalkingBool", otherTalkingBool}};
-    // QSettings reads the file before it writes: a refused one is not touched.
-    bool missing = false;
-    QString problem = settingsFileProblem(&missing);
-    if (missing)
-        problem.clear();  // the save creates it
-    if (problem.isEmpty()) {
-        QSettings settings(settingsFilePath(), QSettings::IniFormat);
-        settings.beginGroup(QLatin1String(kSettingsGroup));
-        for (const auto &[key, value] : values)
-            settings.setValue(QLatin1String(key), value);
-        settings.endGroup();
-        settings.sync();  // written whole through a temporary file, or not at all
-        if (settings.status() != QSettings::NoError)
-            problem = QStringLiteral("could not be written");
-    }
+    const QString problem = writeSettingsFile(values);
     if (!problem.isEmpty()) {
         // Nothing changed on disk, so there is nothing for the control window to reload.
         qDebug().noquote() << QStringLiteral("Failed to save settings: %1 %2").arg(settingsFilePath(), problem);
