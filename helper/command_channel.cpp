@@ -99,6 +99,14 @@ void CommandChannel::close()
         emit connectionsChanged();
 }
 
+bool CommandChannel::nameIsFree() const
+{
+    if (m_claim.held())
+        return false;
+    platform::ServerNameClaim probe(m_name.toStdString());
+    return probe.tryClaim();  // and gone again with the probe
+}
+
 int CommandChannel::connectionsOf(qint64 client) const
 {
     return int(std::count_if(m_connections.begin(), m_connections.end(),

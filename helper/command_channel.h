@@ -42,6 +42,8 @@ public:
     // that one stops.
     void open();
     bool isServing() const { return m_claim.held(); }
+    // Whether no helper serves the name now; never waits.
+    bool nameIsFree() const;
     // Stops serving at once: the server and every connection close, and the
     // name is free for the next helper.
     void close();

@@ -85,7 +85,10 @@ void Qt_wnd::readSettings()
         *blues[n - 1] = clampStoredColour(QLatin1String("m_blueValue") + suffix, read("m_blueValue"));
         setOptZone(read("radioZone"), n);
         setOptEffect(read("radioEffect"), n);
-        setOptSpeed(read("radioSpeed"), n);
+        // 0 is no speed the device knows: a missing speed is Normal, as
+        // the settings window shows it.
+        const int speed = read("radioSpeed");
+        setOptSpeed(speed == 0 ? int(LightSpeedNormal) : speed, n);
     }
     otherTalkingBool = settings.value(QStringLiteral("otherTalkingBool"), QString()).toInt();
     settings.endGroup();
@@ -158,9 +161,8 @@ void Qt_wnd::setOptSpeed(int speed, int tab)
 // Only a command word makes its sender a client: garbage keeps nobody.
 bool Qt_wnd::dispatch(qint64 client, const QString &word)
 {
-    const bool others = word == QLatin1String("startother") && otherTalkingBool == 1;
-    static const QStringList kWords = {"start", "stop", "mute", "shutdown", "wnd"};
-    if (!others && !kWords.contains(word)) {
+    static const QStringList kWords = {"start", "stop", "mute", "startother", "shutdown", "wnd"};
+    if (!kWords.contains(word)) {
         qDebug() << "param not equal" << word;
         return false;
     }
@@ -171,7 +173,7 @@ bool Qt_wnd::dispatch(qint64 client, const QString &word)
         setVoiceState(client, VoiceState::Silent);
     else if (word == QLatin1String("mute"))
         setVoiceState(client, VoiceState::SpeakingMuted);
-    else if (others)
+    else if (word == QLatin1String("startother"))  // also where the user stops while others talk
         setVoiceState(client, VoiceState::OthersSpeaking);
     else if (word == QLatin1String("shutdown"))
         removeClient(client);
@@ -199,7 +201,8 @@ void Qt_wnd::showVoiceState(std::optional<VoiceState> about)
         applyProfile(SilentProfile);
         break;
     case VoiceState::OthersSpeaking:
-        applyProfile(OthersProfile);
+        // Without the option others change nothing: the user is silent.
+        applyProfile(otherTalkingBool == 1 ? OthersProfile : SilentProfile);
         break;
     case VoiceState::Speaking:
         applyProfile(SpeakingProfile);
@@ -331,9 +334,16 @@ void Qt_wnd::onConfigDestroyed()
     m_configWnd = nullptr;
 }
 
+// After a reload or a closed settings window: the profile of the true
+// state, over whatever a preview left. Once the last client has gone that
+// is the shutdown profile, unless another helper shows its own by now.
 void Qt_wnd::onSetDefault()
 {
-    if (m_channel && m_channel->isServing())
-        m_shown = VoiceState::Silent;
-    applyProfile(SilentProfile);
+    if (m_channel && m_channel->isServing()) {
+        m_shown.reset();
+        showVoiceState(std::nullopt);
+    } else if (m_ending && m_channel && m_channel->nameIsFree()) {
+        if (!g_lightApi || !postLightCommand(g_lightApi, profile(ShutdownProfile).command()))
+            qDebug() << "Failed to set vossik colors";
+    }
 }

@@ -18,7 +18,7 @@ const QString kSettings = QStringLiteral(
 // The commands of kSettings, as the service logs them.
 const QString kSpeaking = QStringLiteral("wParam=0x020301 lParam=0x102030");
 const QString kSilent = QStringLiteral("wParam=0x010102 lParam=0x0000ff");
-const QString kShutdown = QStringLiteral("wParam=0x010000 lParam=0x090909");
+const QString kShutdown = QStringLiteral("wParam=0x010002 lParam=0x090909");  // speed 0 read as Normal
 const QString kOthers = QStringLiteral("wParam=0x020403 lParam=0xff8000");
 const QString kMute = QStringLiteral("wParam=0x010203 lParam=0xff0000");
 

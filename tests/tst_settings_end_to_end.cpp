@@ -61,7 +61,8 @@ bool xdotool(const QStringList &arguments)
 
 bool click(const QPoint &at)
 {
-    return xdotool({"mousemove", "--sync", QString::number(at.x()), QString::number(at.y()), "click", "1"});
+    // No --sync: a move to where the pointer already is never reports back.
+    return xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "sleep", "0.1", "click", "1"});
 }
 
 }  // namespace
@@ -117,14 +118,101 @@ private slots:
         // The reload shows the silent profile; then "startother" counts.
         QVERIFY(service->waitForCommands(before + 1));
         say(client, "talk 7 0\ntalk 7 1\n");
-        // The others profile as saved: the window keeps no zone but Event.
-        const QString savedOthers = QStringLiteral("wParam=0x010403 lParam=0xff8000");
-        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(savedOthers); }, 3000));
+        // The others profile as saved, its Ambient zone kept.
+        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kOthers); }, 3000));
 
         say(client, "shutdown\n");
         QVERIFY(client.finished());
         QVERIFY(m_rig.waitForServer(false));  // the window closed with Ok, so the helper ends
-        QVERIFY(client.errors().contains(QStringLiteral("param not equal \"startother\"")));  // before the save
+    }
+
+    // The file edited by hand while the window is open, its group header
+    // left without its ']' (read all the same): Apply saves over it, and the
+    // helper reloads and shows the new silent profile.
+    void applyOverABrokenHeader()
+    {
+        const QString configDir = m_home.path() + QStringLiteral("/broken/");
+        QVERIFY(writeSettingsFile(configDir));
+        // A runtime folder of its own: no endpoint left by the earlier tests'
+        // processes is cleared while the service's own is counted.
+        ProcessRig rig;
+        rig.env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        std::unique_ptr<Child> service = rig.startService();
+        QVERIFY(service);
+        std::unique_ptr<Child> client =
+            rig.startHost(TS3HOST_PATH, PLUGIN_PATH, m_home.path() + QStringLiteral("/broken-plugins"), configDir);
+        QVERIFY(client && rig.waitForServer(true, 5000));
+        say(*client, "menu 1\n");
+        QVERIFY(xdotool({"search", "--sync", "--onlyvisible", "--name", "^Color settings$"}));
+        QTest::qWait(300);
+        QFile settings(configDir + QStringLiteral("TS3_Vossik_Plugin.ini"));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write(kSettings.arg(1).replace(QStringLiteral("[colors]"), QStringLiteral("[colors")).toUtf8());
+        settings.close();
+
+        SettingsWindowMap map;
+        QVERIFY(click(map.tab(1)));  // the silent profile
+        QVERIFY(click(map.control("radioEffectHeartbeat_2")));
+        const QString heartbeat = QStringLiteral("wParam=0x010402 lParam=0x0000ff");
+        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(heartbeat); }, 3000));  // the preview
+        const int previewed = service->commands().size();
+        QVERIFY(click(map.control("applyButton_2")));
+        QVERIFY(service->waitForCommands(previewed + 1));
+        QCOMPARE(service->commands().mid(previewed), QStringList{heartbeat});
+
+        QVERIFY(click(map.control("configOkButton_2")));  // not where the next test's first click goes
+        say(*client, "shutdown\n");
+        QVERIFY(client->finished());
+        QVERIFY(rig.waitForServer(false));
+    }
+
+    // The light after the settings window's moments is the true state's,
+    // whatever was previewed: Apply while you talk keeps the speaking
+    // profile; once the client has shut down, Ok or Cancel shows the
+    // shutdown profile again.
+    void theWindowLeavesTheTrueState_data()
+    {
+        QTest::addColumn<QByteArray>("before");  // the client's lines once the window is open
+        QTest::addColumn<QByteArray>("button");  // on the silent profile's tab
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("Apply while you talk") << QByteArray("talk own 1\n") << QByteArray("applyButton_2") << kSpeaking;
+        QTest::newRow("Ok after the shutdown") << QByteArray("shutdown\n") << QByteArray("configOkButton_2") << kShutdown;
+        QTest::newRow("Cancel after the shutdown")
+            << QByteArray("shutdown\n") << QByteArray("configCancelButton_2") << kShutdown;
+    }
+    void theWindowLeavesTheTrueState()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, button);
+        QFETCH(QString, shown);
+        const QString folder = m_home.path() + QLatin1Char('/') + QLatin1String(QTest::currentDataTag());
+        QVERIFY(writeSettingsFile(folder + QStringLiteral("/config")));
+        ProcessRig rig;
+        rig.env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        std::unique_ptr<Child> service = rig.startService();
+        QVERIFY(service);
+        std::unique_ptr<Child> client = rig.startHost(TS3HOST_PATH, PLUGIN_PATH, folder + "/plugins", folder + "/config");
+        QVERIFY(client && service->waitForCommands(1, 5000));
+        const qint64 helper = runningPid(helperCopyIn(folder + "/plugins"));
+        say(*client, "menu 1\n");
+        QVERIFY(xdotool({"search", "--sync", "--onlyvisible", "--name", "^Color settings$"}));
+        QTest::qWait(300);
+        say(*client, before);
+        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(shown); }, 3000));
+
+        SettingsWindowMap map;
+        QVERIFY(click(map.tab(1)));
+        QVERIFY(click(map.control("radioEffectBlinking_2")));
+        QVERIFY(QTest::qWaitFor([&] { return !service->commands().endsWith(shown); }, 3000));  // previewed
+        QVERIFY(click(map.control(button.constData())));
+        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(shown); }, 3000));
+        QTest::qWait(300);
+        QCOMPARE(service->commands().last(), shown);
+        if (client->process().state() == QProcess::Running) {
+            say(*client, "shutdown\n");
+            QVERIFY(click(map.control("configCancelButton_2")));
+        }
+        QVERIFY(QTest::qWaitFor([&] { return ::kill(pid_t(helper), 0) != 0; }, 5000));
     }
 
     // A client restarted while the old helper keeps its settings window

@@ -50,7 +50,7 @@ constexpr Word kStart{"start", 0x020301, 0x102030};
 constexpr Word kStop{"stop", 0x010102, 0x0000ff};
 constexpr Word kMute{"mute", 0x010203, 0xff0000};
 constexpr Word kStartOther{"startother", 0x020403, 0xff8000};
-constexpr Word kShutdownLight{"shutdown", 0x010000, 0x090909};
+constexpr Word kShutdownLight{"shutdown", 0x010002, 0x090909};  // speed 0 is read as Normal
 
 constexpr int kReplyTimeoutMs = 2000;
 
