@@ -1,6 +1,6 @@
 #include "server_name_claim.h"
 
-#include "user_sid_win32.h"
+#include "user_sid.h"
 #include "windows_text.h"
 
 #include <windows.h>

@@ -1,6 +1,6 @@
 #include "log_output.h"
 
-#include "quiet_write_posix.h"
+#include "quiet_write.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "user_sid_win32.h"
+#include "user_sid.h"
 
 #include <vector>
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "quiet_write_posix.h"
+#include "quiet_write.h"
 
 #include <cerrno>
 #include <csignal>

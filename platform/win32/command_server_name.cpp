@@ -1,6 +1,6 @@
 #include "command_server_name.h"
 
-#include "user_sid_win32.h"
+#include "user_sid.h"
 #include "windows_text.h"
 
 namespace platform {

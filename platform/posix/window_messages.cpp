@@ -1,6 +1,6 @@
 #include "window_messages_posix.h"
 
-#include "quiet_write_posix.h"
+#include "quiet_write.h"
 #include "runtime_dir.h"
 
 #include <atomic>
