@@ -8,8 +8,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QTabWidget>
-#include <QTest>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -32,7 +33,10 @@ int main(int argc, char *argv[])
     auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
     for (int index = 0; index < tabs->count(); ++index) {
         tabs->setCurrentIndex(index);
-        QTest::qWait(200);
+        // Lets the window settle and paint the new tab before the grab.
+        QEventLoop settle;
+        QTimer::singleShot(200, &settle, &QEventLoop::quit);
+        settle.exec();
         const QString file = QStringLiteral("%1/%2-%3.png").arg(output).arg(index + 1).arg(tabs->tabText(index).replace(QLatin1Char(' '), QLatin1Char('-')));
         if (!window->grab().save(file)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
