@@ -15,7 +15,7 @@ work="$(mktemp -d)"
 chmod 700 "$work"
 mkdir -p "$work/runtime" "$work/config"
 chmod 700 "$work/runtime"
-cp "$HERE/demo/TS3_Vossik_Plugin.ini" "$work/config/"
+cp "$HERE/sample/TS3_Vossik_Plugin.ini" "$work/config/"
 export XDG_RUNTIME_DIR="$work/runtime"
 service=""
 cleanup() {

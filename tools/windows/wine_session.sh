@@ -20,7 +20,7 @@ wineboot -i >/dev/null 2>&1 || true
 # backslash.
 config="$work/Jo Ann Müller/TS3 Client"
 mkdir -p "$config"
-cp "$HERE/../demo/TS3_Vossik_Plugin.ini" "$config/"
+cp "$HERE/../sample/TS3_Vossik_Plugin.ini" "$config/"
 config_win="$(winepath -w "$config")\\"
 
 wine "$BUILD/tools/lightservice/lightservice.exe" --log --no-window > "$work/service.log" 2>&1 &
@@ -88,15 +88,10 @@ echo "== device service"
 cat "$work/service.log"
 echo "== settings window"
 echo "$geometry"
-# Silent at start-up, then speaking, silent, others, silent, mute, silent,
-# and the shutdown profile: the sample settings' commands.
-expected="wParam=0x020301 lParam=0x0028a0
-wParam=0x010102 lParam=0x00c83c
-wParam=0x020301 lParam=0x0028a0
-wParam=0x010403 lParam=0xff8c00
-wParam=0x020301 lParam=0x0028a0
-wParam=0x010203 lParam=0xff0000
-wParam=0x020301 lParam=0x0028a0"
+# Silent at start-up, then speaking, silent, others, silent, mute, silent:
+# the sample settings' commands.
+light() { sed -n "s/^$1 //p" "$HERE/../sample/light_commands.txt"; }
+expected="$(for word in stop start stop startother stop mute stop; do light "$word"; done)"
 got="$(grep -o 'wParam=0x[0-9a-f]* lParam=0x[0-9a-f]*' "$work/service.log" | head -n 7)"
 failed=0
 check() { if ! eval "$2"; then echo "== FAILED: $1"; failed=1; fi; }
