@@ -1,21 +1,11 @@
 #include "plugin_host.h"
 
 #include "client_functions.h"
-#include "stamp_record.h"
 
+#include <chrono>
 #include <filesystem>
 
-namespace fs = std::filesystem;
-
 namespace bench {
-
-namespace {
-
-constexpr char kPluginId[] = "vossik_bench";
-constexpr anyID kOwnClientId = 1;
-constexpr uint64 kConnection = 1;
-
-}  // namespace
 
 PluginHost::~PluginHost()
 {
@@ -25,59 +15,40 @@ PluginHost::~PluginHost()
 bool PluginHost::start(const std::string &plugin, const std::string &helper, const std::string &configDir,
                        std::string *error)
 {
-    fs::path copy;
-    if (!m_plugins.create("vossik-bench-plugins", error) || !ts3host::copyInto(plugin, m_plugins.path(), &copy, error))
+    std::filesystem::path copy;
+    // Kept loaded, as in a client that has Qt itself.
+    if (!m_plugins.create("vossik-bench-plugins", error)
+        || !ts3host::installPlugin(plugin, helper, m_plugins.path(), &copy, error)
+        || !ts3host::loadPlugin(copy.u8string(), true, &m_library, &m_entry, error))
         return false;
-    if (!helper.empty()) {
-        const fs::path helperFolder = m_plugins.path() / "Vossik_Plugin";
-        fs::path helperCopy;
-        std::error_code ec;
-        fs::create_directories(helperFolder, ec);
-        if (!ts3host::copyInto(helper, helperFolder, &helperCopy, error))
-            return false;
-    }
-    if (!m_library.open(copy.u8string())) {
-        *error = "cannot load " + copy.u8string() + ": " + m_library.error();
-        return false;
-    }
-    // As in a client that has Qt itself: what the plugin loads stays loaded
-    // when it is unloaded.
-    m_library.keepLoaded();
-    if (!ts3host::resolve(m_library, &m_entry).empty()) {
-        *error = copy.u8string() + " lacks entry points";
-        return false;
-    }
     ts3host::setConfigPath(ts3host::folderAnswer(configDir));
     ts3host::setPluginPath(ts3host::folderAnswer(m_plugins.path()));
-    ts3host::setDefaultClientId(kOwnClientId);
-    m_entry.ts3plugin_setFunctionPointers(ts3host::clientFunctions());
-#if TS3_PLUGIN_API_VERSION >= 26
-    m_entry.ts3plugin_registerPluginID(kPluginId);
-#endif
-    if (m_entry.ts3plugin_init() != 0) {
-        *error = "ts3plugin_init failed";
+    m_session.emplace(m_entry, nullptr);
+    if (m_session->start(copy.u8string()) != 0) {
+        m_session.reset();
+        *error = "the plugin did not start";
         return false;
     }
-#if TS3_PLUGIN_API_VERSION < 26
-    m_entry.ts3plugin_registerPluginID(kPluginId);
-#endif
-    m_running = true;
     return true;
 }
 
 PluginHost::Call PluginHost::talk(int status)
 {
-    const std::uint64_t started = stamps::steadyNowNs();
-    m_entry.ts3plugin_onTalkStatusChangeEvent(kConnection, status, 0, kOwnClientId);
-    return {started, static_cast<std::int64_t>(stamps::steadyNowNs() - started)};
+    ts3host::Command command;
+    command.kind = ts3host::Command::Kind::TalkOwn;
+    command.status = status;
+    m_session->play(command);
+    const ts3host::Session::Call call = m_session->lastCall();
+    return {static_cast<std::uint64_t>(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(call.started.time_since_epoch()).count()),
+            static_cast<std::int64_t>(call.took.count())};
 }
 
 void PluginHost::shutdown()
 {
-    if (!m_running)
-        return;
-    m_running = false;
-    m_entry.ts3plugin_shutdown();
+    if (m_session)
+        m_session->end();
+    m_session.reset();
 }
 
 }  // namespace bench

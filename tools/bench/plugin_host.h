@@ -1,13 +1,14 @@
 // The voice client's side, in the benchmark's own process: loads a copy of
-// the plugin library and calls its entry points as the client does, timing
-// each talk event on the calling thread.
+// the plugin library and leads it through ts3host's session, timing each
+// talk event on the calling thread.
 #pragma once
 
-#include "entry_points.h"
 #include "folders.h"
+#include "session.h"
 #include "shared_library.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace bench {
@@ -21,8 +22,8 @@ public:
     PluginHost &operator=(const PluginHost &) = delete;
 
     // Lays out a plugins folder with a copy of `plugin` (and of `helper` in
-    // its folder, unless empty), loads the copy and runs the client's start
-    // sequence up to ts3plugin_init. False with `error` set on failure.
+    // its folder, unless empty), loads the copy and starts the session as
+    // the client does. False with `error` set on failure.
     bool start(const std::string &plugin, const std::string &helper, const std::string &configDir,
                std::string *error);
     struct Call {
@@ -37,7 +38,7 @@ private:
     ts3host::TemporaryFolder m_plugins;
     platform::SharedLibrary m_library;
     ts3host::EntryPoints m_entry;
-    bool m_running = false;
+    std::optional<ts3host::Session> m_session;
 };
 
 }  // namespace bench

@@ -18,4 +18,21 @@ std::vector<std::string> resolve(platform::SharedLibrary &library, EntryPoints *
     return missing;
 }
 
+bool loadPlugin(const std::string &libraryName, bool keepLoaded, platform::SharedLibrary *library,
+                EntryPoints *entry, std::string *error)
+{
+    if (!library->open(libraryName) || (keepLoaded && !library->keepLoaded())) {
+        *error = "cannot load " + libraryName + ": " + library->error();
+        return false;
+    }
+    const std::vector<std::string> missing = resolve(*library, entry);
+    if (missing.empty())
+        return true;
+    std::string names;
+    for (const std::string &name : missing)
+        names += (names.empty() ? "" : ", ") + name;
+    *error = libraryName + " lacks the entry point" + (missing.size() > 1 ? "s " : " ") + names;
+    return false;
+}
+
 }  // namespace ts3host

@@ -20,4 +20,10 @@ struct EntryPoints {
 // points the library lacks. Members of those it lacks stay null.
 std::vector<std::string> resolve(platform::SharedLibrary &library, EntryPoints *entry);
 
+// Loads the library (kept in memory after it is closed, as a client that
+// shares what it loads does, when `keepLoaded`) and resolves its entry
+// points. False with `error` set when it cannot be loaded or lacks one.
+bool loadPlugin(const std::string &libraryName, bool keepLoaded, platform::SharedLibrary *library,
+                EntryPoints *entry, std::string *error);
+
 }  // namespace ts3host

@@ -7,6 +7,13 @@ namespace fs = std::filesystem;
 
 namespace ts3host {
 
+namespace {
+
+// The folder beside the library where the plugin looks for its helper.
+constexpr char kPluginFolder[] = "Vossik_Plugin";
+
+}  // namespace
+
 std::string folderAnswer(const fs::path &folder)
 {
     std::error_code ec;
@@ -96,6 +103,24 @@ bool copyInto(const fs::path &source, const fs::path &folder, fs::path *copy, st
         return false;
     }
     return true;
+}
+
+bool installPlugin(const fs::path &plugin, const std::string &helper, const fs::path &pluginsDir, fs::path *library,
+                   std::string *error)
+{
+    if (!copyInto(plugin, pluginsDir, library, error))
+        return false;
+    if (helper.empty())
+        return true;
+    const fs::path helperFolder = pluginsDir / kPluginFolder;
+    std::error_code ec;
+    fs::create_directories(helperFolder, ec);
+    if (ec) {
+        *error = "cannot create the folder " + helperFolder.u8string() + ": " + ec.message();
+        return false;
+    }
+    fs::path helperCopy;
+    return copyInto(fs::u8path(helper), helperFolder, &helperCopy, error);
 }
 
 }  // namespace ts3host

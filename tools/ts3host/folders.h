@@ -37,4 +37,10 @@ bool prepareFolder(const std::string &given, const char *prefix, TemporaryFolder
 bool copyInto(const std::filesystem::path &source, const std::filesystem::path &folder,
               std::filesystem::path *copy, std::string *error);
 
+// Lays out a plugins folder as the client's installer does: a copy of the
+// library in it, and (unless `helper` is empty) a copy of the helper in the
+// plugin's own folder beside it. `library` is the copy to load.
+bool installPlugin(const std::filesystem::path &plugin, const std::string &helper,
+                   const std::filesystem::path &pluginsDir, std::filesystem::path *library, std::string *error);
+
 }  // namespace ts3host

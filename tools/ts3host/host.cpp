@@ -31,10 +31,6 @@ namespace ts3host {
 
 namespace {
 
-// Passed to ts3plugin_registerPluginID; the client makes up one per plugin.
-constexpr char kPluginId[] = "vossik_plugin_test_id";
-// The folder beside the library where the plugin looks for its helper.
-constexpr char kPluginFolder[] = "Vossik_Plugin";
 
 constexpr char kUsage[] =
     "Usage: ts3host --plugin LIB [options]\n"
@@ -71,208 +67,6 @@ constexpr char kUsage[] =
     "\n"
     "Exit status: 0 after shutdown, 1 a folder or copy failed, 2 bad command line or script,\n"
     "3 the library is not a loadable plugin, 4 the plugin's init failed.\n";
-
-void report(const std::string &message)
-{
-    std::fprintf(stderr, "ts3host: %s\n", message.c_str());
-}
-
-std::string text(const char *maybeNull)
-{
-    return maybeNull ? maybeNull : "(null)";
-}
-
-// The plugin's life as the client leads it, one entry point call at a time.
-class Session
-{
-public:
-    // `timings`: where to write how long each call took, or null.
-    Session(const EntryPoints &entry, std::FILE *timings) : m_entry(entry), m_timings(timings) {}
-
-    // From ts3plugin_name up to the menus. 0, or the exit status to end with.
-    int start(const std::string &libraryName);
-    // One script command; false once the session has ended.
-    bool play(const Command &command);
-    // Shuts the plugin down unless the script already did.
-    void end();
-
-private:
-    template <typename Function, typename... Args>
-    auto call(const char *name, Function function, Args &&...args);
-    void finished(const char *name, std::chrono::steady_clock::time_point started);
-    void initMenus();
-    bool has(const char *name, bool present);
-    anyID clientOf(const Command &command) const
-    {
-        return command.own ? ownClientId(m_connection) : command.clientId;
-    }
-
-    const EntryPoints &m_entry;
-    std::FILE *const m_timings;
-    uint64 m_connection = 1;
-    bool m_running = false;
-};
-
-#define TS3HOST_ENTRY(name) #name, m_entry.name
-#define TS3HOST_HAS(name) has(#name, m_entry.name != nullptr)
-
-template <typename Function, typename... Args>
-auto Session::call(const char *name, Function function, Args &&...args)
-{
-    const auto started = std::chrono::steady_clock::now();
-    if constexpr (std::is_void_v<std::invoke_result_t<Function, Args...>>) {
-        function(std::forward<Args>(args)...);
-        finished(name, started);
-    } else {
-        const auto result = function(std::forward<Args>(args)...);
-        finished(name, started);
-        return result;
-    }
-}
-
-void Session::finished(const char *name, std::chrono::steady_clock::time_point started)
-{
-    const auto elapsed = std::chrono::steady_clock::now() - started;
-    // The plugin reports with printf; a reader on a pipe should see it now.
-    std::fflush(stdout);
-    if (m_timings) {
-        std::fprintf(m_timings, "ts3host: %s took %lld us\n", name,
-                     static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count()));
-    }
-}
-
-int Session::start(const std::string &libraryName)
-{
-    const std::string name = text(call(TS3HOST_ENTRY(ts3plugin_name)));
-    const std::string version = text(call(TS3HOST_ENTRY(ts3plugin_version)));
-    const std::string author = text(call(TS3HOST_ENTRY(ts3plugin_author)));
-    call(TS3HOST_ENTRY(ts3plugin_description));
-    const int api = call(TS3HOST_ENTRY(ts3plugin_apiVersion));
-    if (api != TS3_PLUGIN_API_VERSION) {
-        report(libraryName + " is built for plugin API " + std::to_string(api) + ", this host for API "
-               + std::to_string(TS3_PLUGIN_API_VERSION));
-        return kExitRefused;
-    }
-    std::fprintf(stderr, "ts3host: loaded \"%s\" %s by %s, API %d\n", name.c_str(), version.c_str(), author.c_str(),
-                 api);
-
-    call(TS3HOST_ENTRY(ts3plugin_setFunctionPointers), clientFunctions());
-    // Clients of API 26 and later tell the plugin its id before init.
-#if TS3_PLUGIN_API_VERSION >= 26
-    call(TS3HOST_ENTRY(ts3plugin_registerPluginID), kPluginId);
-#endif
-    const int initResult = call(TS3HOST_ENTRY(ts3plugin_init));
-    if (initResult != 0) {
-        report("ts3plugin_init returned " + std::to_string(initResult) + ", so the plugin stays unloaded");
-        return kExitInitFailed;
-    }
-    m_running = true;
-#if TS3_PLUGIN_API_VERSION < 26
-    call(TS3HOST_ENTRY(ts3plugin_registerPluginID), kPluginId);
-#endif
-    initMenus();
-    return 0;
-}
-
-void Session::initMenus()
-{
-    PluginMenuItem **items = nullptr;
-    char *icon = nullptr;
-    call(TS3HOST_ENTRY(ts3plugin_initMenus), &items, &icon);
-    if (items) {
-        for (PluginMenuItem **item = items; *item; ++item) {
-            const PluginMenuItem &menu = **item;
-            std::fprintf(stderr, "ts3host: menu item %d \"%s\" icon \"%s\" type %d\n", menu.id,
-                         std::string(menu.text, strnlen(menu.text, PLUGIN_MENU_BUFSZ)).c_str(),
-                         std::string(menu.icon, strnlen(menu.icon, PLUGIN_MENU_BUFSZ)).c_str(),
-                         static_cast<int>(menu.type));
-        }
-    }
-    if (icon)
-        std::fprintf(stderr, "ts3host: menu icon \"%s\"\n", icon);
-    // The blocks are the plugin's to free: its allocator may not be ours.
-    if (items) {
-        for (PluginMenuItem **item = items; *item; ++item)
-            call(TS3HOST_ENTRY(ts3plugin_freeMemory), static_cast<void *>(*item));
-        call(TS3HOST_ENTRY(ts3plugin_freeMemory), static_cast<void *>(items));
-    }
-    if (icon)
-        call(TS3HOST_ENTRY(ts3plugin_freeMemory), static_cast<void *>(icon));
-}
-
-bool Session::play(const Command &command)
-{
-    if (!m_running)
-        return false;
-    switch (command.kind) {
-    case Command::Kind::TalkOwn:
-        call(TS3HOST_ENTRY(ts3plugin_onTalkStatusChangeEvent), m_connection, command.status, 0,
-             ownClientId(m_connection));
-        break;
-    case Command::Kind::Talk:
-        call(TS3HOST_ENTRY(ts3plugin_onTalkStatusChangeEvent), m_connection, command.status, 0, command.clientId);
-        break;
-    case Command::Kind::Connection:
-        m_connection = command.connection;
-        break;
-    case Command::Kind::Own:
-        setOwnClientId(m_connection, command.clientId);
-        break;
-    case Command::Kind::ClientIdError:
-        setClientIdError(m_connection, command.errorCode);
-        break;
-    case Command::Kind::Menu:
-        call(TS3HOST_ENTRY(ts3plugin_onMenuItemEvent), m_connection, static_cast<PluginMenuType>(command.menuType),
-             command.menuItemId, uint64{0});
-        break;
-    case Command::Kind::Status:
-        if (TS3HOST_HAS(ts3plugin_onConnectStatusChangeEvent))
-            call(TS3HOST_ENTRY(ts3plugin_onConnectStatusChangeEvent), m_connection, command.status, 0u);
-        break;
-    case Command::Kind::Move:
-        if (TS3HOST_HAS(ts3plugin_onClientMoveEvent)) {
-            call(TS3HOST_ENTRY(ts3plugin_onClientMoveEvent), m_connection, clientOf(command), uint64{1},
-                 uint64{2}, command.visibility, "");
-        }
-        break;
-    case Command::Kind::Kick:
-        if (TS3HOST_HAS(ts3plugin_onClientKickFromServerEvent)) {
-            call(TS3HOST_ENTRY(ts3plugin_onClientKickFromServerEvent), m_connection, clientOf(command), uint64{1},
-                 uint64{0}, 2, anyID{0}, "", "", "");
-        }
-        break;
-    case Command::Kind::Sleep:
-        std::this_thread::sleep_for(std::chrono::milliseconds(command.sleepMs));
-        break;
-    case Command::Kind::Shutdown:
-        end();
-        return false;
-    case Command::Kind::Echo:
-        std::printf("%s\n", command.text.c_str());
-        std::fflush(stdout);
-        break;
-    }
-    return true;
-}
-
-// Whether the plugin has an entry point that it may lack; says so when not.
-bool Session::has(const char *name, bool present)
-{
-    if (!present)
-        report(std::string("the plugin has no ") + name + "; the command is skipped");
-    return present;
-}
-
-void Session::end()
-{
-    if (!m_running)
-        return;
-    m_running = false;
-    call(TS3HOST_ENTRY(ts3plugin_shutdown));
-}
-
-#undef TS3HOST_ENTRY
-#undef TS3HOST_HAS
 
 void playInteractively(Session &session)
 {
@@ -431,22 +225,9 @@ int run(int argc, char **argv)
     fs::path libraryPath;
     if (!prepareFolder(options.pluginsDir, "ts3host-plugins", &temporaryPlugins, &pluginsDir, &error)
         || !prepareFolder(options.configDir, "ts3host-config", &temporaryConfig, &configDir, &error)
-        || !copyInto(pluginSource, pluginsDir, &libraryPath, &error)) {
+        || !installPlugin(pluginSource, options.helper, pluginsDir, &libraryPath, &error)) {
         report(error);
         return kExitSetupFailed;
-    }
-    if (!options.helper.empty()) {
-        const fs::path helperFolder = pluginsDir / kPluginFolder;
-        fs::path helperCopy;
-        fs::create_directories(helperFolder, ec);
-        if (ec) {
-            report("cannot create the folder " + helperFolder.u8string() + ": " + ec.message());
-            return kExitSetupFailed;
-        }
-        if (!copyInto(fs::u8path(options.helper), helperFolder, &helperCopy, &error)) {
-            report(error);
-            return kExitSetupFailed;
-        }
     }
     setConfigPath(folderAnswer(configDir));
     setPluginPath(folderAnswer(pluginsDir));
@@ -454,17 +235,9 @@ int run(int argc, char **argv)
 
     const std::string libraryName = libraryPath.u8string();
     platform::SharedLibrary library;
-    if (!library.open(libraryName) || (options.keepLoaded && !library.keepLoaded())) {
-        report("cannot load " + libraryName + ": " + library.error());
-        return kExitRefused;
-    }
     EntryPoints entry;
-    const std::vector<std::string> missing = resolve(library, &entry);
-    if (!missing.empty()) {
-        std::string names;
-        for (const std::string &name : missing)
-            names += (names.empty() ? "" : ", ") + name;
-        report(libraryName + " lacks the entry point" + (missing.size() > 1 ? "s " : " ") + names);
+    if (!loadPlugin(libraryName, options.keepLoaded, &library, &entry, &error)) {
+        report(error);
         return kExitRefused;
     }
 

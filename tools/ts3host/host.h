@@ -2,17 +2,13 @@
 // voice-chat session from a script, with no client and no Qt event loop.
 #pragma once
 
+#include "session.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace ts3host {
-
-// Exit statuses besides 0.
-constexpr int kExitSetupFailed = 1;     // a folder or file could not be laid out
-constexpr int kExitBadInput = 2;        // bad command line or script
-constexpr int kExitRefused = 3;         // the library is not a loadable plugin
-constexpr int kExitInitFailed = 4;      // ts3plugin_init reported failure
 
 struct Options {
     std::string plugin;

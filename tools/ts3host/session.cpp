@@ -1,0 +1,196 @@
+#include "session.h"
+
+#include "client_functions.h"
+
+#include <cstring>
+#include <thread>
+#include <type_traits>
+#include <utility>
+
+namespace ts3host {
+
+namespace {
+
+// Passed to ts3plugin_registerPluginID; the client makes up one per plugin.
+constexpr char kPluginId[] = "vossik_plugin_test_id";
+
+std::string text(const char *maybeNull)
+{
+    return maybeNull ? maybeNull : "(null)";
+}
+
+}  // namespace
+
+void report(const std::string &message)
+{
+    std::fprintf(stderr, "ts3host: %s\n", message.c_str());
+}
+
+#define TS3HOST_ENTRY(name) #name, m_entry.name
+#define TS3HOST_HAS(name) has(#name, m_entry.name != nullptr)
+
+template <typename Function, typename... Args>
+auto Session::call(const char *name, Function function, Args &&...args)
+{
+    const auto started = std::chrono::steady_clock::now();
+    if constexpr (std::is_void_v<std::invoke_result_t<Function, Args...>>) {
+        function(std::forward<Args>(args)...);
+        finished(name, started);
+    } else {
+        const auto result = function(std::forward<Args>(args)...);
+        finished(name, started);
+        return result;
+    }
+}
+
+void Session::finished(const char *name, std::chrono::steady_clock::time_point started)
+{
+    const auto elapsed = std::chrono::steady_clock::now() - started;
+    m_lastCall = {started, std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed)};
+    // The plugin reports with printf; a reader on a pipe should see it now.
+    std::fflush(stdout);
+    if (m_timings) {
+        std::fprintf(m_timings, "ts3host: %s took %lld us\n", name,
+                     static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count()));
+    }
+}
+
+int Session::start(const std::string &libraryName)
+{
+    const std::string name = text(call(TS3HOST_ENTRY(ts3plugin_name)));
+    const std::string version = text(call(TS3HOST_ENTRY(ts3plugin_version)));
+    const std::string author = text(call(TS3HOST_ENTRY(ts3plugin_author)));
+    call(TS3HOST_ENTRY(ts3plugin_description));
+    const int api = call(TS3HOST_ENTRY(ts3plugin_apiVersion));
+    if (api != TS3_PLUGIN_API_VERSION) {
+        report(libraryName + " is built for plugin API " + std::to_string(api) + ", this host for API "
+               + std::to_string(TS3_PLUGIN_API_VERSION));
+        return kExitRefused;
+    }
+    std::fprintf(stderr, "ts3host: loaded \"%s\" %s by %s, API %d\n", name.c_str(), version.c_str(), author.c_str(),
+                 api);
+
+    call(TS3HOST_ENTRY(ts3plugin_setFunctionPointers), clientFunctions());
+    // Clients of API 26 and later tell the plugin its id before init.
+#if TS3_PLUGIN_API_VERSION >= 26
+    call(TS3HOST_ENTRY(ts3plugin_registerPluginID), kPluginId);
+#endif
+    const int initResult = call(TS3HOST_ENTRY(ts3plugin_init));
+    if (initResult != 0) {
+        report("ts3plugin_init returned " + std::to_string(initResult) + ", so the plugin stays unloaded");
+        return kExitInitFailed;
+    }
+    m_running = true;
+#if TS3_PLUGIN_API_VERSION < 26
+    call(TS3HOST_ENTRY(ts3plugin_registerPluginID), kPluginId);
+#endif
+    initMenus();
+    return 0;
+}
+
+void Session::initMenus()
+{
+    PluginMenuItem **items = nullptr;
+    char *icon = nullptr;
+    call(TS3HOST_ENTRY(ts3plugin_initMenus), &items, &icon);
+    if (items) {
+        for (PluginMenuItem **item = items; *item; ++item) {
+            const PluginMenuItem &menu = **item;
+            std::fprintf(stderr, "ts3host: menu item %d \"%s\" icon \"%s\" type %d\n", menu.id,
+                         std::string(menu.text, strnlen(menu.text, PLUGIN_MENU_BUFSZ)).c_str(),
+                         std::string(menu.icon, strnlen(menu.icon, PLUGIN_MENU_BUFSZ)).c_str(),
+                         static_cast<int>(menu.type));
+        }
+    }
+    if (icon)
+        std::fprintf(stderr, "ts3host: menu icon \"%s\"\n", icon);
+    // The blocks are the plugin's to free: its allocator may not be ours.
+    if (items) {
+        for (PluginMenuItem **item = items; *item; ++item)
+            call(TS3HOST_ENTRY(ts3plugin_freeMemory), static_cast<void *>(*item));
+        call(TS3HOST_ENTRY(ts3plugin_freeMemory), static_cast<void *>(items));
+    }
+    if (icon)
+        call(TS3HOST_ENTRY(ts3plugin_freeMemory), static_cast<void *>(icon));
+}
+
+bool Session::play(const Command &command)
+{
+    if (!m_running)
+        return false;
+    switch (command.kind) {
+    case Command::Kind::TalkOwn:
+        call(TS3HOST_ENTRY(ts3plugin_onTalkStatusChangeEvent), m_connection, command.status, 0,
+             ownClientId(m_connection));
+        break;
+    case Command::Kind::Talk:
+        call(TS3HOST_ENTRY(ts3plugin_onTalkStatusChangeEvent), m_connection, command.status, 0, command.clientId);
+        break;
+    case Command::Kind::Connection:
+        m_connection = command.connection;
+        break;
+    case Command::Kind::Own:
+        setOwnClientId(m_connection, command.clientId);
+        break;
+    case Command::Kind::ClientIdError:
+        setClientIdError(m_connection, command.errorCode);
+        break;
+    case Command::Kind::Menu:
+        call(TS3HOST_ENTRY(ts3plugin_onMenuItemEvent), m_connection, static_cast<PluginMenuType>(command.menuType),
+             command.menuItemId, uint64{0});
+        break;
+    case Command::Kind::Status:
+        if (TS3HOST_HAS(ts3plugin_onConnectStatusChangeEvent))
+            call(TS3HOST_ENTRY(ts3plugin_onConnectStatusChangeEvent), m_connection, command.status, 0u);
+        break;
+    case Command::Kind::Move:
+        if (TS3HOST_HAS(ts3plugin_onClientMoveEvent)) {
+            call(TS3HOST_ENTRY(ts3plugin_onClientMoveEvent), m_connection, clientOf(command), uint64{1},
+                 uint64{2}, command.visibility, "");
+        }
+        break;
+    case Command::Kind::Kick:
+        if (TS3HOST_HAS(ts3plugin_onClientKickFromServerEvent)) {
+            call(TS3HOST_ENTRY(ts3plugin_onClientKickFromServerEvent), m_connection, clientOf(command), uint64{1},
+                 uint64{0}, 2, anyID{0}, "", "", "");
+        }
+        break;
+    case Command::Kind::Sleep:
+        std::this_thread::sleep_for(std::chrono::milliseconds(command.sleepMs));
+        break;
+    case Command::Kind::Shutdown:
+        end();
+        return false;
+    case Command::Kind::Echo:
+        std::printf("%s\n", command.text.c_str());
+        std::fflush(stdout);
+        break;
+    }
+    return true;
+}
+
+anyID Session::clientOf(const Command &command) const
+{
+    return command.own ? ownClientId(m_connection) : command.clientId;
+}
+
+// Whether the plugin has an entry point that it may lack; says so when not.
+bool Session::has(const char *name, bool present)
+{
+    if (!present)
+        report(std::string("the plugin has no ") + name + "; the command is skipped");
+    return present;
+}
+
+void Session::end()
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    call(TS3HOST_ENTRY(ts3plugin_shutdown));
+}
+
+#undef TS3HOST_ENTRY
+#undef TS3HOST_HAS
+
+}  // namespace ts3host
