@@ -1,6 +1,7 @@
 #include "plugin_host.h"
 
 #include "client_functions.h"
+#include "names.h"
 #include "stamp_record.h"
 
 #include <filesystem>
@@ -29,7 +30,7 @@ bool PluginHost::start(const std::string &plugin, const std::string &helper, con
     if (!m_plugins.create("vossik-bench-plugins", error) || !ts3host::copyInto(plugin, m_plugins.path(), &copy, error))
         return false;
     if (!helper.empty()) {
-        const fs::path helperFolder = m_plugins.path() / "Vossik_Plugin";
+        const fs::path helperFolder = m_plugins.path() / protocol::kPluginFolderName;
         fs::path helperCopy;
         std::error_code ec;
         fs::create_directories(helperFolder, ec);
