@@ -6,14 +6,17 @@
 #include <QString>
 
 struct LightProfile {
-    int zone = LightZoneEvent;
-    int effect = LightEffectOn;
-    int speed = LightSpeedNormal;
+    int zone = protocol::LightZoneEvent;
+    int effect = protocol::LightEffectOn;
+    int speed = protocol::LightSpeedNormal;
     int red = 0;
     int green = 0;
     int blue = 0;
 
-    LightCommand command() const { return encodeLightCommand(zone, effect, speed, red, green, blue); }
+    protocol::LightCommand command() const
+    {
+        return protocol::LightCommand::pack(zone, effect, speed, red, green, blue);
+    }
 };
 
 // Profile numbers, which are also the settings keys' suffixes.

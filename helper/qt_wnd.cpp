@@ -2,6 +2,7 @@
 
 #include "command_channel.h"
 #include "command_server_name.h"
+#include "command_words.h"
 #include "config_wnd.h"
 #include "settings_file.h"
 #include "window_owner_watch.h"
@@ -88,7 +89,7 @@ void Qt_wnd::readSettings()
         // 0 is no speed the device knows: a missing speed is Normal, as
         // the settings window shows it.
         const int speed = read("radioSpeed");
-        setOptSpeed(speed == 0 ? int(LightSpeedNormal) : speed, n);
+        setOptSpeed(speed == 0 ? int(protocol::LightSpeedNormal) : speed, n);
     }
     otherTalkingBool = settings.value(QStringLiteral("otherTalkingBool"), QString()).toInt();
     settings.endGroup();
@@ -130,7 +131,7 @@ void Qt_wnd::setOptZone(int zone, int tab)
     int *field = profileField(&radioZone, &radioZone_2, &radioZone_3, &radioZone_4, tab);
     if (!field)
         qDebug() << "OPTZONE TAB ERROR";
-    else if (zone == LightZoneEvent || zone == LightZoneAmbient)
+    else if (zone == protocol::LightZoneEvent || zone == protocol::LightZoneAmbient)
         *field = zone;
     else
         qDebug() << "setOptZone ERROR!";
@@ -141,7 +142,7 @@ void Qt_wnd::setOptEffect(int effect, int tab)
     int *field = profileField(&radioEffect, &radioEffect_2, &radioEffect_3, &radioEffect_4, tab);
     if (!field)
         qDebug() << "OPTEFFECT TAB ERROR";
-    else if (effect >= LightEffectOff && effect <= LightEffectHeartbeat)
+    else if (effect >= protocol::LightEffectOff && effect <= protocol::LightEffectHeartbeat)
         *field = effect;
     else
         qDebug() << "setOptEffect ERROR!";
@@ -152,7 +153,7 @@ void Qt_wnd::setOptSpeed(int speed, int tab)
     int *field = profileField(&radioSpeed, &radioSpeed_2, &radioSpeed_3, &radioSpeed_4, tab);
     if (!field)
         qDebug() << "OPTSPEED TAB ERROR";
-    else if (speed >= 0 && speed <= LightSpeedFast)  // 0 is what a missing key reads as
+    else if (speed >= 0 && speed <= protocol::LightSpeedFast)  // 0 is what a missing key reads as
         *field = speed;
     else
         qDebug() << "setOptSpeed ERROR!";
@@ -161,24 +162,34 @@ void Qt_wnd::setOptSpeed(int speed, int tab)
 // Only a command word makes its sender a client: garbage keeps nobody.
 bool Qt_wnd::dispatch(qint64 client, const QString &word)
 {
-    static const QStringList kWords = {"start", "stop", "mute", "startother", "shutdown", "wnd"};
-    if (!kWords.contains(word)) {
+    using protocol::CommandWord;
+    const std::optional<CommandWord> command = protocol::commandWordFromText(
+        std::u16string_view(reinterpret_cast<const char16_t *>(word.utf16()), std::size_t(word.size())));
+    if (!command) {
         qDebug() << "param not equal" << word;
         return false;
     }
     addClient(client);
-    if (word == QLatin1String("start"))
+    switch (*command) {
+    case CommandWord::Start:
         setVoiceState(client, VoiceState::Speaking);
-    else if (word == QLatin1String("stop"))
+        break;
+    case CommandWord::Stop:
         setVoiceState(client, VoiceState::Silent);
-    else if (word == QLatin1String("mute"))
+        break;
+    case CommandWord::Mute:
         setVoiceState(client, VoiceState::SpeakingMuted);
-    else if (word == QLatin1String("startother"))  // also where the user stops while others talk
+        break;
+    case CommandWord::StartOther:  // also where the user stops while others talk
         setVoiceState(client, VoiceState::OthersSpeaking);
-    else if (word == QLatin1String("shutdown"))
+        break;
+    case CommandWord::Shutdown:
         removeClient(client);
-    else
+        break;
+    case CommandWord::Wnd:
         openSettingsWindow();
+        break;
+    }
     return true;
 }
 
@@ -208,7 +219,7 @@ void Qt_wnd::showVoiceState(std::optional<VoiceState> about)
         applyProfile(SpeakingProfile);
         break;
     case VoiceState::SpeakingMuted:
-        applyCommand(muteSignal());
+        applyCommand(protocol::muteSignal());
         break;
     }
 }
@@ -220,7 +231,7 @@ void Qt_wnd::addClient(qint64 client)
     m_clients.add(client);
     if (QObject *watch = winmsg::watchProcess(client, [this, client] {
             // Its last words still count; then it has gone as if it had said
-            // "shutdown", so a crashed client's light ends as any other.
+            // Shutdown, so a crashed client's light ends as any other.
             m_channel->readPending();
             if (!m_clients.contains(client))
                 return;
@@ -318,7 +329,7 @@ void Qt_wnd::applyProfile(int number)
     applyCommand(profile(number).command());
 }
 
-void Qt_wnd::applyCommand(const LightCommand &command)
+void Qt_wnd::applyCommand(const protocol::LightCommand &command)
 {
     // Only the helper that serves the clients shows their state: a waiting
     // or ending one keeps off the light.

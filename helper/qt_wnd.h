@@ -32,7 +32,7 @@ public:
     LightProfile profile(int number) const;
     int otherTalking() const { return otherTalkingBool; }
     ConfigWnd *settingsWindow() const { return m_configWnd; }
-    // An orderly end, as when the last client has said "shutdown".
+    // An orderly end, as when the last client has said Shutdown.
     void endAllSessions();
 
 private slots:
@@ -57,7 +57,7 @@ private:
     void updateIdleTimer();
     void openSettingsWindow();
     void applyProfile(int number);
-    void applyCommand(const LightCommand &command);
+    void applyCommand(const protocol::LightCommand &command);
     int *profileField(int *speaking, int *silent, int *shutdown, int *others, int tab);
 
     // Starting values before the first load: zone Event, effect On, speed
@@ -66,10 +66,14 @@ private:
     int m_greenValue_2 = 0, m_redValue_2 = 0, m_blueValue_2 = 0;
     int m_greenValue_3 = 0, m_redValue_3 = 0, m_blueValue_3 = 0;
     int m_greenValue_4 = 0, m_redValue_4 = 0, m_blueValue_4 = 0;
-    int radioEffect = LightEffectOn, radioZone = LightZoneEvent, radioSpeed = LightSpeedNormal;
-    int radioEffect_2 = LightEffectOn, radioZone_2 = LightZoneEvent, radioSpeed_2 = LightSpeedNormal;
-    int radioEffect_3 = LightEffectOn, radioZone_3 = LightZoneEvent, radioSpeed_3 = LightSpeedNormal;
-    int radioEffect_4 = LightEffectOn, radioZone_4 = LightZoneEvent, radioSpeed_4 = LightSpeedNormal;
+    int radioEffect = protocol::LightEffectOn, radioZone = protocol::LightZoneEvent,
+        radioSpeed = protocol::LightSpeedNormal;
+    int radioEffect_2 = protocol::LightEffectOn, radioZone_2 = protocol::LightZoneEvent,
+        radioSpeed_2 = protocol::LightSpeedNormal;
+    int radioEffect_3 = protocol::LightEffectOn, radioZone_3 = protocol::LightZoneEvent,
+        radioSpeed_3 = protocol::LightSpeedNormal;
+    int radioEffect_4 = protocol::LightEffectOn, radioZone_4 = protocol::LightZoneEvent,
+        radioSpeed_4 = protocol::LightSpeedNormal;
     int otherTalkingBool = 0;
     CommandChannel *m_channel = nullptr;
     ClientStates m_clients;

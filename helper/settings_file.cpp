@@ -96,14 +96,14 @@ QByteArray withValues(const QByteArray &text, const QVector<QPair<QString, int>>
 
 }  // namespace
 
-const char kSettingsFileName[] = "TS3_Vossik_Plugin.ini";
 const char kSettingsGroup[] = "colors";
 
 QString settingsFilePath()
 {
     const bool separated = g_settingsDir.isEmpty() || g_settingsDir.endsWith(QLatin1Char('/'))
                            || g_settingsDir.endsWith(QLatin1Char('\\'));
-    return g_settingsDir + (separated ? QString() : QStringLiteral("/")) + QLatin1String(kSettingsFileName);
+    return g_settingsDir + (separated ? QString() : QStringLiteral("/"))
+           + QLatin1String(protocol::kSettingsFileName);
 }
 
 QString settingsFileProblem(bool *missing)

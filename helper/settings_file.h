@@ -1,5 +1,7 @@
-// The settings file "TS3_Vossik_Plugin.ini" in the settings directory.
+// The settings file (protocol::kSettingsFileName) in the settings directory.
 #pragma once
+
+#include "names.h"
 
 #include <QPair>
 #include <QString>
@@ -9,8 +11,7 @@
 // trailing separator.
 extern QString g_settingsDir;
 
-extern const char kSettingsFileName[];  // "TS3_Vossik_Plugin.ini"
-extern const char kSettingsGroup[];     // "colors"
+extern const char kSettingsGroup[];  // "colors"
 constexpr qint64 kSettingsFileMaxBytes = 1 << 20;
 
 QString settingsFilePath();

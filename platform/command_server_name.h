@@ -5,9 +5,10 @@
 
 namespace platform {
 
-// The local server name: a named pipe on Windows; elsewhere the absolute
-// path of the socket "ts3VossikPlugin" in the user's private runtime folder,
-// so no other user can take the name or connect. UTF-8. Empty when no such
+// The local server name (after protocol::kCommandServerBaseName): a named
+// pipe of the user's on Windows; elsewhere the absolute path of the socket
+// in the user's private runtime folder, so no other user can take the name
+// or connect. UTF-8. Empty when no such
 // name can be had (no private folder, or a path too long for a local
 // socket): then nobody may listen or connect, and commandServerProblem()
 // says why.

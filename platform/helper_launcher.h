@@ -6,8 +6,9 @@
 
 namespace platform {
 
-// The helper's file name in the plugin's folder: "TS3_Vossik_Helper_win64.exe"
-// (or "..._win32.exe" for a 32-bit build) on Windows, without ".exe" elsewhere.
+// The helper's file name in the plugin's folder (see protocol's names.h):
+// the 64-bit name, or the 32-bit one in a 32-bit Windows build, with the
+// program suffix on Windows only.
 std::string helperProgramName();
 
 // Starts `program` (a UTF-8 path) hidden and detached, with `argument` as

@@ -3,6 +3,7 @@
 #include "command_server_name.h"
 #include "helper_launcher.h"
 #include "log_output.h"
+#include "names.h"
 #include "talk_state.h"
 #include "vossik_link.h"
 
@@ -35,7 +36,7 @@ constexpr size_t kPathBufferSize = 32767 * 3 + 1;
 constexpr int kMenuItemSlots = 8;
 constexpr int kMenuIconBytes = 128;
 constexpr int kColorSettingsItemId = 1;
-// How long the client's shutdown may wait for "shutdown" to reach a helper
+// How long the client's shutdown may wait for its word to reach a helper
 // that is alive or starting.
 constexpr int kShutdownDeliveryMs = 1000;
 
@@ -61,7 +62,7 @@ void say(const char *format, ...)
     g_output->line(text);
 }
 
-void sendWord(std::optional<CommandWord> word)
+void sendWord(std::optional<protocol::CommandWord> word)
 {
     if (word && g_link)
         g_link->talkStatusChange(*word);
@@ -128,7 +129,7 @@ int init()
         // A helper could not listen either: start none.
         say("PLUGIN: %s; the helper is not started", platform::commandServerProblem().c_str());
     } else if (configPath && pluginPath) {
-        settings.helperProgram = *pluginPath + "Vossik_Plugin/" + platform::helperProgramName();
+        settings.helperProgram = *pluginPath + protocol::kPluginFolderName + "/" + platform::helperProgramName();
         settings.helperArgument = *configPath;
     } else {
         say("PLUGIN: the client's folders are unknown or too long; the helper is not started");
@@ -140,7 +141,7 @@ int init()
         g_link = new Vossik(std::move(settings));
         // Silent until the user speaks: from this word on the helper counts
         // the client among its own and shows its state.
-        g_link->talkStatusChange(CommandWord::Stop);
+        g_link->talkStatusChange(protocol::CommandWord::Stop);
     } catch (const std::exception &) {
         say("PLUGIN: the link to the helper could not be started");  // no thread: no light, the client goes on
     }
@@ -214,7 +215,7 @@ void onMenuItemEvent(uint64 serverConnectionHandlerID, PluginMenuType type, int 
     say("PLUGIN: onMenuItemEvent: serverConnectionHandlerID=%llu, type=%d, menuItemID=%d, selectedItemID=%llu",
         serverConnectionHandlerID, static_cast<int>(type), menuItemID, selectedItemID);
     if (type == PLUGIN_MENU_TYPE_GLOBAL && menuItemID == kColorSettingsItemId)
-        sendWord(CommandWord::Wnd);
+        sendWord(protocol::CommandWord::Wnd);
 }
 
 void onTalkStatusChangeEvent(uint64 serverConnectionHandlerID, int status, int isReceivedWhisper, anyID clientID)

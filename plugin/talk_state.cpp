@@ -1,5 +1,7 @@
 #include "talk_state.h"
 
+using protocol::CommandWord;
+
 void TalkState::reset()
 {
     m_connections.clear();

@@ -2,7 +2,7 @@
 // server connection, and the word that tells it.
 #pragma once
 
-#include "command_word.h"
+#include "command_words.h"
 #include "ts3_host_api.h"
 
 #include <map>
@@ -12,17 +12,18 @@
 class TalkState
 {
 public:
-    // Forgets everything (the plugin is initialised anew, and has sent "stop").
+    // Forgets everything (the plugin is initialised anew, and has sent Stop).
     void reset();
 
     // Each returns the word of the resulting state when that differs from the
     // state last told, or none. `own` tells whether the event is about the
     // user's own client on that connection.
-    std::optional<CommandWord> onTalkStatus(uint64 serverConnectionHandlerID, anyID clientID, int status, bool own);
-    std::optional<CommandWord> onConnectStatus(uint64 serverConnectionHandlerID, int status);
+    std::optional<protocol::CommandWord> onTalkStatus(uint64 serverConnectionHandlerID, anyID clientID, int status,
+                                                      bool own);
+    std::optional<protocol::CommandWord> onConnectStatus(uint64 serverConnectionHandlerID, int status);
     // A client moved or was kicked: another stops talking to us; when it is
     // the user, the others on that connection are out of earshot.
-    std::optional<CommandWord> onClientMove(uint64 serverConnectionHandlerID, anyID clientID, bool own);
+    std::optional<protocol::CommandWord> onClientMove(uint64 serverConnectionHandlerID, anyID clientID, bool own);
 
     bool ownTalking() const { return ownTalkCount() != 0; }
     // Connections on which the user is in a talk phase.
@@ -33,8 +34,8 @@ private:
         int own = STATUS_NOT_TALKING;
         std::set<anyID> others;
     };
-    std::optional<CommandWord> settle();
+    std::optional<protocol::CommandWord> settle();
 
     std::map<uint64, Connection> m_connections;  // only those where someone talks
-    CommandWord m_shown = CommandWord::Stop;
+    protocol::CommandWord m_shown = protocol::CommandWord::Stop;
 };

@@ -1,10 +1,14 @@
 #include "vossik_link.h"
 
 #include "background_thread.h"
+#include "command_frame.h"
 #include "helper_launcher.h"
 
 #include <algorithm>
 #include <chrono>
+
+using protocol::CommandWord;
+using protocol::isTalkWord;
 
 Vossik *g_link = nullptr;
 
@@ -149,12 +153,12 @@ void Vossik::run()
         if (!inFlight.empty() && !client.sending()) {
             std::string bytes;
             for (const CommandWord word : inFlight)
-                appendWordFrame(&bytes, commandWordText(word));
+                protocol::appendFrame(&bytes, word);
             client.send(std::move(bytes));
             lastWordAt = std::chrono::steady_clock::now();
             // Logged once on its way: a log line never delays a word.
             for (const CommandWord word : inFlight)
-                m_log.line(std::string("Vossik::talkStatusChange \"") + commandWordText(word) + '"');
+                m_log.line(std::string("Vossik::talkStatusChange \"") + protocol::commandWordText(word) + '"');
         }
         if (dropped != droppedSoFar) {
             m_log.line(std::to_string(dropped - droppedSoFar)

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "command_client.h"
-#include "command_word.h"
+#include "command_words.h"
 #include "link_schedule.h"
 #include "log_output.h"
 #include "word_queue.h"
@@ -39,9 +39,9 @@ public:
     Vossik &operator=(const Vossik &) = delete;
 
     // Hands one word over; never waits on the helper, a socket or a log.
-    void talkStatusChange(CommandWord word);
+    void talkStatusChange(protocol::CommandWord word);
 
-    // Hands "shutdown" over and waits until it has been written to a
+    // Hands Shutdown over and waits until it has been written to a
     // helper that is alive or starting, but at most `timeoutMs`; then the
     // writer thread ends.
     void shutdown(int timeoutMs);
@@ -65,7 +65,7 @@ private:
     std::mutex m_mutex;  // guards what follows
     std::condition_variable m_shutdownDone;
     WordQueue m_queue;
-    std::optional<CommandWord> m_newestState;
+    std::optional<protocol::CommandWord> m_newestState;
     bool m_shutdownRequested = false;
     bool m_shutdownFinished = false;
     bool m_exit = false;

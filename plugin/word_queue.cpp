@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+using protocol::CommandWord;
+using protocol::isTalkWord;
+
 void WordQueue::push(CommandWord word)
 {
     m_words.push_back(word);
@@ -30,7 +33,7 @@ void WordQueue::trim()
 {
     if (m_words.size() <= m_capacity)
         return;
-    // A talk word with a newer one behind it, else a "wnd" with another
+    // A talk word with a newer one behind it, else a Wnd with another
     // behind it: either says nothing the later one does not.
     const auto supersededAt = [this](auto matches) {
         for (auto it = m_words.begin(); it != m_words.end(); ++it) {
@@ -43,8 +46,8 @@ void WordQueue::trim()
     if (victim == m_words.end())
         victim = supersededAt([](CommandWord w) { return w == CommandWord::Wnd; });
     if (victim == m_words.end()) {
-        // Then all but one talk word and one "wnd" are "shutdown", and the
-        // capacity is at least three: a repeated "shutdown" goes.
+        // Then all but one talk word and one Wnd are Shutdown, and the
+        // capacity is at least three: a repeated Shutdown goes.
         victim = std::find(m_words.begin(), m_words.end(), CommandWord::Shutdown);
     }
     m_words.erase(victim);

@@ -1,10 +1,10 @@
 // The words handed over by the host's threads and not yet written to the
 // helper. Bounded: when it is full, the oldest talk words go first, since
 // only the newest voice state still matters; the newest state, a pending
-// "wnd" and "shutdown" always stay.
+// Wnd and Shutdown always stay.
 #pragma once
 
-#include "command_word.h"
+#include "command_words.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,11 +17,11 @@ public:
 
     explicit WordQueue(std::size_t capacity = kDefaultCapacity) : m_capacity(capacity < 3 ? 3 : capacity) {}
 
-    void push(CommandWord word);
+    void push(protocol::CommandWord word);
     // Puts `word` before every queued word (a resend after a reconnect).
-    void pushFront(CommandWord word);
+    void pushFront(protocol::CommandWord word);
     // Takes the oldest word; the queue must not be empty.
-    CommandWord pop();
+    protocol::CommandWord pop();
 
     bool empty() const { return m_words.empty(); }
     std::size_t size() const { return m_words.size(); }
@@ -33,6 +33,6 @@ private:
     void trim();
 
     std::size_t m_capacity;
-    std::deque<CommandWord> m_words;
+    std::deque<protocol::CommandWord> m_words;
     std::uint64_t m_dropped = 0;
 };

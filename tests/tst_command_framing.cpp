@@ -1,11 +1,35 @@
-#include "command_framing.h"
+#include "command_frame.h"
 
 #include <QDataStream>
 #include <QtTest>
 
-using framing::FrameStatus;
+using protocol::FrameStatus;
 
 Q_DECLARE_METATYPE(FrameStatus)
+
+namespace {
+
+QByteArray encodeFrame(const QString &word)
+{
+    std::string bytes;
+    if (word.isNull())
+        protocol::appendNullFrame(&bytes);
+    else
+        protocol::appendFrame(&bytes, word.toStdU16String());
+    return QByteArray::fromStdString(bytes);
+}
+
+protocol::Frame parseFrame(const QByteArray &bytes)
+{
+    return protocol::parseFrame(bytes.constData(), std::size_t(bytes.size()));
+}
+
+QString wordOf(const protocol::Frame &frame)
+{
+    return frame.null ? QString() : QString::fromStdU16String(frame.text);
+}
+
+}  // namespace
 
 class TestCommandFraming : public QObject
 {
@@ -28,7 +52,7 @@ private slots:
         QDataStream stream(&streamed, QIODevice::WriteOnly);
         stream.setVersion(QDataStream::Qt_4_0);
         stream << word;
-        QCOMPARE(framing::encodeFrame(word), streamed);
+        QCOMPARE(encodeFrame(word), streamed);
     }
 
     void parsesOneFrame_data()
@@ -37,7 +61,7 @@ private slots:
         QTest::addColumn<FrameStatus>("status");
         QTest::addColumn<QString>("word");
         QTest::addColumn<int>("consumed");
-        const QByteArray stop = framing::encodeFrame(QStringLiteral("stop"));
+        const QByteArray stop = encodeFrame(QStringLiteral("stop"));
         QTest::newRow("nothing") << QByteArray() << FrameStatus::NeedMore << QString() << 0;
         QTest::newRow("half a header") << stop.left(3) << FrameStatus::NeedMore << QString() << 0;
         QTest::newRow("header only") << stop.left(4) << FrameStatus::NeedMore << QString() << 0;
@@ -57,12 +81,12 @@ private slots:
         QFETCH(QByteArray, input);
         QFETCH(FrameStatus, status);
         QFETCH(QString, word);
-        const framing::Frame frame = framing::parseFrame(input.constData(), input.size());
+        const protocol::Frame frame = parseFrame(input);
         QCOMPARE(frame.status, status);
         if (status == FrameStatus::Complete) {
-            QCOMPARE(frame.word, word);
-            QCOMPARE(frame.word.isNull(), word.isNull());
-            QTEST(frame.consumed, "consumed");
+            QCOMPARE(wordOf(frame), word);
+            QCOMPARE(frame.null, word.isNull());
+            QTEST(int(frame.consumed), "consumed");
         }
     }
 
@@ -81,17 +105,16 @@ private slots:
                                   QString::fromUtf8("\xF0\x9F\x92\xA1")};
         QByteArray stream, arrived;
         for (const QString &word : sent)
-            stream += framing::encodeFrame(word);
+            stream += encodeFrame(word);
         QStringList got;
         // Read the way the helper does: whole frames from the front of what has arrived.
         for (int from = 0; from < stream.size(); from += chunk) {
             arrived += stream.mid(from, chunk);
-            for (framing::Frame frame; (frame = framing::parseFrame(arrived.constData(), arrived.size())).status
-                                       == FrameStatus::Complete;) {
-                got << frame.word;
-                arrived.remove(0, frame.consumed);
+            for (protocol::Frame frame; (frame = parseFrame(arrived)).status == FrameStatus::Complete;) {
+                got << wordOf(frame);
+                arrived.remove(0, int(frame.consumed));
             }
-            QVERIFY(arrived.size() < framing::kMaxFrameBytes);
+            QVERIFY(std::size_t(arrived.size()) < protocol::kMaxFrameBytes);
         }
         QVERIFY(arrived.isEmpty());
         QCOMPARE(got, sent);

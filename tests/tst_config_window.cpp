@@ -29,7 +29,7 @@ class TestConfigWindow : public QObject
 private:
     PrivateRuntimeDir m_runtime;
     QTemporaryDir m_settings;
-    const QString m_file = m_settings.filePath(QLatin1String(kSettingsFileName));
+    const QString m_file = m_settings.filePath(QLatin1String(protocol::kSettingsFileName));
     std::unique_ptr<QWidget> m_serviceWindow;
     winmsg::Handle m_service = 0;
     std::unique_ptr<MessageRecorder> m_recorder;

@@ -14,6 +14,9 @@
 
 #include <memory>
 
+using protocol::LightCommand;
+using protocol::muteSignal;
+
 Q_DECLARE_METATYPE(LightProfile)
 
 namespace {
@@ -312,7 +315,7 @@ private slots:
         settings->close();
         QVERIFY(QTest::qWaitFor([&] { return !window->settingsWindow(); }, 2000));
         QVERIFY(waitForCommands(recorder, 1));
-        QCOMPARE(commandsSeen(recorder).last(), encodeLightCommand(2, 3, 1, 0, 0, 9));
+        QCOMPARE(commandsSeen(recorder).last(), LightCommand::pack(2, 3, 1, 0, 0, 9));
     }
 
 };

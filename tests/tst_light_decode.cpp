@@ -6,6 +6,7 @@
 #include <QtTest>
 
 using namespace lightservice;
+using namespace protocol;
 
 class TestLightDecode : public QObject
 {
@@ -49,12 +50,12 @@ private slots:
     {
         QTest::addColumn<int>("effect");
         QTest::addColumn<bool>("animates");
-        QTest::newRow("off") << int(EffectOff) << false;
-        QTest::newRow("on") << int(EffectOn) << false;
+        QTest::newRow("off") << int(LightEffectOff) << false;
+        QTest::newRow("on") << int(LightEffectOn) << false;
         QTest::newRow("unknown") << 9 << false;
-        QTest::newRow("blinking") << int(EffectBlinking) << true;
-        QTest::newRow("breathing") << int(EffectBreathing) << true;
-        QTest::newRow("heartbeat") << int(EffectHeartbeat) << true;
+        QTest::newRow("blinking") << int(LightEffectBlinking) << true;
+        QTest::newRow("breathing") << int(LightEffectBreathing) << true;
+        QTest::newRow("heartbeat") << int(LightEffectHeartbeat) << true;
     }
 
     void lampTimerOnlyWhileAnimated()
@@ -74,7 +75,7 @@ private slots:
 
         // The next steady command must stop an animation that is running.
         lamp.show();
-        fields.effect = EffectOn;
+        fields.effect = LightEffectOn;
         lamp.setLight(fields);
         QVERIFY(!lamp.isAnimating());
     }

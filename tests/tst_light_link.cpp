@@ -7,6 +7,9 @@
 #include <QWidget>
 #include <QtTest>
 
+using protocol::LightCommand;
+using protocol::muteSignal;
+
 Q_DECLARE_METATYPE(LightCommand)
 
 class TestLightLink : public QObject
@@ -56,10 +59,10 @@ private slots:
         QTest::addColumn<LightCommand>("command");
         QTest::addColumn<quint64>("wParam");
         QTest::addColumn<qint64>("lParam");
-        QTest::newRow("ambient breathing slow") << encodeLightCommand(2, 3, 1, 16, 32, 48) << quint64(0x020301)
+        QTest::newRow("ambient breathing slow") << LightCommand::pack(2, 3, 1, 16, 32, 48) << quint64(0x020301)
                                                 << qint64(0x102030);
-        QTest::newRow("event off, speed 0, black") << encodeLightCommand(1, 0, 0, 0, 0, 0) << quint64(0x010000) << qint64(0);
-        QTest::newRow("white heartbeat fast") << encodeLightCommand(1, 4, 3, 255, 255, 255) << quint64(0x010403)
+        QTest::newRow("event off, speed 0, black") << LightCommand::pack(1, 0, 0, 0, 0, 0) << quint64(0x010000) << qint64(0);
+        QTest::newRow("white heartbeat fast") << LightCommand::pack(1, 4, 3, 255, 255, 255) << quint64(0x010403)
                                               << qint64(0xFFFFFF);
         QTest::newRow("the mute signal: red, blinking, fast") << muteSignal() << quint64(0x010203) << qint64(0xFF0000);
     }

@@ -5,6 +5,9 @@
 
 #include <QtTest>
 
+using protocol::CommandWord;
+using protocol::commandWordText;
+
 namespace {
 
 CommandWord wordOf(const QString &text)

@@ -2,6 +2,9 @@
 
 #include <QtTest>
 
+using protocol::CommandWord;
+using protocol::commandWordText;
+
 // Events are written "<who>:<status>" (a talk status; who is "own" or
 // another client's id), "status:<connection status>" or "move:<who>" (every
 // move and kick event is one), each on connection 1 unless "@<connection>"

@@ -1,5 +1,6 @@
 #include "light_control_api.h"
 
+#include "names.h"
 #include "window_owner_watch.h"
 
 #include <QDebug>
@@ -8,10 +9,6 @@
 LightControlApi *g_lightApi = nullptr;
 
 namespace {
-
-constexpr char kDiscoverName[] = "WM_VOSSIK_ZELL_LIGHT_CONTROL_API_DISCOVER";
-constexpr char kAttachName[] = "WM_VOSSIK_ZELL_LIGHT_CONTROL_API_ATTACH";
-constexpr char kCommandName[] = "WM_VOSSIK_ZELL_LIGHT_CONTROL_API";
 
 void broadcastDiscover(const LightControlApi *api)
 {
@@ -37,24 +34,11 @@ void onServiceAttached(LightControlApi *api)
 
 }  // namespace
 
-LightCommand encodeLightCommand(int zone, int effect, int speed, int red, int green, int blue)
-{
-    LightCommand command;
-    command.wParam = static_cast<std::uint64_t>((zone << 16) | (effect << 8) | speed);
-    command.lParam = static_cast<std::int64_t>((red << 16) | (green << 8) | blue);
-    return command;
-}
-
-LightCommand muteSignal()
-{
-    return encodeLightCommand(LightZoneEvent, LightEffectBlinking, LightSpeedFast, 255, 0, 0);
-}
-
 void startLightHandshake(LightControlApi *api, winmsg::Handle ownWindow)
 {
-    api->discoverMsg = winmsg::registerMessage(kDiscoverName);
-    api->attachMsg = winmsg::registerMessage(kAttachName);
-    api->commandMsg = winmsg::registerMessage(kCommandName);
+    api->discoverMsg = winmsg::registerMessage(protocol::kLightDiscoverMessage);
+    api->attachMsg = winmsg::registerMessage(protocol::kLightAttachMessage);
+    api->commandMsg = winmsg::registerMessage(protocol::kLightCommandMessage);
     api->ownWnd = ownWindow;
     if (!api->rediscoverTimer) {
         api->rediscoverTimer = new QTimer;
@@ -77,7 +61,7 @@ void freeLightControlApi(LightControlApi *api)
     delete api;
 }
 
-bool postLightCommand(LightControlApi *api, const LightCommand &command)
+bool postLightCommand(LightControlApi *api, const protocol::LightCommand &command)
 {
     api->lastCommand = command;
     api->hasLastCommand = true;
@@ -94,7 +78,7 @@ bool postLightCommand(LightControlApi *api, const LightCommand &command)
 
 bool postLightCommand(LightControlApi *api, int zone, int effect, int speed, int red, int green, int blue)
 {
-    return postLightCommand(api, encodeLightCommand(zone, effect, speed, red, green, blue));
+    return postLightCommand(api, protocol::LightCommand::pack(zone, effect, speed, red, green, blue));
 }
 
 void onLightServiceEnded(LightControlApi *api)
@@ -115,7 +99,7 @@ bool attachEventFilter(void *message, long *result)
         || api->attachMsg == 0)
         return false;
     qDebug() << "VOSSIK ATTACH";
-    if (native.lParam == 1) {
+    if (native.lParam == protocol::kAttachLParam) {
         api->serviceWnd = native.wParam;
         onServiceAttached(api);
     }

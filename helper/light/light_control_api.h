@@ -2,31 +2,13 @@
 // start-up handshake and the posting of one light command.
 #pragma once
 
+#include "light_command.h"
 #include "window_messages.h"
 
 #include <cstdint>
 
 class QObject;
 class QTimer;
-
-enum LightZone { LightZoneEvent = 1, LightZoneAmbient = 2 };
-enum LightEffect { LightEffectOff = 0, LightEffectOn = 1, LightEffectBlinking = 2, LightEffectBreathing = 3, LightEffectHeartbeat = 4 };
-enum LightSpeed { LightSpeedSlow = 1, LightSpeedNormal = 2, LightSpeedFast = 3 };
-
-// The two message parameters of one light command.
-struct LightCommand {
-    std::uint64_t wParam = 0;  // zone << 16 | effect << 8 | speed
-    std::int64_t lParam = 0;   // red << 16 | green << 8 | blue
-
-    bool operator==(const LightCommand &other) const { return wParam == other.wParam && lParam == other.lParam; }
-};
-
-// Packs without masking: each value must already be in range or it spills
-// into its neighbour (the settings readers keep them in range).
-LightCommand encodeLightCommand(int zone, int effect, int speed, int red, int green, int blue);
-
-// The red blinking "speaking while muted" signal.
-LightCommand muteSignal();
 
 // The one record of the link, reached through g_lightApi.
 struct LightControlApi {
@@ -44,7 +26,7 @@ struct LightControlApi {
     winmsg::Handle ownWnd = 0;
     QTimer *rediscoverTimer = nullptr;
     bool hasLastCommand = false;
-    LightCommand lastCommand;
+    protocol::LightCommand lastCommand;
 };
 
 extern LightControlApi *g_lightApi;
@@ -52,8 +34,9 @@ extern LightControlApi *g_lightApi;
 // How often DISCOVER is repeated while no service is attached.
 constexpr int kRediscoverIntervalMs = 2000;
 
-// Registers the three messages, broadcasts DISCOVER with `ownWindow`, and
-// keeps repeating it every kRediscoverIntervalMs until a service attaches.
+// Registers the three messages (protocol's names.h), broadcasts DISCOVER
+// with `ownWindow`, and keeps repeating it every kRediscoverIntervalMs until
+// a service attaches.
 void startLightHandshake(LightControlApi *api, winmsg::Handle ownWindow);
 
 // Frees the record (and clears g_lightApi when it points to it).
@@ -62,7 +45,7 @@ void freeLightControlApi(LightControlApi *api);
 // True when the command was posted to an attached service. A failure starts
 // the search for the service again.
 bool postLightCommand(LightControlApi *api, int zone, int effect, int speed, int red, int green, int blue);
-bool postLightCommand(LightControlApi *api, const LightCommand &command);
+bool postLightCommand(LightControlApi *api, const protocol::LightCommand &command);
 
 // The attached service's process has ended: forget it and search again, so
 // its successor is shown the current state as soon as it attaches.

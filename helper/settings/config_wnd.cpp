@@ -13,6 +13,9 @@
 
 #include <type_traits>
 
+// The zone, effect and speed values the controls stand for.
+using namespace protocol;
+
 namespace {
 
 constexpr int kColourMax = 255;

@@ -1,5 +1,6 @@
 #include "command_server_name.h"
 
+#include "names.h"
 #include "runtime_dir.h"
 
 #include <sys/un.h>
@@ -17,7 +18,7 @@ std::string resolve(std::string *problem)
     const std::string dir = userRuntimeDir(problem);
     if (dir.empty())
         return {};
-    const std::string path = dir + "/ts3VossikPlugin";
+    const std::string path = dir + "/" + protocol::kCommandServerBaseName;
     constexpr std::size_t kMaxPath = sizeof(sockaddr_un::sun_path) - 1;  // room for the terminating NUL
     if (path.size() > kMaxPath) {
         if (problem)

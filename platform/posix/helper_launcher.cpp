@@ -1,5 +1,6 @@
 #include "helper_launcher.h"
 
+#include "names.h"
 #include "start_hidden.h"
 
 #include <cerrno>
@@ -67,7 +68,7 @@ int highestFd()
 
 std::string helperProgramName()
 {
-    return "TS3_Vossik_Helper_win64";
+    return protocol::kHelperProgram64;
 }
 
 bool launchHelper(const std::string &program, const std::string &argument)

@@ -1,5 +1,6 @@
 #include "command_server_name.h"
 
+#include "names.h"
 #include "user_sid.h"
 #include "windows_text.h"
 
@@ -12,7 +13,8 @@ std::string commandServerName()
     const std::wstring sid = currentUserSid();
     if (sid.empty())
         return {};
-    return "ts3VossikPlugin-" + utf8FromWide(sid.c_str(), static_cast<int>(sid.size()));
+    return std::string(protocol::kCommandServerBaseName) + "-"
+           + utf8FromWide(sid.c_str(), static_cast<int>(sid.size()));
 }
 
 std::string commandServerProblem()

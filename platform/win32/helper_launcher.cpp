@@ -1,5 +1,6 @@
 #include "helper_launcher.h"
 
+#include "names.h"
 #include "windows_command_line.h"
 #include "windows_text.h"
 
@@ -11,7 +12,8 @@ namespace platform {
 
 std::string helperProgramName()
 {
-    return sizeof(void *) == 8 ? "TS3_Vossik_Helper_win64.exe" : "TS3_Vossik_Helper_win32.exe";
+    return std::string(sizeof(void *) == 8 ? protocol::kHelperProgram64 : protocol::kHelperProgram32)
+           + protocol::kWindowsProgramSuffix;
 }
 
 bool launchHelper(const std::string &program, const std::string &argument)

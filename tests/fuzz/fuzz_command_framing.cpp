@@ -2,13 +2,14 @@
 // reads its command socket. Checks: every word taken out is exactly the
 // bytes of one frame; what is held back never grows past one frame; and
 // the pieces do not change the outcome.
-#include "command_framing.h"
+#include "command_frame.h"
 
 #include <QList>
 #include <QStringList>
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -27,22 +28,27 @@ Outcome read(const QByteArray &stream, const QList<int> &pieces)
         held += stream.mid(from, piece);
         from += piece;
         for (;;) {
-            const QByteArray head = held.left(framing::kMaxFrameBytes);
-            const framing::Frame frame = framing::parseFrame(head.constData(), head.size());
-            if (frame.status == framing::FrameStatus::NeedMore)
+            const QByteArray head = held.left(int(protocol::kMaxFrameBytes));
+            const protocol::Frame frame = protocol::parseFrame(head.constData(), std::size_t(head.size()));
+            if (frame.status == protocol::FrameStatus::NeedMore)
                 break;
-            if (frame.status != framing::FrameStatus::Complete) {
+            if (frame.status != protocol::FrameStatus::Complete) {
                 outcome.bad = true;
                 return outcome;
             }
             // The word is the frame it came from, byte for byte.
-            if (framing::encodeFrame(frame.word) != held.left(frame.consumed))
+            std::string again;
+            if (frame.null)
+                protocol::appendNullFrame(&again);
+            else
+                protocol::appendFrame(&again, frame.text);
+            if (QByteArray::fromStdString(again) != held.left(int(frame.consumed)))
                 std::abort();
-            outcome.words << frame.word;
-            outcome.consumed += frame.consumed;
-            held.remove(0, frame.consumed);
+            outcome.words << (frame.null ? QString() : QString::fromStdU16String(frame.text));
+            outcome.consumed += int(frame.consumed);
+            held.remove(0, int(frame.consumed));
         }
-        if (held.size() >= framing::kMaxFrameBytes)
+        if (std::size_t(held.size()) >= protocol::kMaxFrameBytes)
             std::abort();  // a complete frame was left unread, or memory grows
     }
     return outcome;

@@ -2,8 +2,9 @@
 
 #include "bench_report.h"
 #include "child_process.h"
-#include "command_word.h"
+#include "command_frame.h"
 #include "local_socket.h"
+#include "names.h"
 #include "plugin_host.h"
 #include "process_probe.h"
 #include "relay_frames.h"
@@ -42,30 +43,30 @@ constexpr char kSettings[] =
     "otherTalkingBool=1\n";
 
 struct Word {
-    const char *text;
+    protocol::CommandWord word;
     std::uint64_t wParam;  // the light command it gives with kSettings
     std::int64_t lParam;
 };
-constexpr Word kStart{"start", 0x020301, 0x102030};
-constexpr Word kStop{"stop", 0x010102, 0x0000ff};
-constexpr Word kMute{"mute", 0x010203, 0xff0000};
-constexpr Word kStartOther{"startother", 0x020403, 0xff8000};
-constexpr Word kShutdownLight{"shutdown", 0x010002, 0x090909};  // speed 0 is read as Normal
+constexpr Word kStart{protocol::CommandWord::Start, 0x020301, 0x102030};
+constexpr Word kStop{protocol::CommandWord::Stop, 0x010102, 0x0000ff};
+constexpr Word kMute{protocol::CommandWord::Mute, 0x010203, 0xff0000};
+constexpr Word kStartOther{protocol::CommandWord::StartOther, 0x020403, 0xff8000};
+constexpr Word kShutdownLight{protocol::CommandWord::Shutdown, 0x010002, 0x090909};  // speed 0 is read as Normal
 
 constexpr int kReplyTimeoutMs = 2000;
 
 // What the plugin writes for a word.
-std::vector<unsigned char> frameOf(const char *word)
+std::vector<unsigned char> frameOf(const Word &word)
 {
     std::string frame;
-    appendWordFrame(&frame, word);
+    protocol::appendFrame(&frame, word.word);
     return std::vector<unsigned char>(frame.begin(), frame.end());
 }
 
-RelayRecord relayRecordOf(const char *word)
+RelayRecord relayRecordOf(const Word &word)
 {
     const std::vector<unsigned char> frame = frameOf(word);
-    return relayRecordFor(frame.data() + 4, frame.size() - 4);
+    return relayRecordFor(frame.data() + protocol::kFrameHeaderBytes, frame.size() - protocol::kFrameHeaderBytes);
 }
 
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs, int stepUs = 500)
@@ -103,7 +104,7 @@ Summary single(std::int64_t value)
 struct Rig {
     std::string runtime;
     std::string config;
-    std::string serverPath() const { return runtime + "/ts3VossikPlugin"; }
+    std::string serverPath() const { return runtime + "/" + protocol::kCommandServerBaseName; }
     std::string endpoints() const { return runtime + "/vossik-winmsg"; }
 };
 
@@ -117,7 +118,7 @@ bool makeRig(Rig *rig, std::string *error)
     rig->runtime = pattern;
     rig->config = rig->runtime + "/config";
     ::mkdir(rig->config.c_str(), 0700);
-    std::ofstream(rig->config + "/TS3_Vossik_Plugin.ini") << kSettings;
+    std::ofstream(rig->config + "/" + protocol::kSettingsFileName) << kSettings;
     ::setenv("XDG_RUNTIME_DIR", rig->runtime.c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("VOSSIK_START_HIDDEN", "1", 1);  // as the plugin starts it
@@ -190,7 +191,7 @@ std::vector<unsigned char> framesOf(const std::vector<Word> &words)
 {
     std::vector<unsigned char> bytes;
     for (const Word &word : words) {
-        const std::vector<unsigned char> frame = frameOf(word.text);
+        const std::vector<unsigned char> frame = frameOf(word);
         bytes.insert(bytes.end(), frame.begin(), frame.end());
     }
     return bytes;
@@ -271,7 +272,7 @@ private:
         m_results->startToListening = nsSince(started);
         // The first client's first word, as the plugin sends it at once,
         // is what first lights the device.
-        const std::vector<unsigned char> stop = frameOf(kStop.text);
+        const std::vector<unsigned char> stop = frameOf(kStop);
         const int client = connectTo(m_rig.serverPath());
         const bool told = client >= 0 && writeAll(client, stop.data(), stop.size());
         closeFd(client);
@@ -413,8 +414,8 @@ private:
             *error = "the baseline relay did not start";
             return false;
         }
-        const std::vector<unsigned char> startFrame = frameOf(kStart.text);
-        const std::vector<unsigned char> stopFrame = frameOf(kStop.text);
+        const std::vector<unsigned char> startFrame = frameOf(kStart);
+        const std::vector<unsigned char> stopFrame = frameOf(kStop);
         const std::uint64_t connectStarted = stamps::steadyNowNs();
         const int fd = connectTo(relayPath);
         const bool firstWritten = fd >= 0 && writeAll(fd, startFrame.data(), startFrame.size());
@@ -425,8 +426,8 @@ private:
             *error = "the baseline relay did not pass the first word";
             return false;
         }
-        const RelayRecord startRecord = relayRecordOf(kStart.text);
-        const RelayRecord stopRecord = relayRecordOf(kStop.text);
+        const RelayRecord startRecord = relayRecordOf(kStart);
+        const RelayRecord stopRecord = relayRecordOf(kStop);
         const auto play = [&](Pass *pass, int events, std::chrono::milliseconds pause) {
             for (int i = 0; i < events; ++i) {
                 std::this_thread::sleep_for(pause);
@@ -450,7 +451,7 @@ private:
         const std::vector<Word> words = burstWords(m_options.burst);
         std::vector<RelayRecord> expected;
         for (const Word &word : words)
-            expected.push_back(relayRecordOf(word.text));
+            expected.push_back(relayRecordOf(word));
         const std::vector<unsigned char> bytes = framesOf(words);
         const std::uint64_t burstStarted = stamps::steadyNowNs();
         writeAll(fd, bytes.data(), bytes.size());

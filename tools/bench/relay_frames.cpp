@@ -1,5 +1,7 @@
 #include "relay_frames.h"
 
+#include "command_frame.h"
+
 namespace bench {
 
 RelayRecord relayRecordFor(const unsigned char *payload, std::size_t size)
@@ -16,14 +18,15 @@ std::vector<RelayRecord> takeFrames(std::vector<unsigned char> *pending)
 {
     std::vector<RelayRecord> records;
     std::size_t offset = 0;
-    while (pending->size() - offset >= 4) {
+    for (;;) {
         const unsigned char *head = pending->data() + offset;
-        const std::size_t length = (std::size_t(head[0]) << 24) | (std::size_t(head[1]) << 16)
-                                   | (std::size_t(head[2]) << 8) | std::size_t(head[3]);
-        if (pending->size() - offset - 4 < length)
+        const protocol::Frame frame =
+            protocol::parseFrame(reinterpret_cast<const char *>(head), pending->size() - offset);
+        if (frame.status != protocol::FrameStatus::Complete)
             break;
-        records.push_back(relayRecordFor(head + 4, length));
-        offset += 4 + length;
+        records.push_back(
+            relayRecordFor(head + protocol::kFrameHeaderBytes, frame.consumed - protocol::kFrameHeaderBytes));
+        offset += frame.consumed;
     }
     pending->erase(pending->begin(), pending->begin() + static_cast<std::ptrdiff_t>(offset));
     return records;

@@ -1,7 +1,7 @@
 // What the baseline relay does with the bytes it receives: cut them into
-// frames (a 4-byte big-endian length, then that many bytes, as the plugin
-// writes a word) and turn each into one 32-byte record for the sink, as the
-// helper turns a word into one posted message.
+// the frames the plugin writes (protocol's command_frame.h), as the helper
+// does, and turn each into one 32-byte record for the sink, as the helper
+// turns a word into one posted message.
 #pragma once
 
 #include <cstddef>
@@ -24,7 +24,7 @@ constexpr std::uint64_t kRelayTag = 0x56524c59;  // "VRLY"
 RelayRecord relayRecordFor(const unsigned char *payload, std::size_t size);
 
 // Takes every whole frame from the front of `pending`, in order, leaving a
-// partial one there.
+// partial or bad one there.
 std::vector<RelayRecord> takeFrames(std::vector<unsigned char> *pending);
 
 }  // namespace bench

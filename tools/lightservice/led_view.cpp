@@ -35,12 +35,12 @@ QColor withAlpha(QColor colour, double alpha)
     return colour;
 }
 
-QColor colourOf(const LightFields &fields)
+QColor colourOf(const protocol::LightFields &fields)
 {
     return QColor(static_cast<QRgb>(fields.rgb));
 }
 
-QString rgbText(const LightFields &fields)
+QString rgbText(const protocol::LightFields &fields)
 {
     return QString::fromStdString(formatRgb(fields.rgb));
 }
@@ -98,7 +98,7 @@ LedLamp::LedLamp(QWidget *parent) : QWidget(parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-void LedLamp::setLight(const LightFields &fields)
+void LedLamp::setLight(const protocol::LightFields &fields)
 {
     m_fields = fields;
     m_since.restart();
@@ -272,7 +272,7 @@ LedView::LedView(QWidget *parent) : QWidget(parent)
 
 void LedView::showCommand(quint64 wParam, qint64 lParam)
 {
-    const LightFields fields = decodeLightCommand(wParam, lParam);
+    const protocol::LightFields fields = protocol::LightCommand{wParam, lParam}.unpack();
     m_lamp->setLight(fields);
     m_zone->setText(QString::fromStdString(zoneName(fields.zone)).toHtmlEscaped());
     m_effect->setText(QString::fromStdString(effectName(fields.effect)).toHtmlEscaped());
@@ -287,7 +287,7 @@ void LedView::showAttached(quint64 helperHandle)
                           .arg(helperHandle, 0, 16));
 }
 
-void LedView::addHistory(const LightFields &fields)
+void LedView::addHistory(const protocol::LightFields &fields)
 {
     auto *item = new QTreeWidgetItem({QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
                                       QString::fromStdString(zoneName(fields.zone)),

@@ -23,7 +23,7 @@ class LedLamp : public QWidget
 public:
     explicit LedLamp(QWidget *parent = nullptr);
 
-    void setLight(const LightFields &fields);
+    void setLight(const protocol::LightFields &fields);
     double brightness() const;
     bool isAnimating() const { return m_frameTimer.isActive(); }
 
@@ -38,7 +38,7 @@ protected:
 private:
     void updateTimer();
 
-    LightFields m_fields;
+    protocol::LightFields m_fields;
     QElapsedTimer m_since;  // the animation starts over with every command
     QTimer m_frameTimer;
 };
@@ -60,7 +60,7 @@ public slots:
     void showAttached(quint64 helperHandle);
 
 private:
-    void addHistory(const LightFields &fields);
+    void addHistory(const protocol::LightFields &fields);
 
     LedLamp *m_lamp = nullptr;
     QLabel *m_status = nullptr;

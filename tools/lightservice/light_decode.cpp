@@ -19,9 +19,9 @@ constexpr int kHeartbeatPeriodMs[] = {1500, 1000, 660};
 int speedIndex(int speed)
 {
     switch (speed) {
-    case SpeedSlow:
+    case protocol::LightSpeedSlow:
         return 0;
-    case SpeedFast:
+    case protocol::LightSpeedFast:
         return 2;
     default:  // Normal, "no speed" and anything unknown
         return 1;
@@ -42,16 +42,6 @@ std::string withNumber(const char *prefix, int value)
 
 }  // namespace
 
-LightFields decodeLightCommand(std::uint64_t wParam, std::int64_t lParam)
-{
-    LightFields fields;
-    fields.zone = static_cast<int>((wParam >> 16) & 0xFF);
-    fields.effect = static_cast<int>((wParam >> 8) & 0xFF);
-    fields.speed = static_cast<int>(wParam & 0xFF);
-    fields.rgb = static_cast<std::uint32_t>(static_cast<std::uint64_t>(lParam) & 0xFFFFFFu);
-    return fields;
-}
-
 std::string formatRgb(std::uint32_t rgb)
 {
     char text[8];
@@ -61,7 +51,7 @@ std::string formatRgb(std::uint32_t rgb)
 
 std::string formatCommandLine(std::int64_t elapsedMs, std::uint64_t wParam, std::int64_t lParam)
 {
-    const LightFields fields = decodeLightCommand(wParam, lParam);
+    const protocol::LightFields fields = protocol::LightCommand{wParam, lParam}.unpack();
     char text[160];
     std::snprintf(text, sizeof text, "%lld zone=%d effect=%d speed=%d rgb=%s wParam=0x%06llx lParam=0x%06llx",
                   static_cast<long long>(elapsedMs), fields.zone, fields.effect, fields.speed,
@@ -72,9 +62,9 @@ std::string formatCommandLine(std::int64_t elapsedMs, std::uint64_t wParam, std:
 
 std::string formatTerminalLine(std::uint64_t wParam, std::int64_t lParam)
 {
-    const LightFields fields = decodeLightCommand(wParam, lParam);
+    const protocol::LightFields fields = protocol::LightCommand{wParam, lParam}.unpack();
     // An Off light shows as a dark swatch, as the device would.
-    const bool dark = fields.effect == EffectOff;
+    const bool dark = fields.effect == protocol::LightEffectOff;
     char swatch[64];
     std::snprintf(swatch, sizeof swatch, "\033[48;2;%d;%d;%dm        \033[0m", dark ? 20 : fields.red(),
                   dark ? 20 : fields.green(), dark ? 20 : fields.blue());
@@ -92,9 +82,9 @@ std::string formatAttachLine(std::uint64_t handle)
 std::string zoneName(int zone)
 {
     switch (zone) {
-    case ZoneEvent:
+    case protocol::LightZoneEvent:
         return "Event";
-    case ZoneAmbient:
+    case protocol::LightZoneAmbient:
         return "Ambient";
     default:
         return withNumber("Zone", zone);
@@ -104,15 +94,15 @@ std::string zoneName(int zone)
 std::string effectName(int effect)
 {
     switch (effect) {
-    case EffectOff:
+    case protocol::LightEffectOff:
         return "Off";
-    case EffectOn:
+    case protocol::LightEffectOn:
         return "On";
-    case EffectBlinking:
+    case protocol::LightEffectBlinking:
         return "Blinking";
-    case EffectBreathing:
+    case protocol::LightEffectBreathing:
         return "Breathing";
-    case EffectHeartbeat:
+    case protocol::LightEffectHeartbeat:
         return "Heartbeat";
     default:
         return withNumber("Effect", effect);
@@ -122,13 +112,13 @@ std::string effectName(int effect)
 std::string speedName(int speed)
 {
     switch (speed) {
-    case SpeedNone:
+    case protocol::LightSpeedNone:
         return "None";
-    case SpeedSlow:
+    case protocol::LightSpeedSlow:
         return "Slow";
-    case SpeedNormal:
+    case protocol::LightSpeedNormal:
         return "Normal";
-    case SpeedFast:
+    case protocol::LightSpeedFast:
         return "Fast";
     default:
         return withNumber("Speed", speed);
@@ -137,18 +127,19 @@ std::string speedName(int speed)
 
 bool isAnimatedEffect(int effect)
 {
-    return effect == EffectBlinking || effect == EffectBreathing || effect == EffectHeartbeat;
+    return effect == protocol::LightEffectBlinking || effect == protocol::LightEffectBreathing
+           || effect == protocol::LightEffectHeartbeat;
 }
 
 int effectPeriodMs(int effect, int speed)
 {
     const int index = speedIndex(speed);
     switch (effect) {
-    case EffectBlinking:
+    case protocol::LightEffectBlinking:
         return kBlinkPeriodMs[index];
-    case EffectBreathing:
+    case protocol::LightEffectBreathing:
         return kBreathePeriodMs[index];
-    case EffectHeartbeat:
+    case protocol::LightEffectHeartbeat:
         return kHeartbeatPeriodMs[index];
     default:
         return 0;
@@ -157,7 +148,7 @@ int effectPeriodMs(int effect, int speed)
 
 double effectBrightness(int effect, int speed, std::int64_t msSinceCommand)
 {
-    if (effect == EffectOff)
+    if (effect == protocol::LightEffectOff)
         return 0.0;
     const int period = effectPeriodMs(effect, speed);
     if (period <= 0)
@@ -165,11 +156,11 @@ double effectBrightness(int effect, int speed, std::int64_t msSinceCommand)
     const std::int64_t t = msSinceCommand < 0 ? 0 : msSinceCommand;
     const double phase = static_cast<double>(t % period) / period;
     switch (effect) {
-    case EffectBlinking:
+    case protocol::LightEffectBlinking:
         return phase < 0.5 ? 1.0 : 0.0;
-    case EffectBreathing:
+    case protocol::LightEffectBreathing:
         return 0.5 + 0.5 * std::cos(2.0 * kPi * phase);
-    case EffectHeartbeat: {
+    case protocol::LightEffectHeartbeat: {
         // "lub" then a softer "dub", each 14% of the cycle, then rest.
         constexpr double kBeat = 0.14;
         constexpr double kSecondAt = 0.24;

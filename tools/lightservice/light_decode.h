@@ -1,34 +1,15 @@
-// What the light service reads out of one light command, and how an LED
-// would show it over time. Free of Qt and of any state, so the decoding and
-// the animation curves can be checked on their own.
+// How the light service tells and shows one light command (its fields:
+// protocol's light_command.h), and how an LED would show it over time. Free
+// of Qt and of any state, so the texts and the animation curves can be
+// checked on their own.
 #pragma once
+
+#include "light_command.h"
 
 #include <cstdint>
 #include <string>
 
 namespace lightservice {
-
-enum Zone { ZoneEvent = 1, ZoneAmbient = 2 };
-enum Effect { EffectOff = 0, EffectOn = 1, EffectBlinking = 2, EffectBreathing = 3, EffectHeartbeat = 4 };
-enum Speed { SpeedNone = 0, SpeedSlow = 1, SpeedNormal = 2, SpeedFast = 3 };
-
-// The byte fields of one command. Values outside the known enums are kept
-// as they came, so the log shows exactly what the helper sent.
-struct LightFields {
-    int zone = 0;
-    int effect = 0;
-    int speed = 0;
-    std::uint32_t rgb = 0;  // 0xRRGGBB
-
-    int red() const { return static_cast<int>((rgb >> 16) & 0xFF); }
-    int green() const { return static_cast<int>((rgb >> 8) & 0xFF); }
-    int blue() const { return static_cast<int>(rgb & 0xFF); }
-};
-
-// wParam: zone in bits 16-23, effect in 8-15, speed in 0-7.
-// lParam: red in bits 16-23, green in 8-15, blue in 0-7.
-// Higher bits are not part of any field.
-LightFields decodeLightCommand(std::uint64_t wParam, std::int64_t lParam);
 
 // "#rrggbb", lowercase.
 std::string formatRgb(std::uint32_t rgb);

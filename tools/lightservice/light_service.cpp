@@ -1,6 +1,7 @@
 #include "light_service.h"
 
 #include "light_decode.h"
+#include "names.h"
 
 #include <QByteArray>
 #include <QCommandLineOption>
@@ -12,10 +13,6 @@
 namespace lightservice {
 
 namespace {
-
-constexpr char kDiscoverName[] = "WM_VOSSIK_ZELL_LIGHT_CONTROL_API_DISCOVER";
-constexpr char kAttachName[] = "WM_VOSSIK_ZELL_LIGHT_CONTROL_API_ATTACH";
-constexpr char kCommandName[] = "WM_VOSSIK_ZELL_LIGHT_CONTROL_API";
 
 const char kLogOption[] = "log";
 const char kAttachLParamOption[] = "attach-lparam";
@@ -93,9 +90,9 @@ LightService::LightService(const ServiceOptions &options, winmsg::Handle ownHand
     : QObject(parent),
       m_options(options),
       m_ownHandle(ownHandle),
-      m_discoverMsg(winmsg::registerMessage(kDiscoverName)),
-      m_attachMsg(winmsg::registerMessage(kAttachName)),
-      m_commandMsg(winmsg::registerMessage(kCommandName))
+      m_discoverMsg(winmsg::registerMessage(protocol::kLightDiscoverMessage)),
+      m_attachMsg(winmsg::registerMessage(protocol::kLightAttachMessage)),
+      m_commandMsg(winmsg::registerMessage(protocol::kLightCommandMessage))
 {
     m_clock.start();
     if (!m_options.stampsPath.isEmpty() && !m_stamps.open(m_options.stampsPath.toStdString()))

@@ -2,6 +2,7 @@
 // takes its light commands, logging each one when asked to.
 #pragma once
 
+#include "names.h"
 #include "stamp_record.h"
 #include "window_messages.h"
 
@@ -21,7 +22,7 @@ namespace lightservice {
 struct ServiceOptions {
     bool log = false;                 // one stdout line per command and per ATTACH
     bool terminalView = false;        // show each command as a coloured line for people
-    std::int64_t attachLParam = 1;    // anything but 1 is an answer the helper must refuse
+    std::int64_t attachLParam = protocol::kAttachLParam;  // anything else the helper must refuse
     int attachDelayMs = 0;            // answer DISCOVER this late
     bool attach = true;               // false: never answer DISCOVER
     bool window = true;               // false: no LED view even with a display

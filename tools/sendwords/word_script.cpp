@@ -1,12 +1,13 @@
 #include "word_script.h"
 
-#include "command_framing.h"
+#include "command_frame.h"
 
 #include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QThread>
 
 #include <cstdio>
+#include <string>
 
 namespace sendwords {
 
@@ -75,7 +76,9 @@ int play(const QList<Step> &steps, const Options &options)
         }
         if (options.echo)
             std::printf("-> %s\n", qPrintable(step.word)), std::fflush(stdout);
-        const QByteArray frame = framing::encodeFrame(step.word);
+        std::string bytes;
+        protocol::appendFrame(&bytes, step.word.toStdU16String());
+        const QByteArray frame = QByteArray::fromStdString(bytes);
         switch (options.mode) {
         case WriteMode::OneWrite:
             pending += frame;

@@ -1,18 +1,13 @@
 #include "folders.h"
 
+#include "names.h"
+
 #include <cstdio>
 #include <random>
 
 namespace fs = std::filesystem;
 
 namespace ts3host {
-
-namespace {
-
-// The folder beside the library where the plugin looks for its helper.
-constexpr char kPluginFolder[] = "Vossik_Plugin";
-
-}  // namespace
 
 std::string folderAnswer(const fs::path &folder)
 {
@@ -112,7 +107,7 @@ bool installPlugin(const fs::path &plugin, const std::string &helper, const fs::
         return false;
     if (helper.empty())
         return true;
-    const fs::path helperFolder = pluginsDir / kPluginFolder;
+    const fs::path helperFolder = pluginsDir / protocol::kPluginFolderName;
     std::error_code ec;
     fs::create_directories(helperFolder, ec);
     if (ec) {

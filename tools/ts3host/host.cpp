@@ -4,6 +4,7 @@
 #include "console.h"
 #include "entry_points.h"
 #include "folders.h"
+#include "names.h"
 #include "script.h"
 #include "shared_library.h"
 #include "ts3_plugin_exports.h"
@@ -31,13 +32,16 @@ namespace ts3host {
 
 namespace {
 
-
-constexpr char kUsage[] =
+// Printed around the name of the folder beside the library where the
+// plugin looks for its helper.
+constexpr char kUsageHead[] =
     "Usage: ts3host --plugin LIB [options]\n"
     "Loads a voice-chat client plugin as the client does and plays a session to it.\n"
     "\n"
     "  --plugin LIB        the plugin library; copied into the plugins folder and loaded from there\n"
-    "  --helper PROGRAM    copied into <plugins folder>/Vossik_Plugin/\n"
+    "  --helper PROGRAM    copied into <plugins folder>/";
+constexpr char kUsageTail[] =
+    "/\n"
     "  --plugins-dir DIR   the plugins folder (default: a temporary one, removed at exit)\n"
     "  --config-dir DIR    the client's configuration folder (default: a temporary one, removed at exit)\n"
     "  --script FILE|-     play the commands in FILE or on standard input; without it, read them interactively\n"
@@ -188,7 +192,7 @@ int run(int argc, char **argv)
         return kExitBadInput;
     }
     if (options.help) {
-        std::fputs(kUsage, stdout);
+        std::printf("%s%s%s", kUsageHead, protocol::kPluginFolderName, kUsageTail);
         return 0;
     }
 

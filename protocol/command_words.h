@@ -1,0 +1,33 @@
+// The words the plugin sends the helper, one to a frame (command_frame.h).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace protocol {
+
+enum class CommandWord : std::uint8_t {
+    Start,       // the user speaks
+    Stop,        // nobody speaks
+    Mute,        // the user speaks while muted
+    StartOther,  // others speak, the user does not
+    Shutdown,    // the client ends
+    Wnd,         // open the settings window
+};
+
+// Every word, in the order of the enum.
+constexpr CommandWord kCommandWords[] = {CommandWord::Start,      CommandWord::Stop,     CommandWord::Mute,
+                                         CommandWord::StartOther, CommandWord::Shutdown, CommandWord::Wnd};
+
+// The word's text on the wire: lowercase ASCII.
+const char *commandWordText(CommandWord word);
+
+// The word whose text this is, exactly; nothing for any other text.
+std::optional<CommandWord> commandWordFromText(std::string_view text);
+std::optional<CommandWord> commandWordFromText(std::u16string_view text);
+
+// A word that tells the voice state; only the newest of them matters.
+bool isTalkWord(CommandWord word);
+
+}  // namespace protocol
