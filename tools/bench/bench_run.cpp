@@ -8,6 +8,7 @@
 #include "plugin_host.h"
 #include "process_probe.h"
 #include "relay_frames.h"
+#include "sample_lights.h"
 #include "stamp_reader.h"
 
 #include <algorithm>
@@ -32,26 +33,25 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Distinct profiles, so every command tells which word caused it; others'
-// speech is on so all four event words give light.
-constexpr char kSettings[] =
-    "[colors]\n"
-    "radioZone=2\nradioEffect=3\nradioSpeed=1\nm_redValue=16\nm_greenValue=32\nm_blueValue=48\n"
-    "radioZone_2=1\nradioEffect_2=1\nradioSpeed_2=2\nm_redValue_2=0\nm_greenValue_2=0\nm_blueValue_2=255\n"
-    "radioZone_3=1\nradioEffect_3=0\nradioSpeed_3=0\nm_redValue_3=9\nm_greenValue_3=9\nm_blueValue_3=9\n"
-    "radioZone_4=2\nradioEffect_4=4\nradioSpeed_4=3\nm_redValue_4=255\nm_greenValue_4=128\nm_blueValue_4=0\n"
-    "otherTalkingBool=1\n";
-
 struct Word {
     protocol::CommandWord word;
-    std::uint64_t wParam;  // the light command it gives with kSettings
+    std::uint64_t wParam;  // the light command it gives with the sample settings
     std::int64_t lParam;
 };
-constexpr Word kStart{protocol::CommandWord::Start, 0x020301, 0x102030};
-constexpr Word kStop{protocol::CommandWord::Stop, 0x010102, 0x0000ff};
-constexpr Word kMute{protocol::CommandWord::Mute, 0x010203, 0xff0000};
-constexpr Word kStartOther{protocol::CommandWord::StartOther, 0x020403, 0xff8000};
-constexpr Word kShutdownLight{protocol::CommandWord::Shutdown, 0x010002, 0x090909};  // speed 0 is read as Normal
+
+// The sample settings give every word a light of its own, with others'
+// speech on, so every command tells which word caused it.
+Word sampleWord(protocol::CommandWord word)
+{
+    const sample::Light light = sample::light(protocol::commandWordText(word));
+    return {word, light.wParam, light.lParam};
+}
+
+const Word kStart = sampleWord(protocol::CommandWord::Start);
+const Word kStop = sampleWord(protocol::CommandWord::Stop);
+const Word kMute = sampleWord(protocol::CommandWord::Mute);
+const Word kStartOther = sampleWord(protocol::CommandWord::StartOther);
+const Word kShutdownLight = sampleWord(protocol::CommandWord::Shutdown);
 
 constexpr int kReplyTimeoutMs = 2000;
 
@@ -118,7 +118,11 @@ bool makeRig(Rig *rig, std::string *error)
     rig->runtime = pattern;
     rig->config = rig->runtime + "/config";
     ::mkdir(rig->config.c_str(), 0700);
-    std::ofstream(rig->config + "/" + protocol::kSettingsFileName) << kSettings;
+    std::error_code ec;
+    if (!std::filesystem::copy_file(sample::settingsFile(), rig->config + "/" + protocol::kSettingsFileName, ec)) {
+        *error = "cannot copy the sample settings: " + ec.message();
+        return false;
+    }
     ::setenv("XDG_RUNTIME_DIR", rig->runtime.c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("VOSSIK_START_HIDDEN", "1", 1);  // as the plugin starts it
@@ -220,7 +224,7 @@ struct Results {
     std::int64_t burstChain = -1, burstRelay = -1;
     Delivery burstChainDelivery, burstRelayDelivery;
     std::int64_t helperKiB = -1, minimalKiB = -1;
-    Activity helperIdle, minimalIdle;
+    probe::Activity helperIdle, minimalIdle;
     std::int64_t startToListening = -1, startToLight = -1, minimalStart = -1;
 };
 
@@ -297,13 +301,13 @@ private:
     bool measureIdle(std::string *)
     {
         std::this_thread::sleep_for(std::chrono::seconds(1));
-        m_results->helperKiB = residentKiB(m_helper.pid());
-        m_results->minimalKiB = residentKiB(m_minimal.pid());
-        const Activity helperBefore = activityOf(m_helper.pid());
-        const Activity minimalBefore = activityOf(m_minimal.pid());
+        m_results->helperKiB = probe::residentKiB(m_helper.pid());
+        m_results->minimalKiB = probe::residentKiB(m_minimal.pid());
+        const probe::Activity helperBefore = probe::activityOf(m_helper.pid());
+        const probe::Activity minimalBefore = probe::activityOf(m_minimal.pid());
         std::this_thread::sleep_for(std::chrono::seconds(m_options.idleSeconds));
-        const Activity helperAfter = activityOf(m_helper.pid());
-        const Activity minimalAfter = activityOf(m_minimal.pid());
+        const probe::Activity helperAfter = probe::activityOf(m_helper.pid());
+        const probe::Activity minimalAfter = probe::activityOf(m_minimal.pid());
         m_results->helperIdle = {helperAfter.cpuNs - helperBefore.cpuNs, helperAfter.switches - helperBefore.switches};
         m_results->minimalIdle = {minimalAfter.cpuNs - minimalBefore.cpuNs,
                                   minimalAfter.switches - minimalBefore.switches};
@@ -485,7 +489,7 @@ std::string today()
 Report reportOf(const BenchOptions &options, const Results &r)
 {
     Report report;
-    report.cpu = cpuModel();
+    report.cpu = probe::cpuModel();
     report.cores = static_cast<int>(std::thread::hardware_concurrency());
     report.commit = options.commit;
     report.date = today();

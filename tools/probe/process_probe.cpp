@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-namespace bench {
+namespace probe {
 
 namespace {
 
@@ -25,6 +25,11 @@ std::int64_t fieldOf(const std::string &path, const std::string &key)
 std::int64_t residentKiB(pid_t pid)
 {
     return fieldOf("/proc/" + std::to_string(pid) + "/status", "VmRSS");
+}
+
+std::int64_t peakResidentKiB(pid_t pid)
+{
+    return fieldOf("/proc/" + std::to_string(pid) + "/status", "VmHWM");
 }
 
 Activity activityOf(pid_t pid)
@@ -64,4 +69,4 @@ std::string cpuModel()
     return "unknown";
 }
 
-}  // namespace bench
+}  // namespace probe

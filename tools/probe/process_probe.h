@@ -1,15 +1,18 @@
-// What the system tells about a running process: its resident memory and
-// how much it ran (all threads together).
+// What Linux tells about a running process: its resident memory and how
+// much it ran (all threads together). Read by the benchmark and the
+// process tests alike.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <sys/types.h>
 
-namespace bench {
+namespace probe {
 
-// VmRSS in KiB, or -1 when the process is gone.
+// Resident memory in KiB, now (VmRSS) or at its peak (VmHWM); -1 when the
+// process is gone.
 std::int64_t residentKiB(pid_t pid);
+std::int64_t peakResidentKiB(pid_t pid);
 
 struct Activity {
     std::int64_t cpuNs = 0;     // time on a CPU
@@ -20,4 +23,4 @@ Activity activityOf(pid_t pid);
 // The CPU model as /proc/cpuinfo names it.
 std::string cpuModel();
 
-}  // namespace bench
+}  // namespace probe
