@@ -3,6 +3,7 @@
 #include "bench_report.h"
 #include "child_process.h"
 #include "command_frame.h"
+#include "command_server_name.h"
 #include "local_socket.h"
 #include "names.h"
 #include "plugin_host.h"
@@ -10,6 +11,8 @@
 #include "relay_frames.h"
 #include "sample_lights.h"
 #include "stamp_reader.h"
+#include "start_hidden.h"
+#include "window_messages_posix.h"
 
 #include <algorithm>
 #include <chrono>
@@ -104,8 +107,9 @@ Summary single(std::int64_t value)
 struct Rig {
     std::string runtime;
     std::string config;
-    std::string serverPath() const { return runtime + "/" + protocol::kCommandServerBaseName; }
-    std::string endpoints() const { return runtime + "/vossik-winmsg"; }
+    // Both read the runtime folder that makeRig sets.
+    std::string serverPath() const { return platform::commandServerName(); }
+    std::string endpoints() const { return winmsg::endpointDir(); }
 };
 
 bool makeRig(Rig *rig, std::string *error)
@@ -125,7 +129,7 @@ bool makeRig(Rig *rig, std::string *error)
     }
     ::setenv("XDG_RUNTIME_DIR", rig->runtime.c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    ::setenv("VOSSIK_START_HIDDEN", "1", 1);  // as the plugin starts it
+    ::setenv(platform::kStartHiddenVariable, "1", 1);  // as the plugin starts it
     return true;
 }
 
