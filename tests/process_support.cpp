@@ -15,23 +15,29 @@ const QString kSettings = QStringLiteral(
     "radioZone_4=2\nradioEffect_4=4\nradioSpeed_4=3\nm_redValue_4=255\nm_greenValue_4=128\nm_blueValue_4=0\n"
     "otherTalkingBool=%1\n");
 
-// The commands of kSettings, as the service logs them.
 const QString kSpeaking = QStringLiteral("wParam=0x020301 lParam=0x102030");
 const QString kSilent = QStringLiteral("wParam=0x010102 lParam=0x0000ff");
 const QString kShutdown = QStringLiteral("wParam=0x010002 lParam=0x090909");  // speed 0 read as Normal
 const QString kOthers = QStringLiteral("wParam=0x020403 lParam=0xff8000");
 const QString kMute = QStringLiteral("wParam=0x010203 lParam=0xff0000");
 
+QStringList Child::commands()
+{
+    static const QRegularExpression line(QStringLiteral("^\\d+ zone=\\d+ effect=\\d+ speed=\\d+ rgb=#[0-9a-f]{6} "
+                                                        "(wParam=0x[0-9a-f]{6,} lParam=0x[0-9a-f]{6,})$"));
+    QStringList found;
+    for (const QString &text : output().split(QLatin1Char('\n'))) {
+        if (const QRegularExpressionMatch match = line.match(text); match.hasMatch())
+            found << match.captured(1);
+    }
+    return found;
+}
+
 ProcessRig::ProcessRig() : env(QProcessEnvironment::systemEnvironment())
 {
     QFile::setPermissions(m_runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-}
-
-QString ProcessRig::serverPath() const
-{
-    return m_runtime.path() + QStringLiteral("/ts3VossikPlugin");
 }
 
 int ProcessRig::endpointCount() const
@@ -49,17 +55,23 @@ std::unique_ptr<Child> ProcessRig::startService(const QStringList &extra)
     return ready ? std::move(service) : nullptr;
 }
 
-std::unique_ptr<Child> ProcessRig::startHost(const QString &host, const QString &library, const QString &pluginsDir,
-                                             const QString &configDir, bool withHelper, const QStringList &extra)
+std::unique_ptr<Child> ProcessRig::startHelper(const QStringList &arguments)
+{
+    auto helper = std::make_unique<Child>(QStringLiteral(HELPER_PATH), arguments, env);
+    return helper->started() ? std::move(helper) : nullptr;
+}
+
+std::unique_ptr<Child> ProcessRig::startHost(const QString &pluginsDir, const QString &configDir,
+                                             const QStringList &extra, bool withHelper, const QString &host,
+                                             const QString &library)
 {
     QStringList arguments{QStringLiteral("--plugin"), library, QStringLiteral("--plugins-dir"), pluginsDir,
                           QStringLiteral("--config-dir"), configDir, QStringLiteral("--timings")};
     if (kSanitized)
         arguments << QStringLiteral("--keep-loaded");
-    arguments += extra;
     if (withHelper)
         arguments << QStringLiteral("--helper") << QStringLiteral(HELPER_PATH);
-    auto client = std::make_unique<Child>(host, arguments, env);
+    auto client = std::make_unique<Child>(host, arguments + extra, env);
     return client->started() ? std::move(client) : nullptr;
 }
 
@@ -76,9 +88,39 @@ bool ProcessRig::waitForServer(bool present, int timeoutMs) const
         timeoutMs);
 }
 
+ClientRig::ClientRig(const QString &configFolder)
+    : configDir(home.path() + QLatin1Char('/') + configFolder + QLatin1Char('/')),
+      pluginsDir(home.path() + QStringLiteral("/plugins"))
+{
+    settingsWritten = writeSettingsFile(configDir);
+}
+
+QString ClientRig::helperCopy() const { return helperCopyIn(pluginsDir); }
+
+bool ClientRig::startChain(std::unique_ptr<Child> &service, std::unique_ptr<Child> &client)
+{
+    service = settingsWritten ? startService() : nullptr;
+    client = service ? startClient() : nullptr;
+    return client && waitForServer(true, 5000) && service->waitForCommands(1, 5000);
+}
+
+bool ClientRig::endHelper()
+{
+    const bool ended = killRunning(helperCopy());
+    QFile::remove(serverPath());
+    return ended;
+}
+
 QString helperCopyIn(const QString &pluginsDir)
 {
     return pluginsDir + QStringLiteral("/Vossik_Plugin/TS3_Vossik_Helper_win64");
+}
+
+bool writeSettingsFile(const QString &folder, int otherTalking)
+{
+    QFile file(QDir(folder).filePath(QStringLiteral("TS3_Vossik_Plugin.ini")));
+    return QDir().mkpath(folder) && file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+           && file.write(kSettings.arg(otherTalking).toUtf8()) > 0;
 }
 
 void play(Child &client, const QStringList &lines)
@@ -90,14 +132,23 @@ void play(Child &client, const QStringList &lines)
     }
 }
 
-int errorLineCount(Child &client)
+bool playScript(Child &client, const QStringList &lines)
 {
-    return client.errors().count(QLatin1Char('\n'));
+    client.process().write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
+    client.process().closeWriteChannel();
+    return client.finished();
 }
 
-QList<QPair<QString, qint64>> entryPointTimings(Child &client, int from)
+bool hasSanitizerReport(const QString &errors)
 {
-    return entryPointTimings(client.errors(), from);
+    static const QRegularExpression report(QStringLiteral("(ERROR|SUMMARY): \\w+Sanitizer|runtime error:"));
+    return report.match(errors).hasMatch();
+}
+
+bool shutDown(Child &client)
+{
+    play(client, {QStringLiteral("shutdown")});
+    return client.finished() && client.process().exitCode() == 0 && !hasSanitizerReport(client.errors());
 }
 
 QList<QPair<QString, qint64>> entryPointTimings(const QString &text, int from)
@@ -106,8 +157,7 @@ QList<QPair<QString, qint64>> entryPointTimings(const QString &text, int from)
     QList<QPair<QString, qint64>> found;
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (int i = from; i < lines.size(); ++i) {
-        const QRegularExpressionMatch match = line.match(lines.at(i));
-        if (match.hasMatch())
+        if (const QRegularExpressionMatch match = line.match(lines.at(i)); match.hasMatch())
             found.append({match.captured(1), match.captured(2).toLongLong()});
     }
     return found;
@@ -131,22 +181,21 @@ EventCallTimes eventCallTimes(const QList<QPair<QString, qint64>> &calls)
     return times;
 }
 
-qint64 runningPid(const QString &program)
+QList<qint64> runningPids(const QString &program)
 {
+    QList<qint64> pids;
     for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(entry));
         if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().startsWith(QFile::encodeName(program) + '\0'))
-            return entry.toLongLong();
+            pids << entry.toLongLong();
     }
-    return 0;
+    return pids;
 }
 
 bool killRunning(const QString &program)
 {
-    const qint64 pid = runningPid(program);
-    if (pid == 0)
-        return true;
-    ::kill(pid_t(pid), SIGKILL);
+    for (const qint64 pid : runningPids(program))
+        ::kill(pid_t(pid), SIGKILL);
     return QTest::qWaitFor([&] { return runningPid(program) == 0; }, 2000);
 }
 
@@ -160,11 +209,4 @@ qint64 residentKiB(qint64 pid, const char *field)
             return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
-}
-
-bool writeSettingsFile(const QString &folder, int otherTalking)
-{
-    QFile file(QDir(folder).filePath(QStringLiteral("TS3_Vossik_Plugin.ini")));
-    return QDir().mkpath(folder) && file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-           && file.write(kSettings.arg(otherTalking).toUtf8()) > 0;
 }

@@ -26,13 +26,10 @@ constexpr bool kSanitized = false;
 constexpr qint64 kEventBudgetUs = 10000;
 
 // The commands of kSettings, as the service logs them.
-extern const QString kSpeaking;
-extern const QString kSilent;
-extern const QString kShutdown;
-extern const QString kOthers;
-extern const QString kMute;
+extern const QString kSpeaking, kSilent, kShutdown, kOthers, kMute;
 
-// A child process whose output is collected as it comes.
+// A child process whose output is collected as it comes; killed if it
+// still runs at the end.
 class Child
 {
 public:
@@ -49,32 +46,18 @@ public:
         }
     }
     bool started() { return m_process.waitForStarted(5000); }
-    QString output()
-    {
-        m_output += QString::fromUtf8(m_process.readAllStandardOutput());
-        return m_output;
-    }
-    QString errors()
-    {
-        m_errors += QString::fromUtf8(m_process.readAllStandardError());
-        return m_errors;
-    }
+    QString output() { return m_output += QString::fromUtf8(m_process.readAllStandardOutput()); }
+    QString errors() { return m_errors += QString::fromUtf8(m_process.readAllStandardError()); }
     // The light commands the service has logged, as "wParam=… lParam=…".
-    QStringList commands()
-    {
-        static const QRegularExpression line(QStringLiteral("^\\d+ zone=\\d+ effect=\\d+ speed=\\d+ rgb=#[0-9a-f]{6} "
-                                                            "(wParam=0x[0-9a-f]{6,} lParam=0x[0-9a-f]{6,})$"));
-        QStringList found;
-        for (const QString &text : output().split(QLatin1Char('\n'))) {
-            const QRegularExpressionMatch match = line.match(text);
-            if (match.hasMatch())
-                found << match.captured(1);
-        }
-        return found;
-    }
+    QStringList commands();
     bool waitForCommands(int count, int timeoutMs = 3000)
     {
         return QTest::qWaitFor([&] { return commands().size() >= count; }, timeoutMs);
+    }
+    // Until the last light command is `command`.
+    bool waitForLast(const QString &command, int timeoutMs = 3000)
+    {
+        return QTest::qWaitFor([&] { return commands().endsWith(command); }, timeoutMs);
     }
     int failedPosts() { return errors().count(QStringLiteral("Failed to set vossik colors")); }
     bool finished(int timeoutMs = 5000)
@@ -89,7 +72,6 @@ private:
     QString m_errors;
 };
 
-
 // A private runtime folder, the environment that points children at it, and
 // what runs there.
 class ProcessRig
@@ -97,20 +79,52 @@ class ProcessRig
 public:
     ProcessRig();
     QProcessEnvironment env;
-    QString serverPath() const;
+    QString serverPath() const { return m_runtime.path() + QStringLiteral("/ts3VossikPlugin"); }
     int endpointCount() const;
     // The stand-in service with --log, ready once its endpoint is open.
     std::unique_ptr<Child> startService(const QStringList &extra = {});
-    // The stand-in client `host` on `library`, with --timings and these
-    // folders; the helper is copied in for the plugin to start, unless
-    // `withHelper` is false. Sanitized, it keeps the plugin loaded: the leak
-    // checker runs at exit and cannot name code unloaded by then.
-    std::unique_ptr<Child> startHost(const QString &host, const QString &library, const QString &pluginsDir,
-                                     const QString &configDir, bool withHelper = true, const QStringList &extra = {});
+    // A helper of the build on these arguments.
+    std::unique_ptr<Child> startHelper(const QStringList &arguments);
+    // The stand-in client on these folders with --timings; the helper is
+    // copied in for the plugin to start, unless `withHelper` is false.
+    // Sanitized, it keeps the plugin loaded: the leak checker runs at exit
+    // and cannot name code unloaded by then.
+    std::unique_ptr<Child> startHost(const QString &pluginsDir, const QString &configDir, const QStringList &extra = {},
+                                     bool withHelper = true, const QString &host = TS3HOST_PATH,
+                                     const QString &library = PLUGIN_PATH);
     bool waitForServer(bool present, int timeoutMs = 3000) const;
 
 private:
     QTemporaryDir m_runtime;
+};
+
+// A rig with a client's folders in a home of its own, kSettings (others
+// option 1) in the configuration folder.
+class ClientRig : public ProcessRig
+{
+public:
+    explicit ClientRig(const QString &configFolder = QStringLiteral("config"));
+    ~ClientRig() { endHelper(); }  // a helper the plugin started, also when a check failed
+    QTemporaryDir home;
+    const QString configDir;
+    const QString pluginsDir;
+    bool settingsWritten = false;
+    QString helperCopy() const;
+    std::unique_ptr<Child> startClient(const QStringList &extra = {})
+    {
+        return startHost(pluginsDir, configDir, extra);
+    }
+    // A client whose plugin has no helper to start, so talks to one that runs.
+    std::unique_ptr<Child> startBareClient(const QStringList &extra = {})
+    {
+        return startHost(home.path() + QStringLiteral("/bare"), configDir, extra, false);
+    }
+    // The service, then a client whose plugin starts the helper; ready once
+    // the helper has shown the silent profile.
+    bool startChain(std::unique_ptr<Child> &service, std::unique_ptr<Child> &client);
+    // Ends a helper the plugin started and a failed check left running, and
+    // the name a killed one left: either would hold the next test's server.
+    bool endHelper();
 };
 
 // Where the plugin loaded from `pluginsDir` starts its helper from.
@@ -122,13 +136,19 @@ bool writeSettingsFile(const QString &folder, int otherTalking = 1);
 
 // Types script lines at the client's prompt, a little apart.
 void play(Child &client, const QStringList &lines);
+// Gives a client started with "--script -" its whole script, and waits
+// for its end.
+bool playScript(Child &client, const QStringList &lines);
 
-// How many lines the client's standard error holds so far.
-int errorLineCount(Child &client);
+bool hasSanitizerReport(const QString &errors);
+
+// The client told to shut down ends cleanly, with nothing for the
+// sanitizers to report: its output holds the plugin's, and that of a
+// helper the plugin started.
+bool shutDown(Child &client);
 
 // How long each entry point call took, in µs, from line `from` of the
 // client's standard error on (ts3host --timings), or of `text`.
-QList<QPair<QString, qint64>> entryPointTimings(Child &client, int from = 0);
 QList<QPair<QString, qint64>> entryPointTimings(const QString &text, int from = 0);
 
 // The talk and menu calls among `calls`: how many, the 99.9th percentile
@@ -140,8 +160,9 @@ struct EventCallTimes {
 };
 EventCallTimes eventCallTimes(const QList<QPair<QString, qint64>> &calls);
 
-// The pid of a running process started from `program`, or 0.
-qint64 runningPid(const QString &program);
+// The pids of the running processes started from `program`; the first, or 0.
+QList<qint64> runningPids(const QString &program);
+inline qint64 runningPid(const QString &program) { return runningPids(program).value(0); }
 
 // Ends the process started from `program`, if one runs; false if it stays.
 bool killRunning(const QString &program);

@@ -1,4 +1,7 @@
+// The command framing: what Qt's QDataStream writes, and where one frame
+// ends. (The stream cut anywhere is replayed from tests/fuzz/corpus/command.)
 #include "command_frame.h"
+#include "test_support.h"
 
 #include <QDataStream>
 #include <QtTest>
@@ -57,10 +60,7 @@ private slots:
 
     void parsesOneFrame_data()
     {
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<FrameStatus>("status");
-        QTest::addColumn<QString>("word");
-        QTest::addColumn<int>("consumed");
+        columns<QByteArray, FrameStatus, QString, int>({"input", "status", "word", "consumed"});
         const QByteArray stop = encodeFrame(QStringLiteral("stop"));
         QTest::newRow("nothing") << QByteArray() << FrameStatus::NeedMore << QString() << 0;
         QTest::newRow("half a header") << stop.left(3) << FrameStatus::NeedMore << QString() << 0;
@@ -88,38 +88,6 @@ private slots:
             QCOMPARE(frame.null, word.isNull());
             QTEST(int(frame.consumed), "consumed");
         }
-    }
-
-    // Every way of cutting a stream of words into arrivals yields the same
-    // words in the same order, each once, holding back less than a frame.
-    void anySplitYieldsTheSameWords_data()
-    {
-        QTest::addColumn<int>("chunk");
-        for (int chunk : {1, 2, 3, 5, 7, 13, 64})
-            QTest::addRow("chunks of %d", chunk) << chunk;
-    }
-    void anySplitYieldsTheSameWords()
-    {
-        QFETCH(int, chunk);
-        const QStringList sent = {"start", "stop", QString(), "mute", QString(""), "startother", "wnd", "shutdown",
-                                  QString::fromUtf8("\xF0\x9F\x92\xA1")};
-        QByteArray stream, arrived;
-        for (const QString &word : sent)
-            stream += encodeFrame(word);
-        QStringList got;
-        // Read the way the helper does: whole frames from the front of what has arrived.
-        for (int from = 0; from < stream.size(); from += chunk) {
-            arrived += stream.mid(from, chunk);
-            for (protocol::Frame frame; (frame = parseFrame(arrived)).status == FrameStatus::Complete;) {
-                got << wordOf(frame);
-                arrived.remove(0, int(frame.consumed));
-            }
-            QVERIFY(std::size_t(arrived.size()) < protocol::kMaxFrameBytes);
-        }
-        QVERIFY(arrived.isEmpty());
-        QCOMPARE(got, sent);
-        for (int i = 0; i < sent.size(); ++i)
-            QCOMPARE(got.at(i).isNull(), sent.at(i).isNull());
     }
 };
 

@@ -88,72 +88,6 @@ private slots:
 
     void cleanupTestCase() { freeLightControlApi(g_lightApi); }
 
-    // What each stored value becomes: log lines, checked controls, and what
-    // a save at once writes back, keeping what the window does not own.
-    void loadsAndSavesBack_data()
-    {
-        QTest::addColumn<QString>("ini");
-        QTest::addColumn<QStringList>("logged");
-        QTest::addColumn<QStringList>("checked");
-        QTest::addColumn<QStringList>("unchecked");
-        QTest::addColumn<QStringList>("writes");
-
-        QTest::newRow("no file") << QString() << QStringList{"boolother 0", "speedValue 0", "speedValue_2 0", "speedValue_3 0", "speedValue_4 0"}
-                                 << QStringList{"radioEffectOff", "radioEffectOff_3", "radioSpeedNormal", "radioOtherTalkingNoChange"}
-                                 << QStringList{"radioOtherTalkingChange", "radioSpeedSlow_2", "radioSpeedFast_4"}
-                                 << QStringList{"m_redValue=0", "m_blueValue_4=0", "radioZone_3=1", "radioEffect_2=0",
-                                                "radioSpeed=2", "radioSpeed_4=2", "otherTalkingBool=2"};
-        QTest::newRow("effect 5 is only logged")
-            << "[colors]\nradioEffect_2=5\n" << QStringList{"effectValue_2 5"} << QStringList()
-            << QStringList{"radioEffectOn_2", "radioEffectOff_2", "radioEffectHeartbeat_2"} << QStringList{"radioEffect_2=1"};
-        QTest::newRow("effect 7 becomes On") << "[colors]\nradioEffect_3=7\n"
-                                             << QStringList{"setVossikEffectOn_3", "effectValue_3 autoset"}
-                                             << QStringList{"radioEffectOn_3"} << QStringList() << QStringList{"radioEffect_3=1"};
-        QTest::newRow("effect -1 becomes On") << "[colors]\nradioEffect=-1\n" << QStringList{"effectValue autoset"}
-                                              << QStringList{"radioEffectOn"} << QStringList() << QStringList{"radioEffect=1"};
-        QTest::newRow("speed 4 becomes Normal") << "[colors]\nradioSpeed_4=4\n" << QStringList{"speedValue_4 autoset"}
-                                                << QStringList{"radioSpeedNormal_4"} << QStringList() << QStringList{"radioSpeed_4=2"};
-        QTest::newRow("colours clamped") << "[colors]\nm_redValue=300\nm_greenValue_2=-5\nm_blueValue_4=17\n" << QStringList()
-                                         << QStringList() << QStringList()
-                                         << QStringList{"m_redValue=255", "m_greenValue_2=0", "m_blueValue_4=17"};
-        QTest::newRow("zone kept, 5 becomes 1") << "[colors]\nradioZone=2\nradioZone_4=2\nradioZone_2=5\n"
-                                                << QStringList{"zoneValue_2 autoset"} << QStringList() << QStringList()
-                                                << QStringList{"radioZone=2", "radioZone_4=2", "radioZone_2=1"};
-        QTest::newRow("option 1 kept") << "[colors]\notherTalkingBool=1\n" << QStringList() << QStringList{"radioOtherTalkingChange"}
-                                       << QStringList() << QStringList{"otherTalkingBool=1"};
-        QTest::newRow("option 2 kept") << "[colors]\notherTalkingBool=2\n" << QStringList{"boolother 2"}
-                                       << QStringList{"radioOtherTalkingNoChange"} << QStringList{"radioOtherTalkingChange"}
-                                       << QStringList{"otherTalkingBool=2"};
-        QTest::newRow("others' keys kept")
-            << "a=1\n[colors]\nlater=\"x;y\"\nm_redValue=3\n[more]\nradioZone=7\n" << QStringList() << QStringList()
-            << QStringList() << QStringList{"/a=1", "later=x;y", "more/radioZone=7", "m_redValue=3"};
-    }
-    void loadsAndSavesBack()
-    {
-        QFETCH(QString, ini);
-        QFETCH(QStringList, logged);
-        QFETCH(QStringList, checked);
-        QFETCH(QStringList, unchecked);
-        QFETCH(QStringList, writes);
-        if (!ini.isEmpty())
-            writeSettings(ini);
-        LogCapture log;
-        ConfigWnd window;
-        QSignalSpy changed(&window, &ConfigWnd::settingsChanged);
-        for (const QString &line : logged)
-            QVERIFY2(log.lines().contains(line), qPrintable(line + " not in " + log.lines().join(" | ")));
-        for (const QString &name : checked)
-            QVERIFY2(child<QAbstractButton>(&window, qPrintable(name))->isChecked(), qPrintable(name));
-        for (const QString &name : unchecked)
-            QVERIFY2(!child<QAbstractButton>(&window, qPrintable(name))->isChecked(), qPrintable(name));
-        window.saveConfig();
-        QCOMPARE(changed.count(), 1);
-        QStringList keys;
-        for (const QString &write : writes)
-            keys << write.section(QLatin1Char('='), 0, 0);
-        QCOMPARE(saved(keys), writes);
-    }
-
     // Edited by hand while the window is open, its group header left without
     // its ']': the save keeps the window's values and the file's other keys,
     // and tells the control window to reload.
@@ -209,9 +143,7 @@ private slots:
     // Each tab's buttons act on the whole window.
     void buttons_data()
     {
-        QTest::addColumn<QByteArray>("button");
-        QTest::addColumn<bool>("staysOpen");
-        QTest::addColumn<bool>("writes");
+        columns<QByteArray, bool, bool>({"button", "staysOpen", "writes"});
         QTest::newRow("Apply on the first tab") << QByteArray("applyButton") << true << true;
         QTest::newRow("Apply on the options tab") << QByteArray("applyButton_3") << true << true;
         QTest::newRow("Ok on the others tab") << QByteArray("configOkButton_4") << false << true;
@@ -250,9 +182,7 @@ private slots:
     // that place shows the file and writes nothing.
     void refusedFiles_data()
     {
-        QTest::addColumn<QString>("place");
-        QTest::addColumn<QString>("loadReason");
-        QTest::addColumn<QString>("saveReason");
+        columns<QString, QString, QString>({"place", "loadReason", "saveReason"});
         QTest::newRow("folder inside a file") << "under a file" << "does not exist" << "could not be written";
         QTest::newRow("FIFO") << "fifo" << "is not a regular file" << "is not a regular file";
         QTest::newRow("folder") << "folder" << "is not a regular file" << "is not a regular file";

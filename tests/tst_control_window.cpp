@@ -1,3 +1,6 @@
+// The helper's control window in this process: the settings file as it and
+// the settings window read it, and the words on its command socket as the
+// device sees them.
 #include "attach_event_filter.h"
 #include "command_framing.h"
 #include "command_server_name.h"
@@ -10,6 +13,8 @@
 
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QRadioButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>
@@ -117,71 +122,55 @@ private slots:
         QVERIFY(!g_lightApi);  // each window frees its record
     }
 
-    // The control window's reader: what each stored value becomes.
-    void readsTheSettingsFile_data()
+    // Both readers of the settings file on the same files: no file at all,
+    // and the fuzz seeds in tests/fuzz/corpus/settings (odd values, values
+    // out of range, keys elsewhere). What the control window holds and
+    // logs; what the settings window checks and logs, and what its save at
+    // once writes back, keeping what it does not own.
+    void bothReadersOfTheSettingsFile()
     {
-        QTest::addColumn<QString>("ini");  // empty: no file at all
-        QTest::addColumn<int>("profile");
-        QTest::addColumn<LightProfile>("expected");
-        QTest::addColumn<int>("otherTalking");
-        QTest::addColumn<QStringList>("logged");
-
-        const QString zoneError = QStringLiteral("setOptZone ERROR!");
-        QTest::newRow("missing file")
-            << QString() << 2 << LightProfile{1, 0, 2, 0, 0, 0} << 0
-            << QStringList{QStringLiteral("Settings file %1 does not exist: every profile is off").arg(settingsFilePath()),
-                           zoneError, zoneError, zoneError, zoneError};
-        QTest::newRow("all keys valid")
-            << "[colors]\nradioZone=2\nradioEffect=3\nradioSpeed=1\nm_redValue=16\nm_greenValue=32\nm_blueValue=48\n"
-               "otherTalkingBool=1\n"
-            << 1 << LightProfile{2, 3, 1, 16, 32, 48} << 1 << QStringList{zoneError, zoneError, zoneError};
-        QTest::newRow("suffix keys reach their profile")
-            << "[colors]\nradioZone_4=1\nradioEffect_4=4\nradioSpeed_4=3\nm_redValue_4=1\nm_greenValue_4=2\nm_blueValue_4=3\n"
-            << 4 << LightProfile{1, 4, 3, 1, 2, 3} << 0 << QStringList{zoneError, zoneError, zoneError};
-        QTest::newRow("text reads as 0") << "[colors]\nradioZone_2=abc\nradioEffect_2=x\nm_redValue_2=red\n" << 2
-                                         << LightProfile{1, 0, 2, 0, 0, 0} << 0
-                                         << QStringList{zoneError, zoneError, zoneError, zoneError};
-        QTest::newRow("keys outside the group are not read") << "[general]\nradioEffect_2=3\nm_redValue_2=9\n" << 2
-                                                             << LightProfile{1, 0, 2, 0, 0, 0} << 0
-                                                             << QStringList{zoneError, zoneError, zoneError, zoneError};
-        QTest::newRow("zone 3 rejected")
-            << "[colors]\nradioZone_3=3\nradioZone=1\nradioZone_2=1\nradioZone_4=1\n" << 3
-            << LightProfile{1, 0, 2, 0, 0, 0} << 0 << QStringList{zoneError};
-        QTest::newRow("effect 5 and speed 4 rejected")
-            << "[colors]\nradioZone=1\nradioZone_2=1\nradioZone_3=1\nradioZone_4=1\nradioEffect=5\nradioSpeed=4\n" << 1
-            << LightProfile{1, 1, 2, 0, 0, 0} << 0
-            << QStringList{QStringLiteral("setOptEffect ERROR!"), QStringLiteral("setOptSpeed ERROR!")};
-        QTest::newRow("negative effect and speed rejected")
-            << "[colors]\nradioZone=1\nradioZone_2=1\nradioZone_3=1\nradioZone_4=1\nradioEffect=-1\nradioSpeed=-3\n"
-            << 1 << LightProfile{1, 1, 2, 0, 0, 0} << 0
-            << QStringList{QStringLiteral("setOptEffect ERROR!"), QStringLiteral("setOptSpeed ERROR!")};
-        QTest::newRow("colours clamped into a byte")
-            << "[colors]\nradioZone=1\nradioZone_2=1\nradioZone_3=1\nradioZone_4=1\nradioEffect=1\nradioSpeed=2\n"
-               "m_redValue=300\nm_greenValue=-5\nm_blueValue=255\n"
-            << 1 << LightProfile{1, 1, 2, 255, 0, 255} << 0
-            << QStringList{QStringLiteral("m_greenValue = -5 out of range, clamped to 0"),
-                           QStringLiteral("m_redValue = 300 out of range, clamped to 255")};
-        QTest::newRow("otherTalkingBool 2 kept as it is")
-            << "[colors]\nradioZone=1\nradioZone_2=1\nradioZone_3=1\nradioZone_4=1\notherTalkingBool=2\n" << 1
-            << LightProfile{1, 0, 2, 0, 0, 0} << 2 << QStringList();
-    }
-    void readsTheSettingsFile()
-    {
-        QFETCH(QString, ini);
-        QFETCH(int, profile);
-        QFETCH(LightProfile, expected);
-        QFETCH(int, otherTalking);
-        QFETCH(QStringList, logged);
-        if (!ini.isEmpty())
-            writeSettings(ini);
-        Qt_wnd window;
-        LogCapture log;
-        QVERIFY(QMetaObject::invokeMethod(&window, "loadConfig"));
-        QCOMPARE(describe(window.profile(profile)), describe(expected));
-        QCOMPARE(window.otherTalking(), otherTalking);
-        QStringList readerLines = log.lines();
-        readerLines.removeAll(QStringLiteral("Failed to set vossik colors"));  // no light link in this test
-        QCOMPARE(readerLines, logged);
+        const QDir seeds(QStringLiteral(GOLDEN_DIR "/../fuzz/corpus/settings"));
+        const auto logged = [](const LogCapture &log) {
+            QStringList lines;
+            for (QString line : log.lines()) {
+                if (line != QLatin1String("Failed to set vossik colors"))  // no light link here
+                    lines << "  log: " + line.replace(settingsFilePath(), QLatin1String("<file>"));
+            }
+            return lines;
+        };
+        QStringList dump;
+        for (const QString &name : QStringList{QString()} + seeds.entryList(QDir::Files, QDir::Name)) {
+            QFile::remove(settingsFilePath());
+            QVERIFY(name.isEmpty() || QFile::copy(seeds.filePath(name), settingsFilePath()));
+            dump << "== " + (name.isEmpty() ? QStringLiteral("no file") : name) << "control window:";
+            {
+                Qt_wnd helper;
+                LogCapture log;
+                QVERIFY(QMetaObject::invokeMethod(&helper, "loadConfig"));
+                for (int n = SpeakingProfile; n <= OthersProfile; ++n)
+                    dump << QStringLiteral("  profile %1: %2").arg(n).arg(describe(helper.profile(n)));
+                dump << QStringLiteral("  others option %1").arg(helper.otherTalking()) << logged(log);
+            }
+            g_lightApi = new LightControlApi;  // with a light link: not the bare form
+            const auto freeLink = qScopeGuard([] { freeLightControlApi(g_lightApi); });
+            LogCapture log;
+            ConfigWnd window;
+            QSignalSpy changed(&window, &ConfigWnd::settingsChanged);
+            QStringList checked;
+            for (QRadioButton *radio : window.findChildren<QRadioButton *>()) {
+                if (radio->isChecked())
+                    checked << radio->objectName();
+            }
+            checked.sort();
+            dump << "settings window:" << "  checked: " + checked.join(' ') << logged(log);
+            window.saveConfig();
+            QCOMPARE(changed.count(), 1);
+            QFile saved(settingsFilePath());
+            QVERIFY(saved.open(QIODevice::ReadOnly | QIODevice::Text));
+            for (const QByteArray &line : saved.readAll().split('\n'))
+                dump << "  saved: " + QString::fromUtf8(line);
+        }
+        compareWithGolden(QStringLiteral("settings_readers.txt"), dump);
     }
 
     void rejectedValuesKeepThePreviousLoad()
@@ -194,130 +183,58 @@ private slots:
         QCOMPARE(describe(window.profile(1)), describe(LightProfile{2, 4, 3, 12, 0, 0}));
     }
 
-    void settersCheckValueAndTab_data()
+    // Bytes on the command socket, and the light commands they become, one
+    // per word, each once, in order ('m' the mute signal, '-' another). A
+    // bad frame ends only the connection that sent it: the word before it
+    // counts, and a new connection's "mute" is carried out.
+    void wordsOnTheCommandSocket_data()
     {
-        QTest::addColumn<QByteArray>("slot");
-        QTest::addColumn<int>("value");
-        QTest::addColumn<int>("tab");
-        QTest::addColumn<QString>("logged");
-        QTest::addColumn<LightProfile>("profile2");  // every call goes to profile 2 or misses
-        const LightProfile start{1, 1, 2, 0, 0, 0};
-        QTest::newRow("zone 2 stored") << QByteArray("setOptZone") << 2 << 2 << QString() << LightProfile{2, 1, 2, 0, 0, 0};
-        QTest::newRow("zone 0 refused") << QByteArray("setOptZone") << 0 << 2 << "setOptZone ERROR!" << start;
-        QTest::newRow("zone bad tab") << QByteArray("setOptZone") << 1 << 5 << "OPTZONE TAB ERROR" << start;
-        QTest::newRow("zone bad tab, bad value") << QByteArray("setOptZone") << 9 << 0 << "OPTZONE TAB ERROR" << start;
-        QTest::newRow("effect 0 stored") << QByteArray("setOptEffect") << 0 << 2 << QString() << LightProfile{1, 0, 2, 0, 0, 0};
-        QTest::newRow("effect 5 refused") << QByteArray("setOptEffect") << 5 << 2 << "setOptEffect ERROR!" << start;
-        QTest::newRow("effect bad tab") << QByteArray("setOptEffect") << 1 << -1 << "OPTEFFECT TAB ERROR" << start;
-        QTest::newRow("speed 0 stored") << QByteArray("setOptSpeed") << 0 << 2 << QString() << LightProfile{1, 1, 0, 0, 0, 0};
-        QTest::newRow("speed 4 refused") << QByteArray("setOptSpeed") << 4 << 2 << "setOptSpeed ERROR!" << start;
-        QTest::newRow("speed bad tab") << QByteArray("setOptSpeed") << 1 << 6 << "OPTSPEED TAB ERROR" << start;
-    }
-    void settersCheckValueAndTab()
-    {
-        QFETCH(QByteArray, slot);
-        QFETCH(int, value);
-        QFETCH(int, tab);
-        QFETCH(QString, logged);
-        QFETCH(LightProfile, profile2);
-        Qt_wnd window;
-        LogCapture log;
-        QVERIFY(QMetaObject::invokeMethod(&window, slot.constData(), Q_ARG(int, value), Q_ARG(int, tab)));
-        QCOMPARE(log.lines(), logged.isEmpty() ? QStringList() : QStringList{logged});
-        QCOMPARE(describe(window.profile(2)), describe(profile2));
-    }
-
-    void aWordWrittenByteByByteIsCarriedOutOnce()
-    {
-        std::unique_ptr<Qt_wnd> window = startHelper();
-        QVERIFY(window);
-        MessageRecorder recorder;
-        QLocalSocket client;
-        connectClient(client);
-        for (char byte : frames({"mute"})) {
-            send(client, QByteArray(1, byte));
-            QTest::qWait(5);
-        }
-        QVERIFY(waitForCommands(recorder, 1));
-        QTest::qWait(100);
-        QCOMPARE(commandsSeen(recorder).size(), 1);
-        QCOMPARE(commandsSeen(recorder).first(), muteSignal());
-    }
-
-    void aThousandWordsInOneWriteAllArriveInOrder()
-    {
-        std::unique_ptr<Qt_wnd> window = startHelper();
-        QVERIFY(window);
-        MessageRecorder recorder;
+        columns<QList<QByteArray>, bool, QString>({"writes", "bad", "shown"});
+        QList<QByteArray> bytewise;
+        for (char byte : frames({"mute"}))
+            bytewise << QByteArray(1, byte);
+        QTest::newRow("a word written byte by byte") << bytewise << false << "m";
         QStringList words;
         for (int i = 0; i < 1000; ++i)
             words << (i % 2 ? QStringLiteral("mute") : QStringLiteral("stop"));
-        QLocalSocket client;
-        connectClient(client);
-        send(client, frames(words));
-        QVERIFY(waitForCommands(recorder, 1000, 5000));
-        const QList<LightCommand> seen = commandsSeen(recorder);
-        QCOMPARE(seen.size(), 1000);
-        for (int i = 0; i < 1000; ++i)
-            QCOMPARE(seen.at(i).wParam == muteSignal().wParam, i % 2 == 1);
+        QTest::newRow("a thousand words in one write") << QList<QByteArray>{frames(words)} << false
+                                                       << QString("-m").repeated(500);
+        const QList<QPair<const char *, QByteArray>> garbage{
+            {"odd length", QByteArray("\x00\x00\x00\x03\x00\x61\x00", 7)},
+            {"over the cap", QByteArray("\x00\x00\x04\x02", 4) + QByteArray(1026, 'x')},
+            {"huge length prefix", QByteArray("\x7f\xff\xff\xff", 4)},
+            {"text bytes", QByteArray("GET / HTTP/1.1\r\n\r\n")}};
+        for (const auto &[tag, bytes] : garbage)
+            QTest::newRow(tag) << QList<QByteArray>{frames({"start"}) + bytes + frames({"stop"})} << true << "-m";
     }
-
-    // A bad frame ends only the connection that sent it.
-    void badFramesCloseTheirConnection_data()
+    void wordsOnTheCommandSocket()
     {
-        QTest::addColumn<QByteArray>("garbage");
-        QTest::newRow("odd length") << QByteArray("\x00\x00\x00\x03\x00\x61\x00", 7);
-        QTest::newRow("over the cap") << QByteArray("\x00\x00\x04\x02", 4) + QByteArray(1026, 'x');
-        QTest::newRow("huge length prefix") << QByteArray("\x7f\xff\xff\xff", 4);
-        QTest::newRow("text bytes") << QByteArray("GET / HTTP/1.1\r\n\r\n");
-    }
-    void badFramesCloseTheirConnection()
-    {
-        QFETCH(QByteArray, garbage);
+        QFETCH(QList<QByteArray>, writes);
+        QFETCH(bool, bad);
+        QFETCH(QString, shown);
         std::unique_ptr<Qt_wnd> window = startHelper();
         QVERIFY(window);
         MessageRecorder recorder;
         LogCapture log;
-        QLocalSocket bad;
-        connectClient(bad);
-        send(bad, frames({"start"}) + garbage + frames({"stop"}));
-        QVERIFY(QTest::qWaitFor([&] { return bad.state() == QLocalSocket::UnconnectedState; }, 2000));
-        QVERIFY(log.lines().filter(QStringLiteral("Bad command frame")).size() == 1);
-
-        QLocalSocket good;
-        connectClient(good);
-        send(good, frames({"mute"}));
-        QVERIFY(waitForCommands(recorder, 2));
-        QCOMPARE(commandsSeen(recorder).size(), 2);  // "start" before the garbage, then "mute"
-        QCOMPARE(commandsSeen(recorder).at(1), muteSignal());
-    }
-
-    // "wnd" opens one settings window, on top at (100, 150) at its smallest;
-    // closing it shows the silent profile again.
-    void wndOpensOneSettingsWindow()
-    {
-        writeSettings("[colors]\nradioZone_2=2\nradioEffect_2=3\nradioSpeed_2=1\nm_blueValue_2=9\n");
-        std::unique_ptr<Qt_wnd> window = startHelper();
-        QVERIFY(window);
-        QLocalSocket client;
+        QLocalSocket client, good;
         connectClient(client);
-        send(client, frames({"wnd"}));
-        QVERIFY(QTest::qWaitFor([&] { return window->settingsWindow() && window->settingsWindow()->isVisible(); }, 2000));
-        QWidget *settings = window->settingsWindow();
-        QCOMPARE(settings->windowTitle(), QStringLiteral("Color settings"));
-        QCOMPARE(settings->pos(), QPoint(100, 150));
-        QCOMPARE(settings->size(), QSize(550, 442));
-        send(client, frames({"wnd"}));
-        QTest::qWait(50);
-        QCOMPARE(static_cast<QWidget *>(window->settingsWindow()), settings);
-
-        MessageRecorder recorder;
-        settings->close();
-        QVERIFY(QTest::qWaitFor([&] { return !window->settingsWindow(); }, 2000));
-        QVERIFY(waitForCommands(recorder, 1));
-        QCOMPARE(commandsSeen(recorder).last(), LightCommand::pack(2, 3, 1, 0, 0, 9));
+        for (const QByteArray &bytes : writes) {
+            send(client, bytes);
+            QTest::qWait(writes.size() > 1 ? 5 : 0);
+        }
+        if (bad) {
+            QVERIFY(QTest::qWaitFor([&] { return client.state() == QLocalSocket::UnconnectedState; }, 2000));
+            QCOMPARE(log.lines().filter(QStringLiteral("Bad command frame")).size(), 1);
+            connectClient(good);
+            send(good, frames({"mute"}));
+        }
+        QVERIFY(waitForCommands(recorder, shown.size(), 5000));
+        QTest::qWait(100);
+        QString seen;
+        for (const LightCommand &command : commandsSeen(recorder))
+            seen += command == muteSignal() ? 'm' : '-';
+        QCOMPARE(seen, shown);
     }
-
 };
 
 QTEST_MAIN(TestControlWindow)

@@ -69,21 +69,6 @@ QStringList snapshot(const QString &folder)
     return found;
 }
 
-// A folder made read-only for as long as this lives.
-class ReadOnly
-{
-public:
-    explicit ReadOnly(const QString &folder) : m_folder(folder), m_before(QFile::permissions(folder))
-    {
-        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    }
-    ~ReadOnly() { QFile::setPermissions(m_folder, m_before); }
-
-private:
-    QString m_folder;
-    QFileDevice::Permissions m_before;
-};
-
 // A client whose standard output and error go to `fd`, not to QProcess.
 class UnreadOutput : public QProcess
 {
@@ -100,12 +85,6 @@ protected:
 private:
     int m_fd;
 };
-
-bool hasSanitizerReport(const QString &errors)
-{
-    static const QRegularExpression report(QStringLiteral("(ERROR|SUMMARY): \\w+Sanitizer|runtime error:"));
-    return report.match(errors).hasMatch();
-}
 
 // What the service shows for `count` talk events that alternate from
 // speaking, after the silent profile of the client's first word.
@@ -124,46 +103,16 @@ class TestFaults : public QObject
     Q_OBJECT
 
 private:
-    ProcessRig m_rig;
-    QTemporaryDir m_home;
-    QString m_configDir;
-    QString m_pluginsDir;
-
-    QString helperCopy() const { return helperCopyIn(m_pluginsDir); }
-
-    // The service, then the client whose plugin starts the helper; ready
-    // once the helper has shown the silent profile.
-    bool startChain(std::unique_ptr<Child> &service, std::unique_ptr<Child> &client)
-    {
-        service = m_rig.startService();
-        client = service ? m_rig.startHost(TS3HOST_PATH, PLUGIN_PATH, m_pluginsDir, m_configDir) : nullptr;
-        return client && m_rig.waitForServer(true, 5000) && service->waitForCommands(1, 5000);
-    }
+    ClientRig m_rig;
 
     // A helper of our own on `configDir`, and a client whose plugin has no
     // helper to start and so talks to ours.
     bool startOwnHelper(const QString &configDir, std::unique_ptr<Child> &helper, std::unique_ptr<Child> &client,
                         const QStringList &hostExtra = {})
     {
-        helper = std::make_unique<Child>(QStringLiteral(HELPER_PATH), QStringList{configDir}, m_rig.env);
-        if (!helper->started() || !m_rig.waitForServer(true, 5000))
-            return false;
-        client = m_rig.startHost(TS3HOST_PATH, PLUGIN_PATH, m_home.path() + "/bare", m_configDir, false, hostExtra);
+        helper = m_rig.startHelper({configDir});
+        client = helper && m_rig.waitForServer(true, 5000) ? m_rig.startBareClient(hostExtra) : nullptr;
         return client != nullptr;
-    }
-
-    // The client told to shut down ends cleanly, with nothing for the
-    // sanitizers to report: its output holds the plugin's, and that of a
-    // helper the plugin started.
-    static bool shutDown(Child &client)
-    {
-        play(client, {"shutdown"});
-        return client.finished() && client.process().exitCode() == 0 && !hasSanitizerReport(client.errors());
-    }
-
-    static bool endsWith(Child &service, const QString &command, int timeoutMs = 2000)
-    {
-        return QTest::qWaitFor([&] { return service.commands().endsWith(command); }, timeoutMs);
     }
 
 private slots:
@@ -171,18 +120,10 @@ private slots:
     {
         QVERIFY(dropFileAccessOverride());
         Q_INIT_RESOURCE(settings);
-        m_configDir = m_home.path() + QStringLiteral("/config/");
-        m_pluginsDir = m_home.path() + QStringLiteral("/plugins");
-        QVERIFY(writeSettingsFile(m_configDir));
+        QVERIFY(m_rig.settingsWritten);
     }
 
-    void cleanup()
-    {
-        // A helper the plugin started and a failed check left running, or
-        // the name a killed one left, would hold the next test's server.
-        QVERIFY(killRunning(helperCopy()));
-        QFile::remove(m_rig.serverPath());
-    }
+    void cleanup() { QVERIFY(m_rig.endHelper()); }
 
     // The helper killed mid-session, round after round: every entry point
     // still returns at once, and the plugin starts a new helper that shows
@@ -190,18 +131,18 @@ private slots:
     void aKilledHelperIsStartedAgain()
     {
         std::unique_ptr<Child> service, client;
-        QVERIFY(startChain(service, client));
+        QVERIFY(m_rig.startChain(service, client));
         qint64 slowest = 0, longestDark = 0;
         for (int round = 0; round < scaled(1, 3); ++round) {
             play(*client, {"talk own 1"});
-            QVERIFY(endsWith(*service, kSpeaking));
+            QVERIFY(service->waitForLast(kSpeaking, 2000));
             const int shown = service->commands().size();
-            QVERIFY(killRunning(helperCopy()));
+            QVERIFY(killRunning(m_rig.helperCopy()));
             QElapsedTimer dark;
             dark.start();
-            const int mark = errorLineCount(*client);
+            const int mark = client->errors().count(QLatin1Char('\n'));
             play(*client, {"talk own 0", "talk own 1", "talk 7 1", "talk 7 0"});
-            const EventCallTimes whileGone = eventCallTimes(entryPointTimings(*client, mark));
+            const EventCallTimes whileGone = eventCallTimes(entryPointTimings(client->errors(), mark));
             QCOMPARE(whileGone.count, 4);
             QVERIFY2(whileGone.max < kEventBudgetUs, qPrintable(QString::number(whileGone.max)));
             slowest = qMax(slowest, whileGone.max);
@@ -216,7 +157,7 @@ private slots:
         qInfo("slowest entry point while the helper was gone: %lld us; lights back after %lld ms at most", slowest,
               longestDark);
         QVERIFY2(shutDown(*client), qPrintable(client->errors().right(2000)));
-        QVERIFY(endsWith(*service, kShutdown));
+        QVERIFY(service->waitForLast(kShutdown, 2000));
     }
 
     // The helper frozen for two seconds mid-session: every word arrives
@@ -224,10 +165,10 @@ private slots:
     void aFrozenHelperMissesNothing()
     {
         std::unique_ptr<Child> service, client;
-        QVERIFY(startChain(service, client));
-        const pid_t helper = pid_t(runningPid(helperCopy()));
+        QVERIFY(m_rig.startChain(service, client));
+        const pid_t helper = pid_t(runningPid(m_rig.helperCopy()));
         QVERIFY(helper > 0);
-        const int mark = errorLineCount(*client);
+        const int mark = client->errors().count(QLatin1Char('\n'));
         QStringList talk;  // with a click on another plugin's menu item now and then: it sends nothing
         for (int i = 0; i < 100; ++i)
             talk << (i % 2 == 0 ? "talk own 1" : i % 10 == 5 ? "menu 2\ntalk own 0" : "talk own 0");
@@ -238,7 +179,7 @@ private slots:
         play(*client, talk.mid(76));
         QVERIFY(service->waitForCommands(101, 5000));
         QCOMPARE(service->commands(), alternating(100));
-        const EventCallTimes times = eventCallTimes(entryPointTimings(*client, mark));
+        const EventCallTimes times = eventCallTimes(entryPointTimings(client->errors(), mark));
         QCOMPARE(times.count, 110);
         qInfo("entry points around a frozen helper: %d calls, p99.9 %lld us, max %lld us", times.count, times.p999,
               times.max);
@@ -271,7 +212,7 @@ private slots:
         }
         script.write("sleep 500\nshutdown\n");
         script.close();
-        const QString timings = m_home.path() + QStringLiteral("/timings");
+        const QString timings = m_rig.home.path() + QStringLiteral("/timings");
 
         std::unique_ptr<Child> service = m_rig.startService();
         QVERIFY(service);
@@ -280,10 +221,10 @@ private slots:
         // is not what this measures.
         UnreadOutput helper(unread.ends[1]);
         helper.setProcessEnvironment(m_rig.env);
-        helper.start(QStringLiteral(HELPER_PATH), {m_configDir});
+        helper.start(QStringLiteral(HELPER_PATH), {m_rig.configDir});
         QVERIFY(helper.waitForStarted() && m_rig.waitForServer(true, 5000));
-        QStringList arguments{"--plugin", PLUGIN_PATH, "--plugins-dir", m_home.path() + "/bare", "--config-dir",
-                              m_configDir, "--script", script.fileName(), "--timings-file", timings};
+        QStringList arguments{"--plugin", PLUGIN_PATH, "--plugins-dir", m_rig.home.path() + "/bare", "--config-dir",
+                              m_rig.configDir, "--script", script.fileName(), "--timings-file", timings};
         if (kSanitized)
             arguments << QStringLiteral("--keep-loaded");
         UnreadOutput client(unread.ends[1]);
@@ -310,12 +251,12 @@ private slots:
     void aRestartedServiceShowsTheCurrentProfile()
     {
         std::unique_ptr<Child> service, client;
-        QVERIFY(startChain(service, client));
+        QVERIFY(m_rig.startChain(service, client));
         qint64 slowest = 0;
         for (int round = 0; round < scaled(1, 5); ++round) {
             const bool speaking = round % 2 == 0;
             play(*client, {speaking ? "talk own 1" : "talk own 0"});
-            QVERIFY(endsWith(*service, speaking ? kSpeaking : kSilent));
+            QVERIFY(service->waitForLast(speaking ? kSpeaking : kSilent, 2000));
             service->process().kill();
             QVERIFY(service->finished());
             QElapsedTimer sinceStart;
@@ -337,8 +278,8 @@ private slots:
     // can read, and a save says it failed and leaves the folder as it was.
     void aConfigFolderThatCannotBeWritten_data()
     {
-        QTest::addColumn<bool>("exists");
-        QTest::addColumn<QStringList>("shown");  // for start-up, "talk own 1", "talk own 0"
+        // shown: for start-up, "talk own 1", "talk own 0"
+        columns<bool, QStringList>({"exists", "shown"});
         const QString unset = QStringLiteral("wParam=0x010002 lParam=0x000000");  // every profile without a file
         QTest::newRow("read-only, with the settings") << true << QStringList{kSilent, kSpeaking, kSilent};
         QTest::newRow("missing, in a read-only parent") << false << QStringList{unset, unset, unset};
@@ -351,7 +292,10 @@ private slots:
         const QString configDir = home.path() + QStringLiteral("/TS3 Client/");
         if (exists)
             QVERIFY(writeSettingsFile(configDir));
-        ReadOnly locked(exists ? configDir : home.path());
+        const QString locked = exists ? configDir : home.path();  // read-only while this test runs
+        const auto permissions = QFile::permissions(locked);
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const auto unlock = qScopeGuard([&] { QFile::setPermissions(locked, permissions); });
         const QStringList before = snapshot(home.path());
 
         std::unique_ptr<Child> service = m_rig.startService();
@@ -393,8 +337,8 @@ private slots:
     {
         QFETCH(QByteArray, flood);
         std::unique_ptr<Child> service, client;
-        QVERIFY(startChain(service, client));
-        const qint64 helper = runningPid(helperCopy());
+        QVERIFY(m_rig.startChain(service, client));
+        const qint64 helper = runningPid(m_rig.helperCopy());
         QVERIFY(helper > 0);
         const qint64 before = residentKiB(helper);
         qint64 peak = before;
@@ -454,7 +398,7 @@ private slots:
         std::unique_ptr<Child> helper, client;
         QElapsedTimer elapsed;
         elapsed.start();
-        QVERIFY(startOwnHelper(m_configDir, helper, client, {"--script", script.fileName()}));
+        QVERIFY(startOwnHelper(m_rig.configDir, helper, client, {"--script", script.fileName()}));
         const qint64 pid = helper->process().processId();
         qint64 warm = -1, last = -1;
         const auto shownSoFar = [&] { return service->output().count(QLatin1Char('\n')); };

@@ -1,4 +1,8 @@
+// The helper's link to the device service over window messages: the
+// handshake, which ATTACH counts, and a service found again; and the
+// stand-in service's lamp.
 #include "attach_event_filter.h"
+#include "led_view.h"
 #include "light_control_api.h"
 #include "message_endpoint.h"
 #include "test_support.h"
@@ -53,28 +57,6 @@ private slots:
         delete m_serviceWindow;
     }
 
-    // The device reads each value from its own byte.
-    void encodesCommands_data()
-    {
-        QTest::addColumn<LightCommand>("command");
-        QTest::addColumn<quint64>("wParam");
-        QTest::addColumn<qint64>("lParam");
-        QTest::newRow("ambient breathing slow") << LightCommand::pack(2, 3, 1, 16, 32, 48) << quint64(0x020301)
-                                                << qint64(0x102030);
-        QTest::newRow("event off, speed 0, black") << LightCommand::pack(1, 0, 0, 0, 0, 0) << quint64(0x010000) << qint64(0);
-        QTest::newRow("white heartbeat fast") << LightCommand::pack(1, 4, 3, 255, 255, 255) << quint64(0x010403)
-                                              << qint64(0xFFFFFF);
-        QTest::newRow("the mute signal: red, blinking, fast") << muteSignal() << quint64(0x010203) << qint64(0xFF0000);
-    }
-    void encodesCommands()
-    {
-        QFETCH(LightCommand, command);
-        QFETCH(quint64, wParam);
-        QFETCH(qint64, lParam);
-        QCOMPARE(command.wParam, wParam);
-        QCOMPARE(command.lParam, lParam);
-    }
-
     // DISCOVER goes out with the helper's own handle. A command before any
     // service attached is posted nowhere, but shown once one attaches.
     void handshakeThenPost()
@@ -101,8 +83,8 @@ private slots:
     // Which ATTACH messages attach, and to whom.
     void attachRules_data()
     {
-        QTest::addColumn<QList<qint64>>("lParams");   // one ATTACH per entry, from service handles 100, 101, ...
-        QTest::addColumn<quint64>("attachedTo");
+        // lParams: one ATTACH per entry, from service handles 100, 101, ...
+        columns<QList<qint64>, quint64>({"lParams", "attachedTo"});
         QTest::newRow("lParam 1 attaches") << QList<qint64>{1} << quint64(100);
         QTest::newRow("lParam 0 does not") << QList<qint64>{0} << quint64(0);
         QTest::newRow("lParam 2 does not") << QList<qint64>{2} << quint64(0);
@@ -160,6 +142,37 @@ private slots:
         QCOMPARE(shown.wParam, quint64(0x010203));
         QCOMPARE(shown.lParam, qint64(0x010203));
         QVERIFY(!g_lightApi->rediscoverTimer->isActive());
+    }
+
+    // The stand-in service's lamp runs its frame timer only while it is
+    // shown with an animated effect; the next steady command stops it.
+    void theServiceLampAnimatesOnlyWhenItShows_data()
+    {
+        columns<int, bool>({"effect", "animates"});
+        QTest::newRow("off") << int(protocol::LightEffectOff) << false;
+        QTest::newRow("on") << int(protocol::LightEffectOn) << false;
+        QTest::newRow("unknown") << 9 << false;
+        QTest::newRow("blinking") << int(protocol::LightEffectBlinking) << true;
+        QTest::newRow("breathing") << int(protocol::LightEffectBreathing) << true;
+        QTest::newRow("heartbeat") << int(protocol::LightEffectHeartbeat) << true;
+    }
+    void theServiceLampAnimatesOnlyWhenItShows()
+    {
+        QFETCH(int, effect);
+        lightservice::LedLamp lamp;
+        protocol::LightFields fields;
+        fields.effect = effect;
+        fields.rgb = 0x00ff00;
+        lamp.setLight(fields);
+        QVERIFY(!lamp.isAnimating());  // nothing to draw before it is shown
+        lamp.show();
+        QTEST(lamp.isAnimating(), "animates");
+        lamp.hide();
+        QVERIFY(!lamp.isAnimating());
+        lamp.show();
+        fields.effect = protocol::LightEffectOn;
+        lamp.setLight(fields);
+        QVERIFY(!lamp.isAnimating());
     }
 };
 

@@ -1,6 +1,7 @@
 // The link's two policies, apart from any thread or socket: which words a
 // full queue gives up, and when the link looks for the helper and starts it.
 #include "link_schedule.h"
+#include "test_support.h"
 #include "word_queue.h"
 
 #include <QtTest>
@@ -27,10 +28,8 @@ class TestLinkPolicy : public QObject
 private slots:
     void aFullQueueKeepsWhatMatters_data()
     {
-        QTest::addColumn<int>("capacity");
-        QTest::addColumn<QStringList>("pushed");  // "^word" puts it in front
-        QTest::addColumn<QStringList>("kept");
-        QTest::addColumn<int>("dropped");
+        // pushed: "^word" puts it in front
+        columns<int, QStringList, QStringList, int>({"capacity", "pushed", "kept", "dropped"});
         QTest::newRow("the oldest talk word goes")
             << 4 << QStringList{"wnd", "start", "stop", "mute", "startother"}
             << QStringList{"wnd", "stop", "mute", "startother"} << 1;
@@ -70,8 +69,7 @@ private slots:
     // "next=<ms> due=<0|1> starting=<0|1> gaveUp=<0|1>".
     void whenToLookAndWhenToStart_data()
     {
-        QTest::addColumn<QStringList>("steps");
-        QTest::addColumn<QString>("state");
+        columns<QStringList, QString>({"steps", "state"});
         QTest::newRow("nobody at first: start at once") << QStringList{"0 nobody"}
                                                         << "next=1000 due=1 starting=0 gaveUp=0";
         QTest::newRow("a started helper is looked for often")

@@ -229,9 +229,7 @@ private slots:
     // threads end with it, so unloading the plugin leaves none.
     void shutdownIsDeliveredAndBounded_data()
     {
-        QTest::addColumn<bool>("listening");
-        QTest::addColumn<bool>("reads");
-        QTest::addColumn<int>("limitMs");
+        columns<bool, bool, int>({"listening", "reads", "limitMs"});
         QTest::newRow("a helper that reads") << true << true << 100;
         QTest::newRow("a helper that never reads") << true << false << 1200;
         QTest::newRow("no helper, none starting") << false << false << 100;

@@ -1,6 +1,7 @@
 // The whole chain as separate processes: the stand-in client loads the
 // plugin, the plugin starts the helper, and talk events reach the device.
 #include "process_support.h"
+#include "test_support.h"
 
 #include <QDir>
 #include <QtTest>
@@ -10,68 +11,46 @@ class TestPluginSession : public QObject
     Q_OBJECT
 
 private:
-    ProcessRig m_rig;
-    QTemporaryDir m_home;
-    QString m_configDir;
-    QString m_pluginsDir;
-
-    QString helperCopy() const { return helperCopyIn(m_pluginsDir); }
-
-    std::unique_ptr<Child> startHost(const QString &host, const QString &library)
-    {
-        return m_rig.startHost(host, library, m_pluginsDir, m_configDir);
-    }
+    // A configuration folder whose path holds blanks and non-ASCII letters.
+    ClientRig m_rig{QString::fromUtf8("Jo Ann M\xC3\xBCller/TS3 Client")};
 
 private slots:
-    void cleanup()
-    {
-        // A helper that a failed check left running would hold the next test's server.
-        if (runningPid(helperCopy())) {
-            QVERIFY(killRunning(helperCopy()));
-            QFile::remove(m_rig.serverPath());  // left behind by the killed helper
-        }
-    }
-
-    void initTestCase()
-    {
-        // A configuration folder whose path holds blanks and non-ASCII letters.
-        m_configDir = m_home.path() + QString::fromUtf8("/Jo Ann M\xC3\xBCller/TS3 Client/");
-        m_pluginsDir = m_home.path() + QStringLiteral("/plugins");
-        QVERIFY(writeSettingsFile(m_configDir));
-    }
+    void init() { QVERIFY(writeSettingsFile(m_rig.configDir)); }
+    void cleanup() { QVERIFY(m_rig.endHelper()); }
 
     // The light after moments that once showed a wrong state: it is always
-    // that of the true one.
+    // that of the true one. Without the others option (2, or none), others
+    // talking shows the silent profile.
     void theLightShowsTheTrueState_data()
     {
-        QTest::addColumn<QStringList>("script");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("two others talk, the first stops") << QStringList{"talk 7 1", "talk 8 1", "talk 7 0"} << kOthers;
-        QTest::newRow("you stop while another talks") << QStringList{"talk 7 1", "talk own 1", "talk own 0"} << kOthers;
-        QTest::newRow("the connection ends while you talk") << QStringList{"talk own 1", "status 0"} << kSilent;
-        QTest::newRow("a talker moves out of view") << QStringList{"talk 7 1", "move 7 2"} << kSilent;
-        QTest::newRow("a talker is kicked") << QStringList{"talk 7 1", "kick 7"} << kSilent;
+        columns<int, QStringList, QString>({"option", "script", "shown"});
+        const QStringList youStop{"talk 7 1", "talk own 1", "talk own 0"};
+        QTest::newRow("two others talk, the first stops")
+            << 1 << QStringList{"talk 7 1", "talk 8 1", "talk 7 0"} << kOthers;
+        QTest::newRow("you stop while another talks") << 1 << youStop << kOthers;
+        QTest::newRow("the connection ends while you talk") << 1 << QStringList{"talk own 1", "status 0"} << kSilent;
+        QTest::newRow("a talker moves out of view") << 1 << QStringList{"talk 7 1", "move 7 2"} << kSilent;
+        QTest::newRow("a talker is kicked") << 1 << QStringList{"talk 7 1", "kick 7"} << kSilent;
+        QTest::newRow("option 2: you stop while another talks") << 2 << youStop << kSilent;
+        QTest::newRow("no option: you stop while another talks") << 0 << youStop << kSilent;
     }
     void theLightShowsTheTrueState()
     {
+        QFETCH(int, option);
         QFETCH(QStringList, script);
-        QFETCH(QString, shown);
-        std::unique_ptr<Child> service = m_rig.startService();
-        QVERIFY(service);
-        std::unique_ptr<Child> client = startHost(QStringLiteral(TS3HOST_PATH), QStringLiteral(PLUGIN_PATH));
-        QVERIFY(client && service->waitForCommands(1, 5000));
+        QVERIFY(writeSettingsFile(m_rig.configDir, option));
+        std::unique_ptr<Child> service, client;
+        QVERIFY(m_rig.startChain(service, client));
         play(*client, script);
         QTest::qWait(300);
-        QCOMPARE(service->commands().last(), shown);
-        play(*client, {"shutdown"});
-        QVERIFY(client->finished());
+        QTEST(service->commands().last(), "shown");
+        QVERIFY(shutDown(*client));
     }
 
     // A session with the talk tables' edge cases, for each plugin API.
     void aSessionLightsTheDevice_data()
     {
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<QString>("library");
+        columns<QString, QString>({"host", "library"});
         QTest::newRow("API " VOSSIK_API_TEXT) << QStringLiteral(TS3HOST_PATH) << QStringLiteral(PLUGIN_PATH);
         QTest::newRow("API " OTHER_API_TEXT) << QStringLiteral(TS3HOST_OTHER_PATH) << QStringLiteral(PLUGIN_OTHER_PATH);
     }
@@ -81,7 +60,7 @@ private slots:
         QFETCH(QString, library);
         std::unique_ptr<Child> service = m_rig.startService();
         QVERIFY(service);
-        std::unique_ptr<Child> client = startHost(host, library);
+        std::unique_ptr<Child> client = m_rig.startHost(m_rig.pluginsDir, m_rig.configDir, {}, true, host, library);
         QVERIFY(client);
         QVERIFY(m_rig.waitForServer(true));  // the plugin started the helper, which read its settings
         QVERIFY(service->waitForCommands(1));
@@ -108,28 +87,26 @@ private slots:
     // Words in the helper's first moments, before it listens, wait for it:
     // a word at once reaches the device, and a "shutdown" at once still
     // ends the helper. A configuration path of 600 bytes reaches it whole.
+    // The script, read whole first, has comments, blanks, tabs and CRs that
+    // ts3host skips, an echo, and a line after "shutdown" that it ignores.
     void theFirstMomentsLoseNothing_data()
     {
-        QTest::addColumn<QStringList>("script");
-        QTest::addColumn<QStringList>("shown");
-        QTest::addColumn<int>("configPathBytes");  // 0: the usual folder
-        QTest::newRow("a word at once") << QStringList{"talk own 1", "sleep 600", "shutdown"}
-                                        << QStringList{kSilent, kSpeaking, kShutdown} << 0;
-        for (const int ms : {0, 50, 100, 150}) {
-            QTest::addRow("shutdown after %d ms", ms)
-                << QStringList{QStringLiteral("sleep %1").arg(ms), "shutdown"} << QStringList{kSilent, kShutdown} << 0;
-        }
-        QTest::newRow("a 600-byte configuration path") << QStringList{"talk own 1", "sleep 600", "shutdown"}
-                                                       << QStringList{kSilent, kSpeaking, kShutdown} << 600;
+        columns<QStringList, QStringList, int>({"script", "shown", "configPathBytes"});  // 0: the usual folder
+        const QStringList talk{" talk\town   1 \r", "\t", "sleep 600"};
+        QTest::newRow("a word at once") << talk << QStringList{kSilent, kSpeaking, kShutdown} << 0;
+        for (const int ms : {0, 50, 100, 150})
+            QTest::addRow("shutdown after %d ms", ms) << QStringList{QStringLiteral("sleep %1").arg(ms)}
+                                                      << QStringList{kSilent, kShutdown} << 0;
+        QTest::newRow("a 600-byte configuration path") << talk << QStringList{kSilent, kSpeaking, kShutdown} << 600;
     }
     void theFirstMomentsLoseNothing()
     {
         QFETCH(QStringList, script);
         QFETCH(QStringList, shown);
         QFETCH(int, configPathBytes);
-        QString configDir = m_configDir;
+        QString configDir = m_rig.configDir;
         if (configPathBytes) {
-            configDir = m_home.path() + QLatin1Char('/');
+            configDir = m_rig.home.path() + QLatin1Char('/');
             while (configDir.size() < configPathBytes)
                 configDir += QString(qMin(200, configPathBytes - configDir.size() - 1), QLatin1Char('c')) + '/';
             QCOMPARE(configDir.toUtf8().size(), configPathBytes);
@@ -137,15 +114,54 @@ private slots:
         }
         std::unique_ptr<Child> service = m_rig.startService();
         QVERIFY(service);
-        std::unique_ptr<Child> client = m_rig.startHost(TS3HOST_PATH, PLUGIN_PATH, m_pluginsDir, configDir, true,
-                                                        {"--script", "-"});
+        std::unique_ptr<Child> client = m_rig.startHost(m_rig.pluginsDir, configDir, {"--script", "-"});
         QVERIFY(client);
-        client->process().write(script.join(QLatin1Char('\n')).toUtf8() + '\n');  // read whole before the plugin loads
-        client->process().closeWriteChannel();
-        QVERIFY(client->finished());
+        QVERIFY(playScript(*client, QStringList{"# talk own 2", ""} + script
+                                        << "echo  said  so # not a comment" << "shutdown" << "talk own 1"));
         QVERIFY(service->waitForCommands(shown.size()));
-        QVERIFY(QTest::qWaitFor([&] { return runningPid(helperCopy()) == 0; }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return runningPid(m_rig.helperCopy()) == 0; }, 3000));
         QCOMPARE(service->commands(), shown);
+        QVERIFY(client->output().contains("\nsaid  so # not a comment\n"));
+    }
+
+    // ts3host refuses a plugin the client would not load, and a script with
+    // a bad line before it loads anything; either way it leaves no folder.
+    void theHostRefuses_data()
+    {
+        columns<QString, QByteArray, int, QString>({"plugin", "script", "exitCode", "message"});  // "text": a text file
+        QTest::newRow("another API")
+            << PLUGIN_OTHER_PATH << QByteArray() << 3
+            << "is built for plugin API " OTHER_API_TEXT ", this host for API " VOSSIK_API_TEXT;
+        QTest::newRow("not a library") << "text" << QByteArray() << 3 << "cannot load";
+        QTest::newRow("unknown command") << PLUGIN_PATH << QByteArray("talk own 1\nfly away\n") << 2
+                                         << "standard input:2: unknown command \"fly\"";
+        QTest::newRow("counts blank lines") << PLUGIN_PATH << QByteArray("\n# c\n\nconnection -1") << 2
+                                            << "standard input:4: ";
+        for (const char *line : {"Talk own 1", "talk own", "talk 65536 1", "talk own 1.5", "own 1x", "menu 1 0 9",
+                                 "sleep -1", "shutdown now", "status x", "move own 3", "kick own 2"})
+            QTest::newRow(line) << PLUGIN_PATH << QByteArray("talk own 1\n") + line + "\nshutdown" << 2
+                                << "standard input:2: ";
+    }
+    void theHostRefuses()
+    {
+        QFETCH(QString, plugin);
+        QFETCH(QByteArray, script);
+        QFETCH(QString, message);
+        QTemporaryDir tmp;
+        QFile text(tmp.filePath("text.so"));
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a library\n") > 0);
+        text.close();
+        QProcessEnvironment env = m_rig.env;
+        env.insert("TMPDIR", tmp.path());  // where its temporary plugins and configuration folders go
+        Child host(TS3HOST_PATH, {"--plugin", plugin == "text" ? text.fileName() : plugin, "--script", "-"}, env);
+        QVERIFY(host.started());
+        host.process().write(script);
+        host.process().closeWriteChannel();
+        QVERIFY(host.finished(20000));
+        QTEST(host.process().exitCode(), "exitCode");
+        QVERIFY2(host.errors().contains(message) && host.errors().count('\n') == 1, qPrintable(host.errors()));
+        QCOMPARE(host.output(), QString());  // the plugin never started
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"text.so"});
     }
 
     // Clients started and shut down again and again, each as soon as it
@@ -155,50 +171,26 @@ private slots:
         std::unique_ptr<Child> service = m_rig.startService();
         QVERIFY(service);
         for (int cycle = 0; cycle < 20; ++cycle) {
-            std::unique_ptr<Child> client = m_rig.startHost(TS3HOST_PATH, PLUGIN_PATH, m_pluginsDir, m_configDir,
-                                                            true, {"--script", "-"});
+            std::unique_ptr<Child> client = m_rig.startClient({"--script", "-"});
             QVERIFY(client);
-            client->process().write("shutdown\n");
-            client->process().closeWriteChannel();
-            QVERIFY(client->finished());
+            QVERIFY(playScript(*client, {"shutdown"}));
         }
-        QVERIFY(QTest::qWaitFor([&] { return runningPid(helperCopy()) == 0; }, 3000));
-        QVERIFY(service->waitForCommands(2));
-        QCOMPARE(service->commands().last(), kShutdown);
-    }
-
-    // The menu item opens the settings window in the helper; while it is
-    // open, the helper outlives the client's shutdown.
-    void theMenuItemOpensTheSettingsWindow()
-    {
-        std::unique_ptr<Child> service = m_rig.startService();
-        QVERIFY(service);
-        std::unique_ptr<Child> client = startHost(QStringLiteral(TS3HOST_PATH), QStringLiteral(PLUGIN_PATH));
-        QVERIFY(client);
-        QVERIFY(m_rig.waitForServer(true));
-        play(*client, {"menu 1"});
-        // Built from the settings file, previewing each profile on the device.
-        QVERIFY(QTest::qWaitFor([&] { return client->errors().contains(QStringLiteral("boolother 1")); }, 2000));
-        QVERIFY(service->waitForCommands(5));
-        play(*client, {"shutdown"});
-        QVERIFY(client->finished());
-        QVERIFY(service->waitForCommands(6));
-        QCOMPARE(service->commands().last(), kShutdown);
+        QVERIFY(QTest::qWaitFor([&] { return runningPid(m_rig.helperCopy()) == 0; }, 3000));
+        QVERIFY(service->waitForLast(kShutdown));  // the last helper's shutdown may still be on its way
         QTest::qWait(300);
-        QVERIFY(runningPid(helperCopy()) != 0);  // kept alive by the open window
+        QCOMPARE(service->commands().last(), kShutdown);
     }
 
     // Without its helper folder the plugin starts nothing, and every entry
     // point still returns at once.
     void withoutTheHelperEveryCallReturnsAtOnce()
     {
-        std::unique_ptr<Child> client = m_rig.startHost(TS3HOST_PATH, PLUGIN_PATH, m_home.path() + "/bare", m_configDir,
-                                                        /*withHelper=*/false);
+        std::unique_ptr<Child> client = m_rig.startBareClient();
         QVERIFY(client);
         play(*client, {"talk own 1", "talk own 0", "menu 1", "talk 7 1", "shutdown"});
         QVERIFY(client->finished());
         QCOMPARE(client->process().exitCode(), 0);
-        const auto calls = entryPointTimings(*client);
+        const auto calls = entryPointTimings(client->errors());
         QVERIFY(calls.size() >= 10);
         for (const auto &call : calls) {
             // Starting (a process) and ending may take longer than an event, but not long.

@@ -3,6 +3,7 @@
 // and a flood of connections that never finish a word.
 #include "command_framing.h"
 #include "process_support.h"
+#include "test_support.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -44,30 +45,7 @@ class TestSessions : public QObject
     Q_OBJECT
 
 private:
-    ProcessRig m_rig;
-    QTemporaryDir m_home;
-    QString m_configDir;
-    QString m_pluginsDir;
-
-    QString helperCopy() const { return helperCopyIn(m_pluginsDir); }
-
-    std::unique_ptr<Child> startClient(bool withHelper = true)
-    {
-        return m_rig.startHost(TS3HOST_PATH, PLUGIN_PATH, withHelper ? m_pluginsDir : m_home.path() + "/bare",
-                               m_configDir, withHelper);
-    }
-
-    // The helper processes that run the plugin's copy.
-    int helpersRunning() const
-    {
-        const QByteArray program = QFile::encodeName(helperCopy()) + '\0';
-        int count = 0;
-        for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-            QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(entry));
-            count += cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().startsWith(program) ? 1 : 0;
-        }
-        return count;
-    }
+    ClientRig m_rig;
 
     void reportPeak(const char *run, qint64 pid)
     {
@@ -75,16 +53,10 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        m_configDir = m_home.path() + QStringLiteral("/config/");
-        m_pluginsDir = m_home.path() + QStringLiteral("/plugins");
-        QVERIFY(writeSettingsFile(m_configDir));
-    }
-
     // Only the copy in this test's own folder: the helpers started from the
     // build may be other tests', running beside this one.
-    void cleanup() { QVERIFY(killRunning(helperCopy())); }
+    void initTestCase() { QVERIFY(m_rig.settingsWritten); }
+    void cleanup() { QVERIFY(m_rig.endHelper()); }
 
     // Two clients at once share one helper, and the light shows the higher
     // of their states; the first to end leaves the light to the other, and
@@ -92,8 +64,7 @@ private slots:
     // helper then ends within a second).
     void twoClientsShareOneHelper_data()
     {
-        QTest::addColumn<int>("firstToEnd");
-        QTest::addColumn<bool>("lastKilled");
+        columns<int, bool>({"firstToEnd", "lastKilled"});
         QTest::newRow("first ends first, last shuts down") << 0 << false;
         QTest::newRow("second ends first, last killed") << 1 << true;
     }
@@ -101,30 +72,28 @@ private slots:
     {
         QFETCH(int, firstToEnd);
         QFETCH(bool, lastKilled);
-        std::unique_ptr<Child> service = m_rig.startService();
-        QVERIFY(service);
-        std::unique_ptr<Child> clients[2] = {startClient(), nullptr};
-        QVERIFY(clients[0] && m_rig.waitForServer(true, 5000) && service->waitForCommands(1, 5000));
-        clients[1] = startClient();
+        std::unique_ptr<Child> service, clients[2];
+        QVERIFY(m_rig.startChain(service, clients[0]));
+        clients[1] = m_rig.startClient();
         QVERIFY(clients[1]);
-        const qint64 helper = runningPid(helperCopy());
+        const qint64 helper = runningPid(m_rig.helperCopy());
 
         play(*clients[0], {"talk own 1"});
-        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kSpeaking); }, 2000));
+        QVERIFY(service->waitForLast(kSpeaking, 2000));
         play(*clients[1], {"talk 7 1", "talk own 1", "talk own 0", "talk 7 0"});  // lower than speaking, or the same
         QTest::qWait(200);
         QCOMPARE(service->commands().last(), kSpeaking);
-        QCOMPARE(helpersRunning(), 1);
+        QCOMPARE(runningPids(m_rig.helperCopy()).size(), 1);
 
         Child &leaving = *clients[firstToEnd];
         Child &staying = *clients[1 - firstToEnd];
         play(staying, {"talk own 0"});
         play(leaving, {"talk own 1", "shutdown"});
         QVERIFY(leaving.finished());
-        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kSilent); }, 2000));  // the other's state
+        QVERIFY(service->waitForLast(kSilent, 2000));  // the other's state
         play(staying, {"talk own 1"});
-        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kSpeaking); }, 2000));
-        QCOMPARE(helpersRunning(), 1);
+        QVERIFY(service->waitForLast(kSpeaking, 2000));
+        QCOMPARE(runningPids(m_rig.helperCopy()).size(), 1);
         reportPeak(QTest::currentDataTag(), helper);
 
         QElapsedTimer ending;
@@ -133,12 +102,12 @@ private slots:
             staying.process().kill();
         else
             play(staying, {"shutdown"});
-        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kShutdown); }, 3000));
-        QVERIFY(QTest::qWaitFor([&] { return runningPid(helperCopy()) == 0; }, 3000));
+        QVERIFY(service->waitForLast(kShutdown, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return runningPid(m_rig.helperCopy()) == 0; }, 3000));
         qInfo("from the last client's end to the helper's: %lld ms", ending.elapsed());
         if (lastKilled)
             QVERIFY2(ending.elapsed() < (kSanitized ? 2000 : 1000), qPrintable(QString::number(ending.elapsed())));
-        QCOMPARE(helpersRunning(), 0);
+        QCOMPARE(runningPids(m_rig.helperCopy()).size(), 0);
     }
 
     // However close together two helpers start, exactly one serves; the
@@ -150,16 +119,13 @@ private slots:
         int serving = 0;
         qint64 peak = 0;
         for (int round = 0; round < rounds; ++round) {
-            std::vector<std::unique_ptr<QTemporaryDir>> runtimes;
+            std::vector<std::unique_ptr<ProcessRig>> rigs;  // a runtime folder for each pair
             std::vector<std::unique_ptr<Child>> helpers;
             for (int pair = 0; pair < pairs; ++pair) {
-                runtimes.push_back(std::make_unique<QTemporaryDir>());
-                QFile::setPermissions(runtimes.back()->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                                   | QFileDevice::ExeOwner);
-                QProcessEnvironment env = m_rig.env;
-                env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimes.back()->path());
-                for (int i = 0; i < 2; ++i)
-                    helpers.push_back(std::make_unique<Child>(QStringLiteral(HELPER_PATH), QStringList{m_configDir}, env));
+                rigs.push_back(std::make_unique<ProcessRig>());
+                for (int i = 0; i < 2; ++i)  // both started before either is waited for
+                    helpers.push_back(
+                        std::make_unique<Child>(HELPER_PATH, QStringList{m_rig.configDir}, rigs.back()->env));
             }
             const auto decided = [](Child &h) {
                 return h.errors().contains(QStringLiteral("Command server listening"))
@@ -198,9 +164,7 @@ private slots:
     // helper serves as before.
     void aFloodOfUnfinishedWords_data()
     {
-        QTest::addColumn<int>("descriptors");
-        QTest::addColumn<int>("connections");
-        QTest::addColumn<QString>("logged");
+        columns<int, int, QString>({"descriptors", "connections", "logged"});
         QTest::newRow("1,024 descriptors") << 1024 << 1100 << "Command connections full";
         QTest::newRow("too few descriptors") << 30 << 200 << "Command server stopped listening";
     }
@@ -218,7 +182,8 @@ private slots:
         std::unique_ptr<Child> service = m_rig.startService();
         QVERIFY(service);
         Child helper(QStringLiteral("prlimit"),
-                     {QStringLiteral("--nofile=%1:%1").arg(descriptors), QStringLiteral(HELPER_PATH), m_configDir}, m_rig.env);
+                     {QStringLiteral("--nofile=%1:%1").arg(descriptors), QStringLiteral(HELPER_PATH), m_rig.configDir},
+                     m_rig.env);
         QVERIFY(helper.started() && m_rig.waitForServer(true, 5000));
 
         std::vector<int> flood;
@@ -230,7 +195,7 @@ private slots:
             if (fd >= 0)
                 flood.push_back(fd);
             if (i == connections / 2) {  // a client arrives in the middle of it
-                client = startClient(false);
+                client = m_rig.startBareClient();
                 QVERIFY(client && service->waitForCommands(1, 10000));
                 play(*client, {"talk own 1"});
             }
@@ -240,7 +205,7 @@ private slots:
         play(*client, {"talk own 0"});
         // A connection the failing server had queued is lost, and the state
         // said again on the next: the same light.
-        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kSilent); }, 3000));
+        QVERIFY(service->waitForLast(kSilent, 3000));
         QStringList shown;
         for (const QString &command : service->commands()) {
             if (shown.isEmpty() || shown.last() != command)
@@ -253,11 +218,11 @@ private slots:
         QCOMPARE(helper.errors().count(logged), 1);
 
         play(*client, {"talk own 1"});
-        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kSpeaking); }, 3000));
+        QVERIFY(service->waitForLast(kSpeaking, 3000));
         QVERIFY(m_rig.waitForServer(true, 3000));
         reportPeak(QTest::currentDataTag(), helper.process().processId());
         play(*client, {"shutdown"});
-        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kShutdown); }, 3000));
+        QVERIFY(service->waitForLast(kShutdown, 3000));
         QVERIFY(helper.finished());
         QCOMPARE(helper.process().exitCode(), 0);
     }

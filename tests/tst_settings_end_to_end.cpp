@@ -4,6 +4,7 @@
 #include "config_wnd.h"
 #include "desktop_session.h"
 #include "process_support.h"
+#include "test_support.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -46,23 +47,43 @@ private:
     ConfigWnd m_window;  // without a light link: the bare form
 };
 
-void say(Child &client, const QByteArray &lines)
-{
-    client.process().write(lines);
-    client.process().waitForBytesWritten(1000);
-}
-
-bool xdotool(const QStringList &arguments)
+// What xdotool printed, or nothing if it failed.
+QByteArray xdotool(const QStringList &arguments)
 {
     QProcess process;
     process.start(QStringLiteral("xdotool"), arguments);
-    return process.waitForFinished(10000) && process.exitCode() == 0;
+    return process.waitForFinished(10000) && process.exitCode() == 0 ? process.readAllStandardOutput() + ' ' : "";
+}
+
+// The ids of the visible settings windows, once there is one. A search now
+// and then fails on a window that goes while it looks: it is asked again.
+QByteArray settingsWindows()
+{
+    QByteArray ids;
+    const auto search = [&] { return !(ids = xdotool({"search", "--onlyvisible", "--name", "^Color settings$"})).isEmpty(); };
+    (void)QTest::qWaitFor(search, 10000);
+    return ids;
 }
 
 bool click(const QPoint &at)
 {
     // No --sync: a move to where the pointer already is never reports back.
-    return xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "sleep", "0.1", "click", "1"});
+    return !xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "sleep", "0.1", "click", "1"})
+                .isEmpty();
+}
+
+// The service, then a client whose helper, on the X server, opens the
+// settings window at the menu click: one window, however often clicked.
+bool openSettings(ClientRig &rig, std::unique_ptr<Child> &service, std::unique_ptr<Child> &client)
+{
+    rig.env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    if (!rig.startChain(service, client))
+        return false;
+    play(*client, {"menu 1"});
+    const bool shown = !settingsWindows().isEmpty();
+    play(*client, {"menu 1"});  // once more: the same window
+    QTest::qWait(300);
+    return shown && settingsWindows().count('\n') == 1;
 }
 
 }  // namespace
@@ -71,10 +92,6 @@ class TestSettingsEndToEnd : public QObject
 {
     Q_OBJECT
 
-private:
-    ProcessRig m_rig;
-    QTemporaryDir m_home;
-
 private slots:
     void initTestCase()
     {
@@ -82,48 +99,30 @@ private slots:
             QSKIP("needs an X server (run under xvfb-run)");
         Q_INIT_RESOURCE(settings);
         platform::useDialogFont(qApp);
-        m_rig.env.remove(QStringLiteral("QT_QPA_PLATFORM"));  // the helper's windows go to the X server
     }
 
     void okSavesWhatTheHelperThenFollows()
     {
-        const QString configDir = m_home.path() + QStringLiteral("/config/");
-        QVERIFY(QDir().mkpath(configDir));
-        const QString ini = configDir + QStringLiteral("TS3_Vossik_Plugin.ini");
-        QFile settings(ini);
-        QVERIFY(settings.open(QIODevice::WriteOnly));
-        settings.write(kSettings.arg(2).toUtf8());  // others' talking changes nothing yet
-        settings.close();
-
-        std::unique_ptr<Child> service = m_rig.startService();
-        QVERIFY(service);
-        Child client(QStringLiteral(TS3HOST_PATH),
-                     {"--plugin", PLUGIN_PATH, "--helper", HELPER_PATH, "--plugins-dir", m_home.path() + "/plugins",
-                      "--config-dir", configDir},
-                     m_rig.env);
-        QVERIFY(client.started());
-        QVERIFY(m_rig.waitForServer(true));
-        say(client, "talk 7 1\nmenu 1\n");
-        QVERIFY(xdotool({"search", "--sync", "--onlyvisible", "--name", "^Color settings$"}));
-        QTest::qWait(300);
-
+        ClientRig rig;
+        QVERIFY(writeSettingsFile(rig.configDir, 2));  // others' talking changes nothing yet
+        std::unique_ptr<Child> service, client;
+        QVERIFY(openSettings(rig, service, client));
+        play(*client, {"talk 7 1"});
         SettingsWindowMap map;
         QVERIFY(click(map.tab(3)));  // "options"
-
         QVERIFY(click(map.control("radioOtherTalkingChange")));
         const int before = service->commands().size();
         QVERIFY(click(map.control("configOkButton_3")));
-        QVERIFY(QTest::qWaitFor([&] { return QSettings(ini, QSettings::IniFormat).value("colors/otherTalkingBool").toInt() == 1; },
-                                3000));
+        const QString ini = rig.configDir + QStringLiteral("TS3_Vossik_Plugin.ini");
+        QVERIFY(QTest::qWaitFor(
+            [&] { return QSettings(ini, QSettings::IniFormat).value("colors/otherTalkingBool") == 1; }, 3000));
         // The reload shows the silent profile; then "startother" counts.
         QVERIFY(service->waitForCommands(before + 1));
-        say(client, "talk 7 0\ntalk 7 1\n");
-        // The others profile as saved, its Ambient zone kept.
-        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kOthers); }, 3000));
-
-        say(client, "shutdown\n");
-        QVERIFY(client.finished());
-        QVERIFY(m_rig.waitForServer(false));  // the window closed with Ok, so the helper ends
+        play(*client, {"talk 7 0", "talk 7 1"});
+        QVERIFY(service->waitForLast(kOthers));  // the others profile as saved, its Ambient zone kept
+        play(*client, {"shutdown"});
+        QVERIFY(client->finished());
+        QVERIFY(rig.waitForServer(false));  // the window closed with Ok, so the helper ends
     }
 
     // The file edited by hand while the window is open, its group header
@@ -131,21 +130,10 @@ private slots:
     // helper reloads and shows the new silent profile.
     void applyOverABrokenHeader()
     {
-        const QString configDir = m_home.path() + QStringLiteral("/broken/");
-        QVERIFY(writeSettingsFile(configDir));
-        // A runtime folder of its own: no endpoint left by the earlier tests'
-        // processes is cleared while the service's own is counted.
-        ProcessRig rig;
-        rig.env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        std::unique_ptr<Child> service = rig.startService();
-        QVERIFY(service);
-        std::unique_ptr<Child> client =
-            rig.startHost(TS3HOST_PATH, PLUGIN_PATH, m_home.path() + QStringLiteral("/broken-plugins"), configDir);
-        QVERIFY(client && rig.waitForServer(true, 5000));
-        say(*client, "menu 1\n");
-        QVERIFY(xdotool({"search", "--sync", "--onlyvisible", "--name", "^Color settings$"}));
-        QTest::qWait(300);
-        QFile settings(configDir + QStringLiteral("TS3_Vossik_Plugin.ini"));
+        ClientRig rig;
+        std::unique_ptr<Child> service, client;
+        QVERIFY(openSettings(rig, service, client));
+        QFile settings(rig.configDir + QStringLiteral("TS3_Vossik_Plugin.ini"));
         QVERIFY(settings.open(QIODevice::WriteOnly));
         settings.write(kSettings.arg(1).replace(QStringLiteral("[colors]"), QStringLiteral("[colors")).toUtf8());
         settings.close();
@@ -154,14 +142,14 @@ private slots:
         QVERIFY(click(map.tab(1)));  // the silent profile
         QVERIFY(click(map.control("radioEffectHeartbeat_2")));
         const QString heartbeat = QStringLiteral("wParam=0x010402 lParam=0x0000ff");
-        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(heartbeat); }, 3000));  // the preview
+        QVERIFY(service->waitForLast(heartbeat));  // the preview
         const int previewed = service->commands().size();
         QVERIFY(click(map.control("applyButton_2")));
         QVERIFY(service->waitForCommands(previewed + 1));
         QCOMPARE(service->commands().mid(previewed), QStringList{heartbeat});
 
         QVERIFY(click(map.control("configOkButton_2")));  // not where the next test's first click goes
-        say(*client, "shutdown\n");
+        play(*client, {"shutdown"});
         QVERIFY(client->finished());
         QVERIFY(rig.waitForServer(false));
     }
@@ -172,44 +160,34 @@ private slots:
     // shutdown profile again.
     void theWindowLeavesTheTrueState_data()
     {
-        QTest::addColumn<QByteArray>("before");  // the client's lines once the window is open
-        QTest::addColumn<QByteArray>("button");  // on the silent profile's tab
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("Apply while you talk") << QByteArray("talk own 1\n") << QByteArray("applyButton_2") << kSpeaking;
-        QTest::newRow("Ok after the shutdown") << QByteArray("shutdown\n") << QByteArray("configOkButton_2") << kShutdown;
-        QTest::newRow("Cancel after the shutdown")
-            << QByteArray("shutdown\n") << QByteArray("configCancelButton_2") << kShutdown;
+        // The client's lines once the window is open, and a button on the silent profile's tab.
+        columns<QString, QByteArray, QString>({"before", "button", "shown"});
+        QTest::newRow("Apply while you talk") << "talk own 1" << QByteArray("applyButton_2") << kSpeaking;
+        QTest::newRow("Ok after the shutdown") << "shutdown" << QByteArray("configOkButton_2") << kShutdown;
+        QTest::newRow("Cancel after the shutdown") << "shutdown" << QByteArray("configCancelButton_2") << kShutdown;
     }
     void theWindowLeavesTheTrueState()
     {
-        QFETCH(QByteArray, before);
+        QFETCH(QString, before);
         QFETCH(QByteArray, button);
         QFETCH(QString, shown);
-        const QString folder = m_home.path() + QLatin1Char('/') + QLatin1String(QTest::currentDataTag());
-        QVERIFY(writeSettingsFile(folder + QStringLiteral("/config")));
-        ProcessRig rig;
-        rig.env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        std::unique_ptr<Child> service = rig.startService();
-        QVERIFY(service);
-        std::unique_ptr<Child> client = rig.startHost(TS3HOST_PATH, PLUGIN_PATH, folder + "/plugins", folder + "/config");
-        QVERIFY(client && service->waitForCommands(1, 5000));
-        const qint64 helper = runningPid(helperCopyIn(folder + "/plugins"));
-        say(*client, "menu 1\n");
-        QVERIFY(xdotool({"search", "--sync", "--onlyvisible", "--name", "^Color settings$"}));
-        QTest::qWait(300);
-        say(*client, before);
-        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(shown); }, 3000));
+        ClientRig rig;
+        std::unique_ptr<Child> service, client;
+        QVERIFY(openSettings(rig, service, client));
+        const qint64 helper = runningPid(rig.helperCopy());
+        play(*client, {before});
+        QVERIFY(service->waitForLast(shown));
 
         SettingsWindowMap map;
         QVERIFY(click(map.tab(1)));
         QVERIFY(click(map.control("radioEffectBlinking_2")));
         QVERIFY(QTest::qWaitFor([&] { return !service->commands().endsWith(shown); }, 3000));  // previewed
         QVERIFY(click(map.control(button.constData())));
-        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(shown); }, 3000));
+        QVERIFY(service->waitForLast(shown));
         QTest::qWait(300);
         QCOMPARE(service->commands().last(), shown);
         if (client->process().state() == QProcess::Running) {
-            say(*client, "shutdown\n");
+            play(*client, {"shutdown"});
             QVERIFY(click(map.control("configCancelButton_2")));
         }
         QVERIFY(QTest::qWaitFor([&] { return ::kill(pid_t(helper), 0) != 0; }, 5000));
@@ -221,26 +199,20 @@ private slots:
     // device: the lights follow the new client.
     void aClientRestartedBesideAnOpenSettingsWindow()
     {
-        const QString configDir = m_home.path() + QStringLiteral("/restart/");
-        const QString pluginsDir = m_home.path() + QStringLiteral("/restart-plugins");
-        QVERIFY(writeSettingsFile(configDir));
-        std::unique_ptr<Child> service = m_rig.startService();
-        QVERIFY(service);
-        std::unique_ptr<Child> first = m_rig.startHost(TS3HOST_PATH, PLUGIN_PATH, pluginsDir, configDir);
-        QVERIFY(first && m_rig.waitForServer(true, 5000));
-        const qint64 oldHelper = runningPid(helperCopyIn(pluginsDir));
-        say(*first, "menu 1\n");
-        QVERIFY(xdotool({"search", "--sync", "--onlyvisible", "--name", "^Color settings$"}));
-        say(*first, "shutdown\n");
+        ClientRig rig;
+        std::unique_ptr<Child> service, first;
+        QVERIFY(openSettings(rig, service, first));
+        const qint64 oldHelper = runningPid(rig.helperCopy());
+        play(*first, {"shutdown"});
         QVERIFY(first->finished());
-        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kShutdown); }, 3000));
-        QVERIFY(m_rig.waitForServer(false));
+        QVERIFY(service->waitForLast(kShutdown));
+        QVERIFY(rig.waitForServer(false));
         QCOMPARE(::kill(pid_t(oldHelper), 0), 0);  // kept by its window
 
-        std::unique_ptr<Child> second = m_rig.startHost(TS3HOST_PATH, PLUGIN_PATH, pluginsDir, configDir);
-        QVERIFY(second && m_rig.waitForServer(true, 5000));
-        say(*second, "talk own 1\n");
-        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kSpeaking); }, 3000));
+        std::unique_ptr<Child> second = rig.startClient();
+        QVERIFY(second && rig.waitForServer(true, 5000));
+        play(*second, {"talk own 1"});
+        QVERIFY(service->waitForLast(kSpeaking));
         const int shown = service->commands().size();
         qInfo("the old helper's peak resident memory, its window open: %lld KiB", residentKiB(oldHelper, "VmHWM:"));
         SettingsWindowMap map;
@@ -248,11 +220,11 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return ::kill(pid_t(oldHelper), 0) != 0; }, 3000));
         QTest::qWait(200);
         QCOMPARE(service->commands().size(), shown);
-        say(*second, "talk own 0\nshutdown\n");
+        play(*second, {"talk own 0", "shutdown"});
         QVERIFY(second->finished());
-        QVERIFY(QTest::qWaitFor([&] { return service->commands().endsWith(kShutdown); }, 3000));
+        QVERIFY(service->waitForLast(kShutdown));
         QCOMPARE(service->commands().mid(shown), (QStringList{kSilent, kShutdown}));
-        QVERIFY(m_rig.waitForServer(false));
+        QVERIFY(rig.waitForServer(false));
     }
 };
 

@@ -155,11 +155,9 @@ private slots:
     // name in it: never one that another user made or can enter.
     void theRuntimeFolderIsTheUsersOwnOrNone_data()
     {
-        QTest::addColumn<QString>("xdg");     // XDG_RUNTIME_DIR; "": unset
-        QTest::addColumn<QString>("inHome");  // <home>/.vossik beforehand; "": nothing
-        QTest::addColumn<int>("socketPathBytes");  // 0: as it comes
-        QTest::addColumn<QString>("chosen");   // "xdg", "home", or "": none
-        QTest::addColumn<QString>("problem");  // as logged, %1: <home>/.vossik; "": none
+        // XDG_RUNTIME_DIR ("": unset); <home>/.vossik beforehand ("": nothing); the socket path's length (0: as
+        // it comes); the folder chosen ("xdg", "home", or "": none); the problem logged (%1: <home>/.vossik).
+        columns<QString, QString, int, QString, QString>({"xdg", "inHome", "socketPathBytes", "chosen", "problem"});
         const QString notOurs = QStringLiteral("no private runtime folder: %1 is not a folder of this user");
         QTest::newRow("private XDG_RUNTIME_DIR") << "private" << "" << 0 << "xdg" << "";
         QTest::newRow("no XDG_RUNTIME_DIR") << "" << "" << 0 << "home" << "";
@@ -243,7 +241,12 @@ private slots:
             QSKIP("needs root to create a second user");
         PrivateRuntimeDir runtime;
         const std::string dir = winmsg::endpointDir();
-        QVERIFY(!dir.empty());
+        struct stat folder {};
+        QVERIFY(QString::fromStdString(dir).startsWith(runtime.path()) && ::stat(dir.c_str(), &folder) == 0
+                && (folder.st_mode & 0777) == 0700);
+        const QByteArray shared = QFile::encodeName(runtime.path() + QStringLiteral("/shared"));  // open to others
+        QVERIFY(::mkdir(shared.constData(), 0777) == 0 && ::chmod(shared.constData(), 0777) == 0
+                && !platform::ensurePrivateDir(shared.toStdString()));
         // Its process cannot exist: a FIFO of ours there that nobody reads
         // would be cleaned away.
         const winmsg::Handle handle = (winmsg::Handle(0x3FFFFF) << 24) | 1;
@@ -322,7 +325,7 @@ private slots:
         Child service(QStringLiteral(LIGHTSERVICE_PATH), {"--log", "--no-window"}, rig.env);
         QVERIFY(QTest::qWaitFor([&] { return !QDir(ours + "/vossik-winmsg").entryList(QDir::System).isEmpty(); },
                                 5000));  // its endpoint is open
-        std::unique_ptr<Child> client = rig.startHost(TS3HOST_PATH, PLUGIN_PATH, pluginsDir, home.path() + "/config");
+        std::unique_ptr<Child> client = rig.startHost(pluginsDir, home.path() + "/config");
         QVERIFY(client);
         QVERIFY(service.waitForCommands(1, 8000));
         QVERIFY(QFileInfo(ours + QStringLiteral("/ts3VossikPlugin")).exists());

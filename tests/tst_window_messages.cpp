@@ -1,5 +1,7 @@
+// The window-message stand-in on Linux: endpoints, a burst, a broadcast,
+// and the end of a window's process. (Where endpoints live, and what is
+// not one, is tst_user_isolation's.)
 #include "message_endpoint.h"
-#include "runtime_dir.h"
 #include "test_support.h"
 #include "window_messages_posix.h"
 #include "window_owner_watch.h"
@@ -36,73 +38,6 @@ private:
     PrivateRuntimeDir m_runtime;
 
 private slots:
-    void registeredIdsAreStableAndInRange_data()
-    {
-        QTest::addColumn<QByteArray>("name");
-        QTest::newRow("discover") << QByteArray("WM_VOSSIK_ZELL_LIGHT_CONTROL_API_DISCOVER");
-        QTest::newRow("attach") << QByteArray("WM_VOSSIK_ZELL_LIGHT_CONTROL_API_ATTACH");
-        QTest::newRow("command") << QByteArray("WM_VOSSIK_ZELL_LIGHT_CONTROL_API");
-        QTest::newRow("short") << QByteArray("x");
-    }
-    void registeredIdsAreStableAndInRange()
-    {
-        QFETCH(QByteArray, name);
-        const std::uint32_t id = winmsg::registerMessage(name.constData());
-        QVERIFY(id >= 0xC000 && id <= 0xFFFF);
-        QCOMPARE(winmsg::registerMessage(name.constData()), id);
-        QCOMPARE(winmsg::registerMessage(name.toLower().constData()), id);  // names match without case
-    }
-
-    void ourThreeMessagesDiffer()
-    {
-        const std::uint32_t discover = winmsg::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API_DISCOVER");
-        const std::uint32_t attach = winmsg::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API_ATTACH");
-        const std::uint32_t command = winmsg::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API");
-        QVERIFY(discover != attach && attach != command && discover != command);
-        QCOMPARE(winmsg::registerMessage(""), 0u);
-    }
-
-    void endpointFolderIsPrivate()
-    {
-        const std::string dir = winmsg::endpointDir();
-        QVERIFY(!dir.empty());
-        QVERIFY(QString::fromStdString(dir).startsWith(m_runtime.path()));
-        struct stat st {};
-        QCOMPARE(::stat(dir.c_str(), &st), 0);
-        QCOMPARE(st.st_mode & 0777, mode_t(0700));
-
-        const QString shared = m_runtime.path() + QStringLiteral("/shared");
-        QVERIFY(QDir().mkdir(shared));
-        ::chmod(QFile::encodeName(shared).constData(), 0777);
-        QVERIFY(!platform::ensurePrivateDir(QFile::encodeName(shared).toStdString()));
-    }
-
-    void postDeliversExactFieldsToTheFilters_data()
-    {
-        QTest::addColumn<quint64>("wParam");
-        QTest::addColumn<qint64>("lParam");
-        QTest::newRow("light command") << quint64(0x020301) << qint64(0x102030);
-        QTest::newRow("zero") << quint64(0) << qint64(0);
-        QTest::newRow("full 64 bits") << quint64(0xFFFFFFFFFFFFFFFFull) << qint64(-1);
-        QTest::newRow("handle-sized") << quint64(0x00001234ABCD0001ull) << qint64(1);
-    }
-    void postDeliversExactFieldsToTheFilters()
-    {
-        QFETCH(quint64, wParam);
-        QFETCH(qint64, lParam);
-        QWidget window;
-        const winmsg::Handle handle = winmsg::openEndpoint(&window);
-        QVERIFY(handle != 0 && handle != winmsg::kBroadcast);
-        MessageRecorder recorder;
-        QVERIFY(winmsg::postMessage(handle, 0xC123, wParam, lParam));
-        QVERIFY(waitForMessages(recorder, 1));
-        const winmsg::Message got = recorder.messages.first();
-        QCOMPARE(got.window, handle);
-        QCOMPARE(got.id, 0xC123u);
-        QCOMPARE(got.wParam, wParam);
-        QCOMPARE(got.lParam, lParam);
-    }
-
     void endpointsAreUniqueAndGoWithTheirWindow()
     {
         auto *first = new QWidget;
@@ -124,11 +59,16 @@ private slots:
         const winmsg::Handle handle = winmsg::openEndpoint(&window);
         MessageRecorder recorder;
         const int burst = 10000;
+        // Every bit of both fields arrives: the high ones, and a negative lParam.
+        const auto wParam = [](int i) { return quint64(i) << 48 | quint64(i); };
         for (int i = 0; i < burst; ++i)
-            QVERIFY2(winmsg::postMessage(handle, 0xC200, quint64(i), i), qPrintable(QString::number(i)));
+            QVERIFY2(winmsg::postMessage(handle, 0xC200, wParam(i), -i), qPrintable(QString::number(i)));
         QVERIFY(waitForMessages(recorder, burst, 5000));
-        for (int i = 0; i < burst; ++i)
-            QCOMPARE(recorder.messages.at(i).wParam, quint64(i));
+        for (int i = 0; i < burst; ++i) {
+            const winmsg::Message &got = recorder.messages.at(i);
+            QVERIFY2(got.window == handle && got.id == 0xC200 && got.wParam == wParam(i) && got.lParam == -i,
+                     qPrintable(QString::number(i)));
+        }
     }
 
     void broadcastReachesEveryEndpointAndCleansStaleOnes()
