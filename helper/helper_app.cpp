@@ -52,7 +52,7 @@ int runHelper(int argc, char *argv[])
     AttachEventFilter filter;
     app.installNativeEventFilter(&filter);
     g_lightApi = new LightControlApi;
-    startLightHandshake(g_lightApi, winmsg::openEndpoint(&window));
+    startLightHandshake(g_lightApi, platform::openEndpoint(&window));
     const int status = app.exec();
     app.removeNativeEventFilter(&filter);
     return status;

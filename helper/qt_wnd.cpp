@@ -229,7 +229,7 @@ void Qt_wnd::addClient(qint64 client)
     if (m_clients.contains(client))
         return;
     m_clients.add(client);
-    if (QObject *watch = winmsg::watchProcess(client, [this, client] {
+    if (QObject *watch = platform::watchProcess(client, [this, client] {
             // Its last words still count; then it has gone as if it had said
             // Shutdown, so a crashed client's light ends as any other.
             m_channel->readPending();

@@ -7,10 +7,10 @@
 
 class QWidget;
 
-namespace winmsg {
+namespace platform {
 
 // Opens the endpoint of `window`: on Windows its own HWND; elsewhere a fresh
 // endpoint that lives as long as `window`. Returns 0 on failure.
 Handle openEndpoint(QWidget *window);
 
-}  // namespace winmsg
+}  // namespace platform

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-namespace winmsg {
+namespace platform {
 
 // A window handle as it travels in wParam: an HWND on Windows, an endpoint
 // handle elsewhere. 0 means "none".
@@ -44,4 +44,4 @@ const char *nativeEventType();
 // eventType is not a window message.
 bool readNativeMessage(const char *eventType, const void *message, Message *out);
 
-}  // namespace winmsg
+}  // namespace platform

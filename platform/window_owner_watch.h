@@ -9,7 +9,7 @@
 
 class QObject;
 
-namespace winmsg {
+namespace platform {
 
 // Calls `ended` once, from the event loop, when the process that owns
 // `window` ends (soon, if it already has). Deleting the returned object stops
@@ -20,4 +20,4 @@ QObject *watchWindowOwner(Handle window, std::function<void()> ended);
 // The same for the process `pid`.
 QObject *watchProcess(std::int64_t pid, std::function<void()> ended);
 
-}  // namespace winmsg
+}  // namespace platform

@@ -38,22 +38,22 @@ public:
     ~MessageRecorder() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
     bool nativeEventFilter(const QByteArray &eventType, void *message, long *) override
     {
-        winmsg::Message read;
-        if (winmsg::readNativeMessage(eventType.constData(), message, &read))
+        platform::Message read;
+        if (platform::readNativeMessage(eventType.constData(), message, &read))
             messages.append(read);
         return false;
     }
-    QList<winmsg::Message> to(winmsg::Handle window, std::uint32_t id) const
+    QList<platform::Message> to(platform::Handle window, std::uint32_t id) const
     {
-        QList<winmsg::Message> matching;
-        for (const winmsg::Message &message : messages) {
+        QList<platform::Message> matching;
+        for (const platform::Message &message : messages) {
             if (message.window == window && message.id == id)
                 matching.append(message);
         }
         return matching;
     }
 
-    QList<winmsg::Message> messages;
+    QList<platform::Message> messages;
 };
 
 // Collects qDebug() lines while it lives, inside another capture too;

@@ -31,7 +31,7 @@ private:
     QTemporaryDir m_settings;
     const QString m_file = m_settings.filePath(QLatin1String(protocol::kSettingsFileName));
     std::unique_ptr<QWidget> m_serviceWindow;
-    winmsg::Handle m_service = 0;
+    platform::Handle m_service = 0;
     std::unique_ptr<MessageRecorder> m_recorder;
 
     void writeSettings(const QString &ini)
@@ -46,7 +46,7 @@ private:
     {
         QTest::qWait(20);
         QStringList seen;
-        for (const winmsg::Message &m : m_recorder->to(m_service, g_lightApi->commandMsg))
+        for (const platform::Message &m : m_recorder->to(m_service, g_lightApi->commandMsg))
             seen << QStringLiteral("%1/%2").arg(m.wParam, 6, 16, QLatin1Char('0')).arg(m.lParam, 6, 16, QLatin1Char('0'));
         m_recorder->messages.clear();
         return seen;
@@ -73,7 +73,7 @@ private slots:
         Q_INIT_RESOURCE(settings);
         g_settingsDir = m_settings.path();  // without its separator, still the folder the file is in
         m_serviceWindow = std::make_unique<QWidget>();
-        m_service = winmsg::openEndpoint(m_serviceWindow.get());
+        m_service = platform::openEndpoint(m_serviceWindow.get());
         g_lightApi = new LightControlApi;
         startLightHandshake(g_lightApi, 0);
         g_lightApi->serviceWnd = m_service;

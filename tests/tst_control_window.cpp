@@ -51,8 +51,8 @@ private:
     QTemporaryDir m_settings;
     AttachEventFilter m_filter;
     std::unique_ptr<QWidget> m_serviceWindow;
-    winmsg::Handle m_service = 0;
-    std::uint32_t m_commandMsg = winmsg::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API");
+    platform::Handle m_service = 0;
+    std::uint32_t m_commandMsg = platform::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API");
 
     void writeSettings(const QString &ini)
     {
@@ -69,7 +69,7 @@ private:
         auto window = std::make_unique<Qt_wnd>();
         g_lightApi = new LightControlApi;
         g_lightApi->serviceWnd = m_service;
-        startLightHandshake(g_lightApi, winmsg::openEndpoint(window.get()));
+        startLightHandshake(g_lightApi, platform::openEndpoint(window.get()));
         const bool ready = QTest::qWaitFor(
             [&] {
                 auto *server = window->findChild<QLocalServer *>();
@@ -96,7 +96,7 @@ private:
     QList<LightCommand> commandsSeen(const MessageRecorder &recorder) const
     {
         QList<LightCommand> commands;
-        for (const winmsg::Message &m : recorder.to(m_service, m_commandMsg))
+        for (const platform::Message &m : recorder.to(m_service, m_commandMsg))
             commands.append(LightCommand{m.wParam, m.lParam});
         return commands;
     }
@@ -113,7 +113,7 @@ private slots:
         g_settingsDir = m_settings.path() + QLatin1Char('/');
         qApp->installNativeEventFilter(&m_filter);
         m_serviceWindow = std::make_unique<QWidget>();
-        m_service = winmsg::openEndpoint(m_serviceWindow.get());
+        m_service = platform::openEndpoint(m_serviceWindow.get());
     }
 
     void cleanup()

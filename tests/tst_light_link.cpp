@@ -25,15 +25,15 @@ private:
     AttachEventFilter m_filter;
     QWidget *m_helperWindow = nullptr;
     QWidget *m_serviceWindow = nullptr;
-    winmsg::Handle m_helper = 0;
-    winmsg::Handle m_service = 0;
-    std::uint32_t m_attachMsg = winmsg::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API_ATTACH");
-    std::uint32_t m_discoverMsg = winmsg::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API_DISCOVER");
-    std::uint32_t m_commandMsg = winmsg::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API");
+    platform::Handle m_helper = 0;
+    platform::Handle m_service = 0;
+    std::uint32_t m_attachMsg = platform::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API_ATTACH");
+    std::uint32_t m_discoverMsg = platform::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API_DISCOVER");
+    std::uint32_t m_commandMsg = platform::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API");
 
-    void attach(winmsg::Handle service, std::int64_t lParam)
+    void attach(platform::Handle service, std::int64_t lParam)
     {
-        QVERIFY(winmsg::postMessage(m_helper, m_attachMsg, service, lParam));
+        QVERIFY(platform::postMessage(m_helper, m_attachMsg, service, lParam));
         QTest::qWait(50);
     }
 
@@ -43,8 +43,8 @@ private slots:
         qApp->installNativeEventFilter(&m_filter);
         m_helperWindow = new QWidget;
         m_serviceWindow = new QWidget;
-        m_helper = winmsg::openEndpoint(m_helperWindow);
-        m_service = winmsg::openEndpoint(m_serviceWindow);
+        m_helper = platform::openEndpoint(m_helperWindow);
+        m_service = platform::openEndpoint(m_serviceWindow);
         g_lightApi = new LightControlApi;
     }
 
@@ -64,7 +64,7 @@ private slots:
         MessageRecorder recorder;
         startLightHandshake(g_lightApi, m_helper);
         QVERIFY(QTest::qWaitFor([&] { return !recorder.to(m_service, m_discoverMsg).isEmpty(); }, 1000));
-        const winmsg::Message discover = recorder.to(m_service, m_discoverMsg).first();
+        const platform::Message discover = recorder.to(m_service, m_discoverMsg).first();
         QCOMPARE(discover.wParam, quint64(m_helper));
         QCOMPARE(discover.lParam, qint64(0));
         QVERIFY(!postLightCommand(g_lightApi, 1, 1, 2, 10, 20, 30));
@@ -75,7 +75,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return recorder.to(m_service, m_commandMsg).size() >= 2; }, 1000));
         QTest::qWait(20);
         QStringList shown;
-        for (const winmsg::Message &m : recorder.to(m_service, m_commandMsg))
+        for (const platform::Message &m : recorder.to(m_service, m_commandMsg))
             shown << QString::number(m.wParam, 16) + '/' + QString::number(m.lParam, 16);
         QCOMPARE(shown, (QStringList{"10102/a141e", "20301/102030"}));
     }
@@ -133,12 +133,12 @@ private slots:
         QVERIFY(g_lightApi->rediscoverTimer->isActive());
 
         m_serviceWindow = new QWidget;  // and starts again under a new handle
-        m_service = winmsg::openEndpoint(m_serviceWindow);
+        m_service = platform::openEndpoint(m_serviceWindow);
         QVERIFY(QTest::qWaitFor([&] { return !recorder.to(m_service, m_discoverMsg).isEmpty(); },
                                 kRediscoverIntervalMs + 1000));
         attach(m_service, 1);
         QVERIFY(QTest::qWaitFor([&] { return !recorder.to(m_service, m_commandMsg).isEmpty(); }, 1000));
-        const winmsg::Message shown = recorder.to(m_service, m_commandMsg).first();
+        const platform::Message shown = recorder.to(m_service, m_commandMsg).first();
         QCOMPARE(shown.wParam, quint64(0x010203));
         QCOMPARE(shown.lParam, qint64(0x010203));
         QVERIFY(!g_lightApi->rediscoverTimer->isActive());

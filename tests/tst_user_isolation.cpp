@@ -240,7 +240,7 @@ private slots:
         if (fifo && !neighbour(&uid, &gid))
             QSKIP("needs root to create a second user");
         PrivateRuntimeDir runtime;
-        const std::string dir = winmsg::endpointDir();
+        const std::string dir = platform::endpointDir();
         struct stat folder {};
         QVERIFY(QString::fromStdString(dir).startsWith(runtime.path()) && ::stat(dir.c_str(), &folder) == 0
                 && (folder.st_mode & 0777) == 0700);
@@ -249,7 +249,7 @@ private slots:
                 && !platform::ensurePrivateDir(shared.toStdString()));
         // Its process cannot exist: a FIFO of ours there that nobody reads
         // would be cleaned away.
-        const winmsg::Handle handle = (winmsg::Handle(0x3FFFFF) << 24) | 1;
+        const platform::Handle handle = (platform::Handle(0x3FFFFF) << 24) | 1;
         const QByteArray name =
             QByteArray::fromStdString(dir) + '/' + QByteArray::number(qulonglong(handle), 16).rightJustified(16, '0');
         QFile target(runtime.path() + QStringLiteral("/target"));
@@ -280,8 +280,8 @@ private slots:
                                  followed.st_mtim.tv_sec, followed.st_mtim.tv_nsec, qHash(content)};
         };
         const QList<qint64> before = state();
-        QVERIFY(!winmsg::postMessage(handle, 0xC001, 1, 2));
-        QVERIFY(winmsg::broadcastMessage(0xC001, 1, 2));
+        QVERIFY(!platform::postMessage(handle, 0xC001, 1, 2));
+        QVERIFY(platform::broadcastMessage(0xC001, 1, 2));
         QCOMPARE(state(), before);
     }
 

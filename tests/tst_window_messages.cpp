@@ -23,9 +23,9 @@ bool waitForMessages(const MessageRecorder &recorder, int count, int timeoutMs =
     return QTest::qWaitFor([&] { return recorder.messages.size() >= count; }, timeoutMs);
 }
 
-QString endpointFile(winmsg::Handle handle)
+QString endpointFile(platform::Handle handle)
 {
-    return QString::fromStdString(winmsg::endpointDir()) + QStringLiteral("/%1").arg(handle, 16, 16, QLatin1Char('0'));
+    return QString::fromStdString(platform::endpointDir()) + QStringLiteral("/%1").arg(handle, 16, 16, QLatin1Char('0'));
 }
 
 }  // namespace
@@ -42,30 +42,30 @@ private slots:
     {
         auto *first = new QWidget;
         QWidget second;
-        const winmsg::Handle a = winmsg::openEndpoint(first);
-        const winmsg::Handle b = winmsg::openEndpoint(&second);
+        const platform::Handle a = platform::openEndpoint(first);
+        const platform::Handle b = platform::openEndpoint(&second);
         QVERIFY(a != 0 && b != 0 && a != b);
-        QVERIFY(winmsg::postMessage(a, 0xC001, 1, 1));
+        QVERIFY(platform::postMessage(a, 0xC001, 1, 1));
         delete first;
         QVERIFY(!QFile::exists(endpointFile(a)));
-        QVERIFY(!winmsg::postMessage(a, 0xC001, 1, 1));
-        QVERIFY(!winmsg::postMessage(0, 0xC001, 1, 1));
-        QVERIFY(winmsg::postMessage(b, 0xC001, 1, 1));
+        QVERIFY(!platform::postMessage(a, 0xC001, 1, 1));
+        QVERIFY(!platform::postMessage(0, 0xC001, 1, 1));
+        QVERIFY(platform::postMessage(b, 0xC001, 1, 1));
     }
 
     void queueHoldsABurstInOrder()
     {
         QWidget window;
-        const winmsg::Handle handle = winmsg::openEndpoint(&window);
+        const platform::Handle handle = platform::openEndpoint(&window);
         MessageRecorder recorder;
         const int burst = 10000;
         // Every bit of both fields arrives: the high ones, and a negative lParam.
         const auto wParam = [](int i) { return quint64(i) << 48 | quint64(i); };
         for (int i = 0; i < burst; ++i)
-            QVERIFY2(winmsg::postMessage(handle, 0xC200, wParam(i), -i), qPrintable(QString::number(i)));
+            QVERIFY2(platform::postMessage(handle, 0xC200, wParam(i), -i), qPrintable(QString::number(i)));
         QVERIFY(waitForMessages(recorder, burst, 5000));
         for (int i = 0; i < burst; ++i) {
-            const winmsg::Message &got = recorder.messages.at(i);
+            const platform::Message &got = recorder.messages.at(i);
             QVERIFY2(got.window == handle && got.id == 0xC200 && got.wParam == wParam(i) && got.lParam == -i,
                      qPrintable(QString::number(i)));
         }
@@ -74,18 +74,18 @@ private slots:
     void broadcastReachesEveryEndpointAndCleansStaleOnes()
     {
         QWidget one, two;
-        const winmsg::Handle a = winmsg::openEndpoint(&one);
-        const winmsg::Handle b = winmsg::openEndpoint(&two);
+        const platform::Handle a = platform::openEndpoint(&one);
+        const platform::Handle b = platform::openEndpoint(&two);
 
         // A dead process's endpoint: a FIFO named for a pid that cannot exist.
-        const winmsg::Handle dead = (winmsg::Handle(0x3FFFFF) << 24) | 1;
+        const platform::Handle dead = (platform::Handle(0x3FFFFF) << 24) | 1;
         QCOMPARE(::mkfifo(QFile::encodeName(endpointFile(dead)).constData(), 0600), 0);
         // A live process's endpoint that nobody reads just now stays.
-        const winmsg::Handle live = (winmsg::Handle(::getppid()) << 24) | 0xABCDEF;
+        const platform::Handle live = (platform::Handle(::getppid()) << 24) | 0xABCDEF;
         QCOMPARE(::mkfifo(QFile::encodeName(endpointFile(live)).constData(), 0600), 0);
 
         MessageRecorder recorder;
-        QVERIFY(winmsg::postMessage(winmsg::kBroadcast, 0xC300, 42, 0));
+        QVERIFY(platform::postMessage(platform::kBroadcast, 0xC300, 42, 0));
         QVERIFY(waitForMessages(recorder, 2));
         QCOMPARE(recorder.to(a, 0xC300).size(), 1);
         QCOMPARE(recorder.to(b, 0xC300).size(), 1);
@@ -102,21 +102,21 @@ private slots:
         QProcess owner;
         owner.start(QStringLiteral("sleep"), {QStringLiteral("30")});
         QVERIFY(owner.waitForStarted());
-        const winmsg::Handle window = (winmsg::Handle(owner.processId()) << 24) | 1;
+        const platform::Handle window = (platform::Handle(owner.processId()) << 24) | 1;
         int told = 0;
-        std::unique_ptr<QObject> watch(winmsg::watchWindowOwner(window, [&] { ++told; }));
+        std::unique_ptr<QObject> watch(platform::watchWindowOwner(window, [&] { ++told; }));
         QVERIFY(watch);
         QTest::qWait(50);
         QCOMPARE(told, 0);
         owner.kill();
         QVERIFY(QTest::qWaitFor([&] { return told == 1; }, 1000));
         QVERIFY(QTest::qWaitFor([&] { return owner.state() == QProcess::NotRunning; }, 1000));  // reaped
-        std::unique_ptr<QObject> late(winmsg::watchWindowOwner(window, [&] { ++told; }));
+        std::unique_ptr<QObject> late(platform::watchWindowOwner(window, [&] { ++told; }));
         QVERIFY(late);
         QVERIFY(QTest::qWaitFor([&] { return told == 2; }, 1000));
         QTest::qWait(50);
         QCOMPARE(told, 2);
-        QVERIFY(!winmsg::watchWindowOwner(0x1234, [] {}));
+        QVERIFY(!platform::watchWindowOwner(0x1234, [] {}));
     }
 };
 

@@ -6,7 +6,7 @@
 
 bool AttachEventFilter::nativeEventFilter(const QByteArray &eventType, void *message, long *result)
 {
-    if (eventType != winmsg::nativeEventType())
+    if (eventType != platform::nativeEventType())
         return false;
     return attachEventFilter(message, result);
 }

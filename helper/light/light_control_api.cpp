@@ -12,7 +12,7 @@ namespace {
 
 void broadcastDiscover(const LightControlApi *api)
 {
-    winmsg::broadcastMessage(api->discoverMsg, api->ownWnd, 0);
+    platform::broadcastMessage(api->discoverMsg, api->ownWnd, 0);
 }
 
 void searchForService(LightControlApi *api)
@@ -24,7 +24,7 @@ void searchForService(LightControlApi *api)
 void onServiceAttached(LightControlApi *api)
 {
     delete api->serviceWatch;
-    api->serviceWatch = winmsg::watchWindowOwner(api->serviceWnd, [api] { onLightServiceEnded(api); });
+    api->serviceWatch = platform::watchWindowOwner(api->serviceWnd, [api] { onLightServiceEnded(api); });
     if (api->rediscoverTimer)
         api->rediscoverTimer->stop();
     // Show the current state on a service that has just come (back).
@@ -34,11 +34,11 @@ void onServiceAttached(LightControlApi *api)
 
 }  // namespace
 
-void startLightHandshake(LightControlApi *api, winmsg::Handle ownWindow)
+void startLightHandshake(LightControlApi *api, platform::Handle ownWindow)
 {
-    api->discoverMsg = winmsg::registerMessage(protocol::kLightDiscoverMessage);
-    api->attachMsg = winmsg::registerMessage(protocol::kLightAttachMessage);
-    api->commandMsg = winmsg::registerMessage(protocol::kLightCommandMessage);
+    api->discoverMsg = platform::registerMessage(protocol::kLightDiscoverMessage);
+    api->attachMsg = platform::registerMessage(protocol::kLightAttachMessage);
+    api->commandMsg = platform::registerMessage(protocol::kLightCommandMessage);
     api->ownWnd = ownWindow;
     if (!api->rediscoverTimer) {
         api->rediscoverTimer = new QTimer;
@@ -69,7 +69,7 @@ bool postLightCommand(LightControlApi *api, const protocol::LightCommand &comman
         searchForService(api);
         return false;
     }
-    if (!winmsg::postMessage(api->serviceWnd, api->commandMsg, command.wParam, command.lParam)) {
+    if (!platform::postMessage(api->serviceWnd, api->commandMsg, command.wParam, command.lParam)) {
         searchForService(api);
         return false;
     }
@@ -94,8 +94,8 @@ bool attachEventFilter(void *message, long *result)
     LightControlApi *api = g_lightApi;
     if (!api)
         return false;
-    winmsg::Message native;
-    if (!winmsg::readNativeMessage(winmsg::nativeEventType(), message, &native) || native.id != api->attachMsg
+    platform::Message native;
+    if (!platform::readNativeMessage(platform::nativeEventType(), message, &native) || native.id != api->attachMsg
         || api->attachMsg == 0)
         return false;
     qDebug() << "VOSSIK ATTACH";

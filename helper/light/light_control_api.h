@@ -15,7 +15,7 @@ struct LightControlApi {
     std::uint32_t discoverMsg = 0;
     std::uint32_t attachMsg = 0;
     std::uint32_t commandMsg = 0;
-    winmsg::Handle serviceWnd = 0;  // 0 while no service has attached
+    platform::Handle serviceWnd = 0;  // 0 while no service has attached
     // Tells when the attached service's process ends, so a restarted service
     // is found without waiting for a post to fail.
     QObject *serviceWatch = nullptr;
@@ -23,7 +23,7 @@ struct LightControlApi {
     // Finding a service that starts late or restarts: our own handle for
     // DISCOVER, the timer that repeats it, and the command to show again
     // once a service attaches.
-    winmsg::Handle ownWnd = 0;
+    platform::Handle ownWnd = 0;
     QTimer *rediscoverTimer = nullptr;
     bool hasLastCommand = false;
     protocol::LightCommand lastCommand;
@@ -37,7 +37,7 @@ constexpr int kRediscoverIntervalMs = 2000;
 // Registers the three messages (protocol's names.h), broadcasts DISCOVER
 // with `ownWindow`, and keeps repeating it every kRediscoverIntervalMs until
 // a service attaches.
-void startLightHandshake(LightControlApi *api, winmsg::Handle ownWindow);
+void startLightHandshake(LightControlApi *api, platform::Handle ownWindow);
 
 // Frees the record (and clears g_lightApi when it points to it).
 void freeLightControlApi(LightControlApi *api);

@@ -9,7 +9,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-namespace winmsg {
+namespace platform {
 
 namespace {
 
@@ -57,4 +57,4 @@ QObject *watchProcess(std::int64_t pid, std::function<void()> ended)
     return gone;
 }
 
-}  // namespace winmsg
+}  // namespace platform

@@ -8,7 +8,7 @@
 #include <QSocketNotifier>
 #include <QWidget>
 
-namespace winmsg {
+namespace platform {
 
 namespace {
 
@@ -51,4 +51,4 @@ Handle openEndpoint(QWidget *window)
     return (new EndpointReceiver(endpoint, window))->handle();
 }
 
-}  // namespace winmsg
+}  // namespace platform

@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace winmsg {
+namespace platform {
 
 namespace {
 
@@ -333,4 +333,4 @@ std::size_t drainEndpoint(Endpoint *endpoint, const std::function<void(const Mes
     return delivered;
 }
 
-}  // namespace winmsg
+}  // namespace platform

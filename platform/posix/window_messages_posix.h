@@ -14,7 +14,7 @@
 #include <string>
 #include <sys/types.h>
 
-namespace winmsg {
+namespace platform {
 
 // The process that opened the endpoint `handle`: its pid is the handle's
 // upper bits. 0 for a handle no endpoint could have.
@@ -43,4 +43,4 @@ void closeEndpoint(Endpoint *endpoint);
 // Returns how many were handed to `deliver`.
 std::size_t drainEndpoint(Endpoint *endpoint, const std::function<void(const Message &)> &deliver);
 
-}  // namespace winmsg
+}  // namespace platform

@@ -2,11 +2,11 @@
 
 #include <QWidget>
 
-namespace winmsg {
+namespace platform {
 
 Handle openEndpoint(QWidget *window)
 {
     return static_cast<Handle>(window->winId());
 }
 
-}  // namespace winmsg
+}  // namespace platform

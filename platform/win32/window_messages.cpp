@@ -3,7 +3,7 @@
 #include <cstring>
 #include <windows.h>
 
-namespace winmsg {
+namespace platform {
 
 namespace {
 
@@ -80,4 +80,4 @@ bool readNativeMessage(const char *eventType, const void *message, Message *out)
     return true;
 }
 
-}  // namespace winmsg
+}  // namespace platform

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <windows.h>
 
-namespace winmsg {
+namespace platform {
 
 namespace {
 
@@ -51,4 +51,4 @@ QObject *watchProcess(std::int64_t pid, std::function<void()> ended)
     return new OwnerWatch(process, std::move(ended));
 }
 
-}  // namespace winmsg
+}  // namespace platform

@@ -109,7 +109,7 @@ struct Rig {
     std::string config;
     // Both read the runtime folder that makeRig sets.
     std::string serverPath() const { return platform::commandServerName(); }
-    std::string endpoints() const { return winmsg::endpointDir(); }
+    std::string endpoints() const { return platform::endpointDir(); }
 };
 
 bool makeRig(Rig *rig, std::string *error)

@@ -86,13 +86,13 @@ ParseResult parseServiceOptions(QCommandLineParser *parser, const QStringList &a
     return ParseResult::Ok;
 }
 
-LightService::LightService(const ServiceOptions &options, winmsg::Handle ownHandle, QObject *parent)
+LightService::LightService(const ServiceOptions &options, platform::Handle ownHandle, QObject *parent)
     : QObject(parent),
       m_options(options),
       m_ownHandle(ownHandle),
-      m_discoverMsg(winmsg::registerMessage(protocol::kLightDiscoverMessage)),
-      m_attachMsg(winmsg::registerMessage(protocol::kLightAttachMessage)),
-      m_commandMsg(winmsg::registerMessage(protocol::kLightCommandMessage))
+      m_discoverMsg(platform::registerMessage(protocol::kLightDiscoverMessage)),
+      m_attachMsg(platform::registerMessage(protocol::kLightAttachMessage)),
+      m_commandMsg(platform::registerMessage(protocol::kLightCommandMessage))
 {
     m_clock.start();
     if (!m_options.stampsPath.isEmpty() && !m_stamps.open(m_options.stampsPath.toStdString()))
@@ -108,10 +108,10 @@ bool LightService::isReady() const
 bool LightService::nativeEventFilter(const QByteArray &eventType, void *message, long *result)
 {
     Q_UNUSED(result);
-    winmsg::Message native;
+    platform::Message native;
     // Only what is addressed to our message window: a broadcast also reaches
     // every other top-level window Qt keeps, and is answered once.
-    if (!winmsg::readNativeMessage(eventType.constData(), message, &native) || native.window != m_ownHandle)
+    if (!platform::readNativeMessage(eventType.constData(), message, &native) || native.window != m_ownHandle)
         return false;
     if (native.id == m_discoverMsg)
         onDiscover(native.wParam);
@@ -120,12 +120,12 @@ bool LightService::nativeEventFilter(const QByteArray &eventType, void *message,
     return false;
 }
 
-void LightService::onDiscover(winmsg::Handle helper)
+void LightService::onDiscover(platform::Handle helper)
 {
     if (!m_options.attach)
         return;
     // Answering "nobody" or everybody would only confuse other listeners.
-    if (helper == 0 || helper == winmsg::kBroadcast) {
+    if (helper == 0 || helper == platform::kBroadcast) {
         std::fprintf(stderr, "lightservice: DISCOVER without a handle to answer (0x%llx)\n",
                      static_cast<unsigned long long>(helper));
         return;
@@ -136,9 +136,9 @@ void LightService::onDiscover(winmsg::Handle helper)
         sendAttach(helper);
 }
 
-void LightService::sendAttach(winmsg::Handle helper)
+void LightService::sendAttach(platform::Handle helper)
 {
-    if (!winmsg::postMessage(helper, m_attachMsg, m_ownHandle, m_options.attachLParam)) {
+    if (!platform::postMessage(helper, m_attachMsg, m_ownHandle, m_options.attachLParam)) {
         std::fprintf(stderr, "lightservice: ATTACH to 0x%llx failed\n", static_cast<unsigned long long>(helper));
         return;
     }

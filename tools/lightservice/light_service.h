@@ -42,7 +42,7 @@ class LightService : public QObject, public QAbstractNativeEventFilter
 
 public:
     // `ownHandle` is the endpoint that DISCOVER is answered with.
-    LightService(const ServiceOptions &options, winmsg::Handle ownHandle, QObject *parent = nullptr);
+    LightService(const ServiceOptions &options, platform::Handle ownHandle, QObject *parent = nullptr);
 
     // False when the message names could not be registered.
     bool isReady() const;
@@ -59,13 +59,13 @@ signals:
     void attachSent(quint64 helperHandle);
 
 private:
-    void onDiscover(winmsg::Handle helper);
-    void sendAttach(winmsg::Handle helper);
+    void onDiscover(platform::Handle helper);
+    void sendAttach(platform::Handle helper);
     void onCommand(std::uint64_t wParam, std::int64_t lParam);
     void writeLog(const std::string &line) const;
 
     const ServiceOptions m_options;
-    const winmsg::Handle m_ownHandle;
+    const platform::Handle m_ownHandle;
     std::uint32_t m_discoverMsg = 0;
     std::uint32_t m_attachMsg = 0;
     std::uint32_t m_commandMsg = 0;

@@ -42,7 +42,7 @@ int runLightService(int argc, char *argv[])
     }
 
     QWidget messageWindow;  // owns the endpoint; never shown
-    const winmsg::Handle ownHandle = winmsg::openEndpoint(&messageWindow);
+    const platform::Handle ownHandle = platform::openEndpoint(&messageWindow);
     if (!ownHandle) {
         std::fprintf(stderr, "lightservice: cannot open a message endpoint\n");
         return 1;
