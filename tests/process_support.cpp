@@ -1,5 +1,7 @@
 #include "process_support.h"
 
+#include "sample_lights.h"
+
 #include <QDir>
 #include <QLocalSocket>
 
@@ -7,19 +9,20 @@
 #include <cmath>
 #include <csignal>
 
-const QString kSettings = QStringLiteral(
-    "[colors]\n"
-    "radioZone=2\nradioEffect=3\nradioSpeed=1\nm_redValue=16\nm_greenValue=32\nm_blueValue=48\n"
-    "radioZone_2=1\nradioEffect_2=1\nradioSpeed_2=2\nm_redValue_2=0\nm_greenValue_2=0\nm_blueValue_2=255\n"
-    "radioZone_3=1\nradioEffect_3=0\nradioSpeed_3=0\nm_redValue_3=9\nm_greenValue_3=9\nm_blueValue_3=9\n"
-    "radioZone_4=2\nradioEffect_4=4\nradioSpeed_4=3\nm_redValue_4=255\nm_greenValue_4=128\nm_blueValue_4=0\n"
-    "otherTalkingBool=%1\n");
+const QString kSpeaking = QString::fromStdString(sample::light("start").text);
+const QString kSilent = QString::fromStdString(sample::light("stop").text);
+const QString kShutdown = QString::fromStdString(sample::light("shutdown").text);
+const QString kOthers = QString::fromStdString(sample::light("startother").text);
+const QString kMute = QString::fromStdString(sample::light("mute").text);
 
-const QString kSpeaking = QStringLiteral("wParam=0x020301 lParam=0x102030");
-const QString kSilent = QStringLiteral("wParam=0x010102 lParam=0x0000ff");
-const QString kShutdown = QStringLiteral("wParam=0x010002 lParam=0x090909");  // speed 0 read as Normal
-const QString kOthers = QStringLiteral("wParam=0x020403 lParam=0xff8000");
-const QString kMute = QStringLiteral("wParam=0x010203 lParam=0xff0000");
+QString sampleSettings(int otherTalking)
+{
+    QFile file(QString::fromStdString(sample::settingsFile()));
+    const bool read = file.open(QIODevice::ReadOnly);
+    Q_ASSERT(read);
+    return QString::fromUtf8(file.readAll())
+        .replace(QStringLiteral("otherTalkingBool=1"), QStringLiteral("otherTalkingBool=%1").arg(otherTalking));
+}
 
 QStringList Child::commands()
 {
@@ -120,7 +123,7 @@ bool writeSettingsFile(const QString &folder, int otherTalking)
 {
     QFile file(QDir(folder).filePath(QStringLiteral("TS3_Vossik_Plugin.ini")));
     return QDir().mkpath(folder) && file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-           && file.write(kSettings.arg(otherTalking).toUtf8()) > 0;
+           && file.write(sampleSettings(otherTalking).toUtf8()) > 0;
 }
 
 void play(Child &client, const QStringList &lines)
@@ -199,14 +202,3 @@ bool killRunning(const QString &program)
     return QTest::qWaitFor([&] { return runningPid(program) == 0; }, 2000);
 }
 
-qint64 residentKiB(qint64 pid, const char *field)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}

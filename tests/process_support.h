@@ -2,6 +2,8 @@
 // stand-in voice client, each in a private runtime folder.
 #pragma once
 
+#include "process_probe.h"
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -10,9 +12,9 @@
 
 #include <memory>
 
-// A settings file whose profiles give the commands below; arg(1) is the
-// other-speakers option.
-extern const QString kSettings;
+// The sample settings file, whose profiles give the commands below, with
+// the other-speakers option `otherTalking`.
+QString sampleSettings(int otherTalking = 1);
 
 // Built with AddressSanitizer, as are the programs the tests start.
 #ifdef __SANITIZE_ADDRESS__
@@ -25,7 +27,7 @@ constexpr bool kSanitized = false;
 // loaded machine.
 constexpr qint64 kEventBudgetUs = 10000;
 
-// The commands of kSettings, as the service logs them.
+// The commands of the sample settings, as the service logs them.
 extern const QString kSpeaking, kSilent, kShutdown, kOthers, kMute;
 
 // A child process whose output is collected as it comes; killed if it
@@ -98,7 +100,7 @@ private:
     QTemporaryDir m_runtime;
 };
 
-// A rig with a client's folders in a home of its own, kSettings (others
+// A rig with a client's folders in a home of its own, the sample settings (others
 // option 1) in the configuration folder.
 class ClientRig : public ProcessRig
 {
@@ -130,7 +132,7 @@ public:
 // Where the plugin loaded from `pluginsDir` starts its helper from.
 QString helperCopyIn(const QString &pluginsDir);
 
-// kSettings (other speakers option `otherTalking`) as the settings file in
+// the sample settings (other speakers option `otherTalking`) as the settings file in
 // `folder`, made if missing.
 bool writeSettingsFile(const QString &folder, int otherTalking = 1);
 
@@ -167,6 +169,3 @@ inline qint64 runningPid(const QString &program) { return runningPids(program).v
 // Ends the process started from `program`, if one runs; false if it stays.
 bool killRunning(const QString &program);
 
-// The resident memory of process `pid` in KiB, now (VmRSS) or at its peak
-// (VmHWM), or -1 once it has ended.
-qint64 residentKiB(qint64 pid, const char *field = "VmRSS:");

@@ -340,7 +340,7 @@ private slots:
         QVERIFY(m_rig.startChain(service, client));
         const qint64 helper = runningPid(m_rig.helperCopy());
         QVERIFY(helper > 0);
-        const qint64 before = residentKiB(helper);
+        const qint64 before = probe::residentKiB(pid_t(helper));
         qint64 peak = before;
 
         const int connections = scaled(100, 1000);
@@ -357,7 +357,7 @@ private slots:
             flooding.push_back(std::move(socket));
             if (i % 10 == 9) {
                 play(*client, {words++ % 2 == 0 ? "talk own 1" : "talk own 0"});
-                peak = qMax(peak, residentKiB(helper));
+                peak = qMax(peak, qint64(probe::residentKiB(pid_t(helper))));
             }
             // At most 100 held at once: a client that keeps connections is
             // another matter than one that floods them.
@@ -367,7 +367,7 @@ private slots:
         flooding.clear();
         QVERIFY(service->waitForCommands(1 + words, 5000));
         QTest::qWait(300);
-        const qint64 after = residentKiB(helper);
+        const qint64 after = probe::residentKiB(pid_t(helper));
         qInfo("helper VmRSS: %lld KiB before, %lld KiB at most during, %lld KiB after", before, peak, after);
         // Each connection buffers at most 64 KiB; what is freed need not go
         // back to the system, so allow the 100 held ones plus room.
@@ -404,7 +404,7 @@ private slots:
         const auto shownSoFar = [&] { return service->output().count(QLatin1Char('\n')); };
         while (helper->process().state() != QProcess::NotRunning) {
             QTest::qWait(100);  // the event loop also drains every child's output
-            const qint64 rss = residentKiB(pid);
+            const qint64 rss = probe::residentKiB(pid_t(pid));
             if (warm < 0 && shownSoFar() > events / 10)
                 warm = rss;
             if (rss > 0)

@@ -106,7 +106,7 @@ private slots:
         released.start();
         QVERIFY(QTest::qWaitFor([&] { return second.errors().contains(QStringLiteral("Command server listening")); }, 3000));
         qInfo("the waiting helper served %lld ms after the first ended; its peak resident memory %lld KiB",
-              released.elapsed(), residentKiB(second.process().processId(), "VmHWM:"));
+              released.elapsed(), qint64(probe::peakResidentKiB(pid_t(second.process().processId()))));
         QVERIFY2(released.elapsed() < 1000, qPrintable(QString::number(released.elapsed())));
         QVERIFY(second.finished());
         QCOMPARE(second.process().exitCode(), 0);
@@ -137,7 +137,7 @@ private slots:
         } else if (kind == QLatin1String("huge")) {
             QFile file(ini);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            const QByteArray line = kSettings.arg(1).toUtf8().replace("[colors]\n", "");
+            const QByteArray line = sampleSettings().toUtf8().replace("[colors]\n", "");
             QVERIFY(file.write("[colors]\n") > 0);
             while (file.size() < 37 * 1024 * 1024)
                 file.write(line);
@@ -162,7 +162,7 @@ private slots:
         QVERIFY(connectClient(client));
         send(client, QStringLiteral("start"));
         QVERIFY(service->waitForCommands(1));
-        const qint64 peak = residentKiB(helper->process().processId(), "VmHWM:");
+        const qint64 peak = probe::peakResidentKiB(pid_t(helper->process().processId()));
         qInfo("%s: helper peak resident memory %lld KiB", QTest::currentDataTag(), peak);
         QVERIFY2(peak < 100 * 1024, qPrintable(QString::number(peak)));
         send(client, QStringLiteral("shutdown"));

@@ -49,7 +49,7 @@ private:
 
     void reportPeak(const char *run, qint64 pid)
     {
-        qInfo("%s: helper peak resident memory %lld KiB", run, residentKiB(pid, "VmHWM:"));
+        qInfo("%s: helper peak resident memory %lld KiB", run, qint64(probe::peakResidentKiB(pid_t(pid))));
     }
 
 private slots:
@@ -134,7 +134,7 @@ private slots:
             for (auto &helper : helpers)
                 QVERIFY(helper->started() && QTest::qWaitFor([&] { return decided(*helper); }, 5000));
             for (auto &helper : helpers)
-                peak = qMax(peak, residentKiB(helper->process().processId(), "VmHWM:"));
+                peak = qMax(peak, qint64(probe::peakResidentKiB(pid_t(helper->process().processId()))));
             for (int pair = 0; pair < pairs; ++pair) {
                 Child *both[] = {helpers[2 * pair].get(), helpers[2 * pair + 1].get()};
                 int listening = 0;

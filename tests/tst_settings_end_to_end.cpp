@@ -135,7 +135,7 @@ private slots:
         QVERIFY(openSettings(rig, service, client));
         QFile settings(rig.configDir + QStringLiteral("TS3_Vossik_Plugin.ini"));
         QVERIFY(settings.open(QIODevice::WriteOnly));
-        settings.write(kSettings.arg(1).replace(QStringLiteral("[colors]"), QStringLiteral("[colors")).toUtf8());
+        settings.write(sampleSettings().replace(QStringLiteral("[colors]"), QStringLiteral("[colors")).toUtf8());
         settings.close();
 
         SettingsWindowMap map;
@@ -214,7 +214,7 @@ private slots:
         play(*second, {"talk own 1"});
         QVERIFY(service->waitForLast(kSpeaking));
         const int shown = service->commands().size();
-        qInfo("the old helper's peak resident memory, its window open: %lld KiB", residentKiB(oldHelper, "VmHWM:"));
+        qInfo("the old helper's peak resident memory, its window open: %lld KiB", qint64(probe::peakResidentKiB(pid_t(oldHelper))));
         SettingsWindowMap map;
         QVERIFY(click(map.control("configCancelButton")));
         QVERIFY(QTest::qWaitFor([&] { return ::kill(pid_t(oldHelper), 0) != 0; }, 3000));

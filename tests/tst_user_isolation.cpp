@@ -334,11 +334,11 @@ private slots:
         play(*client, {"talk own 1", "talk own 0"});
         QVERIFY(service.waitForCommands(3));
         // The helper ends soon after the client: read from before that on.
-        qint64 peakKiB = residentKiB(helper, "VmHWM:");
+        qint64 peakKiB = probe::peakResidentKiB(pid_t(helper));
         client->process().write("shutdown\n");
         QVERIFY(QTest::qWaitFor(
             [&] {
-                const qint64 now = residentKiB(helper, "VmHWM:");
+                const qint64 now = probe::peakResidentKiB(pid_t(helper));
                 peakKiB = qMax(peakKiB, now);
                 return now < 0;
             },
