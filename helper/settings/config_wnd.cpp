@@ -34,6 +34,7 @@ void connectByName(const QObject *sender, const char *signal, const QObject *rec
 }  // namespace
 
 // Every profile's slots do the same to their own profile.
+// clang-format off
 #define VOSSIK_PROFILE_SLOTS(SUFFIX, NUMBER)                                                                  \
     void ConfigWnd::setVossikColor##SUFFIX() { takeColour(NUMBER); }                                        \
     void ConfigWnd::setVossikZoneAmbient##SUFFIX() { setZone(NUMBER, LightZoneAmbient, "setVosikZoneAmbient" #SUFFIX); } \
@@ -62,6 +63,7 @@ VOSSIK_PROFILE_SLOTS(_3, 3)
 VOSSIK_PROFILE_SLOTS(_4, 4)
 
 #undef VOSSIK_PROFILE_SLOTS
+// clang-format on
 
 ConfigWnd::ConfigWnd(QWidget *parent) : QWidget(parent)
 {
@@ -264,6 +266,7 @@ void ConfigWnd::saveConfig()
 {
     qDebug() << "SAVE SETTINGS";
     qDebug() << "iniPath" << settingsFilePath();
+    // clang-format off
     const QVector<QPair<QString, int>> values = {
         {"m_redValue", m_redValue},       {"m_redValue_2", m_redValue_2},     {"m_redValue_3", m_redValue_3},
         {"m_redValue_4", m_redValue_4},   {"m_greenValue", m_greenValue},     {"m_greenValue_2", m_greenValue_2},
@@ -274,6 +277,7 @@ void ConfigWnd::saveConfig()
         {"radioEffect_3", radioEffect_3}, {"radioEffect_4", radioEffect_4},   {"radioSpeed", radioSpeed},
         {"radioSpeed_2", radioSpeed_2},   {"radioSpeed_3", radioSpeed_3},     {"radioSpeed_4", radioSpeed_4},
         {"shutdownSettings", shutdownSettings}, {"otherTalkingBool", otherTalkingBool}};
+    // clang-format on
     const QString problem = writeSettingsFile(values);
     if (!problem.isEmpty()) {
         // Nothing changed on disk, so there is nothing for the control window to reload.

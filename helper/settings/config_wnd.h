@@ -24,6 +24,8 @@ signals:
     void settingsChanged();
 
 public slots:
+    // One row per slot family, one column per profile.
+    // clang-format off
     void setVossikColor(); void setVossikColor_2(); void setVossikColor_3(); void setVossikColor_4();
     void setVossikZoneAmbient(); void setVossikZoneAmbient_2(); void setVossikZoneAmbient_3(); void setVossikZoneAmbient_4();
     void setVossikZoneEvent(); void setVossikZoneEvent_2(); void setVossikZoneEvent_3(); void setVossikZoneEvent_4();
@@ -35,6 +37,7 @@ public slots:
     void setVossikSpeedFast(); void setVossikSpeedFast_2(); void setVossikSpeedFast_3(); void setVossikSpeedFast_4();
     void setVossikSpeedSlow(); void setVossikSpeedSlow_2(); void setVossikSpeedSlow_3(); void setVossikSpeedSlow_4();
     void setVossikSpeedNormal(); void setVossikSpeedNormal_2(); void setVossikSpeedNormal_3(); void setVossikSpeedNormal_4();
+    // clang-format on
     void saveConfig();
     void otherTalkingTrue();
     void otherTalkingFalse();
