@@ -23,15 +23,6 @@ const char *commandWordText(CommandWord word)
     return "";
 }
 
-std::optional<CommandWord> commandWordFromText(std::string_view text)
-{
-    for (const CommandWord word : kCommandWords) {
-        if (text == commandWordText(word))
-            return word;
-    }
-    return std::nullopt;
-}
-
 std::optional<CommandWord> commandWordFromText(std::u16string_view text)
 {
     for (const CommandWord word : kCommandWords) {

@@ -23,8 +23,8 @@ constexpr CommandWord kCommandWords[] = {CommandWord::Start,      CommandWord::S
 // The word's text on the wire: lowercase ASCII.
 const char *commandWordText(CommandWord word);
 
-// The word whose text this is, exactly; nothing for any other text.
-std::optional<CommandWord> commandWordFromText(std::string_view text);
+// The word whose text (UTF-16, as it arrives) this is, exactly; nothing
+// for any other text.
 std::optional<CommandWord> commandWordFromText(std::u16string_view text);
 
 // A word that tells the voice state; only the newest of them matters.
