@@ -43,18 +43,14 @@ ProcessRig::ProcessRig() : env(QProcessEnvironment::systemEnvironment())
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
 }
 
-int ProcessRig::endpointCount() const
-{
-    return QDir(m_runtime.path() + QStringLiteral("/vossik-winmsg")).entryList(QDir::System).size();
-}
-
 std::unique_ptr<Child> ProcessRig::startService(const QStringList &extra)
 {
-    const int before = endpointCount();
+    const auto endpoints = [this] { return QDir(m_runtime.path() + "/vossik-winmsg").entryList(QDir::System).size(); };
+    const int before = endpoints();
     auto service = std::make_unique<Child>(QStringLiteral(LIGHTSERVICE_PATH),
                                            QStringList{QStringLiteral("--log"), QStringLiteral("--no-window")} + extra, env);
     // Ready once its endpoint is open, so the helper's first DISCOVER finds it.
-    const bool ready = service->started() && QTest::qWaitFor([&] { return endpointCount() > before; }, 5000);
+    const bool ready = service->started() && QTest::qWaitFor([&] { return endpoints() > before; }, 5000);
     return ready ? std::move(service) : nullptr;
 }
 

@@ -61,7 +61,6 @@ public:
     {
         return QTest::qWaitFor([&] { return commands().endsWith(command); }, timeoutMs);
     }
-    int failedPosts() { return errors().count(QStringLiteral("Failed to set vossik colors")); }
     bool finished(int timeoutMs = 5000)
     {
         return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
@@ -82,7 +81,6 @@ public:
     ProcessRig();
     QProcessEnvironment env;
     QString serverPath() const { return m_runtime.path() + QStringLiteral("/ts3VossikPlugin"); }
-    int endpointCount() const;
     // The stand-in service with --log, ready once its endpoint is open.
     std::unique_ptr<Child> startService(const QStringList &extra = {});
     // A helper of the build on these arguments.

@@ -1,6 +1,6 @@
 // Shared fixtures: a private runtime folder per test program, a recorder of
-// window messages, a capture of log lines, a data table's columns, and a
-// comparison with a golden file.
+// window messages, a capture of log lines, a file's writing, a data table's
+// columns, and a comparison with a golden file.
 #pragma once
 
 #include "window_messages.h"
@@ -88,6 +88,13 @@ private:
     mutable QMutex m_mutex;
     QStringList m_lines;
 };
+
+// Writes `bytes` as the whole of the file at `path`.
+inline void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
+}
 
 // Adds a data table's columns, one type for each name:
 // columns<int, QString>({"count", "word"}).

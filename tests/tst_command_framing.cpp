@@ -22,16 +22,6 @@ QByteArray encodeFrame(const QString &word)
     return QByteArray::fromStdString(bytes);
 }
 
-protocol::Frame parseFrame(const QByteArray &bytes)
-{
-    return protocol::parseFrame(bytes.constData(), std::size_t(bytes.size()));
-}
-
-QString wordOf(const protocol::Frame &frame)
-{
-    return frame.null ? QString() : QString::fromStdU16String(frame.text);
-}
-
 }  // namespace
 
 class TestCommandFraming : public QObject
@@ -81,11 +71,11 @@ private slots:
         QFETCH(QByteArray, input);
         QFETCH(FrameStatus, status);
         QFETCH(QString, word);
-        const protocol::Frame frame = parseFrame(input);
+        const protocol::Frame frame = protocol::parseFrame(input.constData(), std::size_t(input.size()));
         QCOMPARE(frame.status, status);
         if (status == FrameStatus::Complete) {
-            QCOMPARE(wordOf(frame), word);
             QCOMPARE(frame.null, word.isNull());
+            QCOMPARE(QString::fromStdU16String(frame.text), word);
             QTEST(int(frame.consumed), "consumed");
         }
     }

@@ -34,13 +34,6 @@ private:
     platform::Handle m_service = 0;
     std::unique_ptr<MessageRecorder> m_recorder;
 
-    void writeSettings(const QString &ini)
-    {
-        QFile file(m_file);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(ini.toUtf8());
-    }
-
     // The previews posted since the last call, as "wParam/lParam" in hex.
     QStringList previews()
     {
@@ -96,7 +89,7 @@ private slots:
         ConfigWnd window;
         QSignalSpy changed(&window, &ConfigWnd::settingsChanged);
         child<QSlider>(&window, "redSlider")->setValue(9);
-        writeSettings("[colors\nm_redValue=7\nlater=1\n");
+        writeFile(m_file, "[colors\nm_redValue=7\nlater=1\n");
         window.saveConfig();
         QCOMPARE(changed.count(), 1);
         QCOMPARE(saved({"m_redValue", "later"}), (QStringList{"m_redValue=9", "later=1"}));
@@ -110,7 +103,8 @@ private slots:
 
     void loadingPreviewsInProfileOrder()
     {
-        writeSettings("[colors]\nm_redValue=1\nradioEffect=2\nradioSpeed=3\nm_redValue_2=2\nradioZone_2=2\nm_redValue_3=3\nm_redValue_4=4\n");
+        writeFile(m_file, "[colors]\nm_redValue=1\nradioEffect=2\nradioSpeed=3\nm_redValue_2=2\nradioZone_2=2\n"
+                          "m_redValue_3=3\nm_redValue_4=4\n");
         ConfigWnd window;
         QCOMPARE(previews(), (QStringList{"010102/010000", "010202/010000", "010203/010000",  // colour, effect, speed
                                           "020102/020000", "020002/020000",                   // silent, Ambient: colour, effect Off
@@ -154,7 +148,7 @@ private slots:
         QFETCH(QByteArray, button);
         QFETCH(bool, staysOpen);
         QFETCH(bool, writes);
-        writeSettings("[colors]\nradioZone_2=2\notherTalkingBool=1\n");  // Ambient, which no control shows
+        writeFile(m_file, "[colors]\nradioZone_2=2\notherTalkingBool=1\n");  // Ambient, which no control shows
         auto *window = new ConfigWnd;
         QPointer<ConfigWnd> alive(window);
         window->show();
@@ -255,11 +249,10 @@ private slots:
         else
             QVERIFY(QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path));
         const QByteArray good = "[colors]\nradioEffect=3\n";
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(good) == good.size());
-        file.close();
+        writeFile(path, good);
         ConfigWnd again;
         QVERIFY(child<QAbstractButton>(&again, "radioEffectBreathing")->isChecked());
+        QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), good);
     }

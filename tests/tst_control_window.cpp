@@ -54,13 +54,6 @@ private:
     platform::Handle m_service = 0;
     std::uint32_t m_commandMsg = platform::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API");
 
-    void writeSettings(const QString &ini)
-    {
-        QFile file(settingsFilePath());
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(ini.toUtf8());
-    }
-
     // A control window whose light link is attached to our stand-in service
     // and whose command server listens, as after a normal start. It shows
     // nothing until a client speaks.
@@ -99,11 +92,6 @@ private:
         for (const platform::Message &m : recorder.to(m_service, m_commandMsg))
             commands.append(LightCommand{m.wParam, m.lParam});
         return commands;
-    }
-
-    bool waitForCommands(const MessageRecorder &recorder, int count, int timeoutMs = 2000) const
-    {
-        return QTest::qWaitFor([&] { return commandsSeen(recorder).size() >= count; }, timeoutMs);
     }
 
 private slots:
@@ -175,10 +163,10 @@ private slots:
 
     void rejectedValuesKeepThePreviousLoad()
     {
-        writeSettings("[colors]\nradioZone=2\nradioEffect=4\nradioSpeed=3\n");
+        writeFile(settingsFilePath(), "[colors]\nradioZone=2\nradioEffect=4\nradioSpeed=3\n");
         Qt_wnd window;
         QVERIFY(QMetaObject::invokeMethod(&window, "loadConfig"));
-        writeSettings("[colors]\nradioZone=7\nradioEffect=9\nradioSpeed=5\nm_redValue=12\n");
+        writeFile(settingsFilePath(), "[colors]\nradioZone=7\nradioEffect=9\nradioSpeed=5\nm_redValue=12\n");
         QVERIFY(QMetaObject::invokeMethod(&window, "loadConfig"));
         QCOMPARE(describe(window.profile(1)), describe(LightProfile{2, 4, 3, 12, 0, 0}));
     }
@@ -228,7 +216,7 @@ private slots:
             connectClient(good);
             send(good, frames({"mute"}));
         }
-        QVERIFY(waitForCommands(recorder, shown.size(), 5000));
+        QVERIFY(QTest::qWaitFor([&] { return commandsSeen(recorder).size() >= shown.size(); }, 5000));
         QTest::qWait(100);
         QString seen;
         for (const LightCommand &command : commandsSeen(recorder))

@@ -1,8 +1,6 @@
 // The helper's link to the device service over window messages: the
-// handshake, which ATTACH counts, and a service found again; and the
-// stand-in service's lamp.
+// handshake, which ATTACH counts, and a service found again.
 #include "attach_event_filter.h"
-#include "led_view.h"
 #include "light_control_api.h"
 #include "message_endpoint.h"
 #include "test_support.h"
@@ -10,11 +8,6 @@
 #include <QTimer>
 #include <QWidget>
 #include <QtTest>
-
-using protocol::LightCommand;
-using protocol::muteSignal;
-
-Q_DECLARE_METATYPE(LightCommand)
 
 class TestLightLink : public QObject
 {
@@ -57,29 +50,6 @@ private slots:
         delete m_serviceWindow;
     }
 
-    // DISCOVER goes out with the helper's own handle. A command before any
-    // service attached is posted nowhere, but shown once one attaches.
-    void handshakeThenPost()
-    {
-        MessageRecorder recorder;
-        startLightHandshake(g_lightApi, m_helper);
-        QVERIFY(QTest::qWaitFor([&] { return !recorder.to(m_service, m_discoverMsg).isEmpty(); }, 1000));
-        const platform::Message discover = recorder.to(m_service, m_discoverMsg).first();
-        QCOMPARE(discover.wParam, quint64(m_helper));
-        QCOMPARE(discover.lParam, qint64(0));
-        QVERIFY(!postLightCommand(g_lightApi, 1, 1, 2, 10, 20, 30));
-        QTest::qWait(50);
-        QVERIFY(recorder.to(m_service, m_commandMsg).isEmpty());
-        attach(m_service, 1);
-        QVERIFY(postLightCommand(g_lightApi, 2, 3, 1, 16, 32, 48));
-        QVERIFY(QTest::qWaitFor([&] { return recorder.to(m_service, m_commandMsg).size() >= 2; }, 1000));
-        QTest::qWait(20);
-        QStringList shown;
-        for (const platform::Message &m : recorder.to(m_service, m_commandMsg))
-            shown << QString::number(m.wParam, 16) + '/' + QString::number(m.lParam, 16);
-        QCOMPARE(shown, (QStringList{"10102/a141e", "20301/102030"}));
-    }
-
     // Which ATTACH messages attach, and to whom.
     void attachRules_data()
     {
@@ -104,9 +74,11 @@ private slots:
         QCOMPARE(log.count(QStringLiteral("VOSSIK ATTACH")), lParams.size());
     }
 
-    // A service that comes late, or comes back, is found again and shown the
-    // last command; once attached, nothing more is broadcast. Its end shows
-    // in a failed post, or at once when its process can be watched.
+    // DISCOVER goes out with the helper's own handle. A command before any
+    // service attached is posted nowhere, but shown once one attaches. A
+    // service that comes back is found again and shown the last command;
+    // once attached, nothing more is broadcast. Its end shows in a failed
+    // post, or at once when its process can be watched.
     void aServiceThatComesBackIsFoundAndShownTheCurrentState_data()
     {
         QTest::addColumn<bool>("processWatched");
@@ -118,7 +90,18 @@ private slots:
         QFETCH(bool, processWatched);
         MessageRecorder recorder;
         startLightHandshake(g_lightApi, m_helper);
+        QVERIFY(QTest::qWaitFor([&] { return !recorder.to(m_service, m_discoverMsg).isEmpty(); }, 1000));
+        QCOMPARE(recorder.to(m_service, m_discoverMsg).first().wParam, quint64(m_helper));
+        QCOMPARE(recorder.to(m_service, m_discoverMsg).first().lParam, qint64(0));
+        QVERIFY(!postLightCommand(g_lightApi, 1, 1, 2, 10, 20, 30));
+        QTest::qWait(50);
+        QVERIFY(recorder.to(m_service, m_commandMsg).isEmpty());
         attach(m_service, 1);
+        QVERIFY(QTest::qWaitFor([&] { return !recorder.to(m_service, m_commandMsg).isEmpty(); }, 1000));
+        QCOMPARE(recorder.to(m_service, m_commandMsg).first().wParam, quint64(0x010102));
+        QCOMPARE(recorder.to(m_service, m_commandMsg).first().lParam, qint64(0x0a141e));
+        QTest::qWait(20);
+        QCOMPARE(recorder.to(m_service, m_commandMsg).size(), 1);  // once
         QVERIFY(!g_lightApi->rediscoverTimer->isActive());
 
         if (processWatched)
@@ -142,37 +125,6 @@ private slots:
         QCOMPARE(shown.wParam, quint64(0x010203));
         QCOMPARE(shown.lParam, qint64(0x010203));
         QVERIFY(!g_lightApi->rediscoverTimer->isActive());
-    }
-
-    // The stand-in service's lamp runs its frame timer only while it is
-    // shown with an animated effect; the next steady command stops it.
-    void theServiceLampAnimatesOnlyWhenItShows_data()
-    {
-        columns<int, bool>({"effect", "animates"});
-        QTest::newRow("off") << int(protocol::LightEffectOff) << false;
-        QTest::newRow("on") << int(protocol::LightEffectOn) << false;
-        QTest::newRow("unknown") << 9 << false;
-        QTest::newRow("blinking") << int(protocol::LightEffectBlinking) << true;
-        QTest::newRow("breathing") << int(protocol::LightEffectBreathing) << true;
-        QTest::newRow("heartbeat") << int(protocol::LightEffectHeartbeat) << true;
-    }
-    void theServiceLampAnimatesOnlyWhenItShows()
-    {
-        QFETCH(int, effect);
-        lightservice::LedLamp lamp;
-        protocol::LightFields fields;
-        fields.effect = effect;
-        fields.rgb = 0x00ff00;
-        lamp.setLight(fields);
-        QVERIFY(!lamp.isAnimating());  // nothing to draw before it is shown
-        lamp.show();
-        QTEST(lamp.isAnimating(), "animates");
-        lamp.hide();
-        QVERIFY(!lamp.isAnimating());
-        lamp.show();
-        fields.effect = protocol::LightEffectOn;
-        lamp.setLight(fields);
-        QVERIFY(!lamp.isAnimating());
     }
 };
 

@@ -3,7 +3,6 @@
 #include "process_support.h"
 #include "test_support.h"
 
-#include <QDir>
 #include <QtTest>
 
 class TestPluginSession : public QObject
@@ -124,46 +123,6 @@ private slots:
         QVERIFY(client->output().contains("\nsaid  so # not a comment\n"));
     }
 
-    // ts3host refuses a plugin the client would not load, and a script with
-    // a bad line before it loads anything; either way it leaves no folder.
-    void theHostRefuses_data()
-    {
-        columns<QString, QByteArray, int, QString>({"plugin", "script", "exitCode", "message"});  // "text": a text file
-        QTest::newRow("another API")
-            << PLUGIN_OTHER_PATH << QByteArray() << 3
-            << "is built for plugin API " OTHER_API_TEXT ", this host for API " VOSSIK_API_TEXT;
-        QTest::newRow("not a library") << "text" << QByteArray() << 3 << "cannot load";
-        QTest::newRow("unknown command") << PLUGIN_PATH << QByteArray("talk own 1\nfly away\n") << 2
-                                         << "standard input:2: unknown command \"fly\"";
-        QTest::newRow("counts blank lines") << PLUGIN_PATH << QByteArray("\n# c\n\nconnection -1") << 2
-                                            << "standard input:4: ";
-        for (const char *line : {"Talk own 1", "talk own", "talk 65536 1", "talk own 1.5", "own 1x", "menu 1 0 9",
-                                 "sleep -1", "shutdown now", "status x", "move own 3", "kick own 2"})
-            QTest::newRow(line) << PLUGIN_PATH << QByteArray("talk own 1\n") + line + "\nshutdown" << 2
-                                << "standard input:2: ";
-    }
-    void theHostRefuses()
-    {
-        QFETCH(QString, plugin);
-        QFETCH(QByteArray, script);
-        QFETCH(QString, message);
-        QTemporaryDir tmp;
-        QFile text(tmp.filePath("text.so"));
-        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a library\n") > 0);
-        text.close();
-        QProcessEnvironment env = m_rig.env;
-        env.insert("TMPDIR", tmp.path());  // where its temporary plugins and configuration folders go
-        Child host(TS3HOST_PATH, {"--plugin", plugin == "text" ? text.fileName() : plugin, "--script", "-"}, env);
-        QVERIFY(host.started());
-        host.process().write(script);
-        host.process().closeWriteChannel();
-        QVERIFY(host.finished(20000));
-        QTEST(host.process().exitCode(), "exitCode");
-        QVERIFY2(host.errors().contains(message) && host.errors().count('\n') == 1, qPrintable(host.errors()));
-        QCOMPARE(host.output(), QString());  // the plugin never started
-        QCOMPARE(QDir(tmp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"text.so"});
-    }
-
     // Clients started and shut down again and again, each as soon as it
     // can: no helper is left behind.
     void fastCyclesLeaveNoHelper()
@@ -179,26 +138,6 @@ private slots:
         QVERIFY(service->waitForLast(kShutdown));  // the last helper's shutdown may still be on its way
         QTest::qWait(300);
         QCOMPARE(service->commands().last(), kShutdown);
-    }
-
-    // Without its helper folder the plugin starts nothing, and every entry
-    // point still returns at once.
-    void withoutTheHelperEveryCallReturnsAtOnce()
-    {
-        std::unique_ptr<Child> client = m_rig.startBareClient();
-        QVERIFY(client);
-        play(*client, {"talk own 1", "talk own 0", "menu 1", "talk 7 1", "shutdown"});
-        QVERIFY(client->finished());
-        QCOMPARE(client->process().exitCode(), 0);
-        const auto calls = entryPointTimings(client->errors());
-        QVERIFY(calls.size() >= 10);
-        for (const auto &call : calls) {
-            // Starting (a process) and ending may take longer than an event, but not long.
-            const bool event = call.first != QLatin1String("ts3plugin_init") && call.first != QLatin1String("ts3plugin_shutdown");
-            QVERIFY2(call.second < (event ? kEventBudgetUs : 50000),
-                     qPrintable(QStringLiteral("%1 took %2 us").arg(call.first).arg(call.second)));
-        }
-        QVERIFY(client->errors().contains(QStringLiteral("client connection failed")));
     }
 };
 

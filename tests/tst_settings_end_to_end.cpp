@@ -133,10 +133,8 @@ private slots:
         ClientRig rig;
         std::unique_ptr<Child> service, client;
         QVERIFY(openSettings(rig, service, client));
-        QFile settings(rig.configDir + QStringLiteral("TS3_Vossik_Plugin.ini"));
-        QVERIFY(settings.open(QIODevice::WriteOnly));
-        settings.write(sampleSettings().replace(QStringLiteral("[colors]"), QStringLiteral("[colors")).toUtf8());
-        settings.close();
+        writeFile(rig.configDir + QStringLiteral("TS3_Vossik_Plugin.ini"),
+                  sampleSettings().replace(QStringLiteral("[colors]"), QStringLiteral("[colors")).toUtf8());
 
         SettingsWindowMap map;
         QVERIFY(click(map.tab(1)));  // the silent profile

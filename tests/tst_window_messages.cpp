@@ -17,12 +17,6 @@
 
 namespace {
 
-// Waits until `recorder` holds `count` messages or the time runs out.
-bool waitForMessages(const MessageRecorder &recorder, int count, int timeoutMs = 2000)
-{
-    return QTest::qWaitFor([&] { return recorder.messages.size() >= count; }, timeoutMs);
-}
-
 QString endpointFile(platform::Handle handle)
 {
     return QString::fromStdString(platform::endpointDir()) + QStringLiteral("/%1").arg(handle, 16, 16, QLatin1Char('0'));
@@ -63,7 +57,7 @@ private slots:
         const auto wParam = [](int i) { return quint64(i) << 48 | quint64(i); };
         for (int i = 0; i < burst; ++i)
             QVERIFY2(platform::postMessage(handle, 0xC200, wParam(i), -i), qPrintable(QString::number(i)));
-        QVERIFY(waitForMessages(recorder, burst, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return recorder.messages.size() >= burst; }, 5000));
         for (int i = 0; i < burst; ++i) {
             const platform::Message &got = recorder.messages.at(i);
             QVERIFY2(got.window == handle && got.id == 0xC200 && got.wParam == wParam(i) && got.lParam == -i,
@@ -86,7 +80,7 @@ private slots:
 
         MessageRecorder recorder;
         QVERIFY(platform::postMessage(platform::kBroadcast, 0xC300, 42, 0));
-        QVERIFY(waitForMessages(recorder, 2));
+        QVERIFY(QTest::qWaitFor([&] { return recorder.messages.size() >= 2; }, 2000));
         QCOMPARE(recorder.to(a, 0xC300).size(), 1);
         QCOMPARE(recorder.to(b, 0xC300).size(), 1);
         QCOMPARE(recorder.to(a, 0xC300).first().wParam, quint64(42));
