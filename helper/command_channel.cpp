@@ -38,7 +38,8 @@ CommandChannel::~CommandChannel()
 void CommandChannel::open()
 {
     if (m_name.isEmpty()) {
-        qDebug().noquote() << "Command server not listening:" << QString::fromStdString(platform::commandServerProblem());
+        qDebug().noquote() << "Command server not listening:"
+                           << QString::fromStdString(platform::commandServerProblem());
         return;
     }
     tryToServe();
@@ -123,12 +124,12 @@ void CommandChannel::adopt(QLocalSocket *socket)
 {
     if (m_connections.size() >= std::size_t(kMaxConnections)) {
         // Room for a client that speaks beats room for one that never has.
-        const auto silent = std::find_if(m_connections.begin(), m_connections.end(),
-                                         [](const Connection &c) { return !c.spoke; });
+        const auto silent =
+            std::find_if(m_connections.begin(), m_connections.end(), [](const Connection &c) { return !c.spoke; });
         if (!m_fullLogged)
             qDebug() << "Command connections full:" << kMaxConnections
                      << (silent != m_connections.end() ? "- closing the oldest that never sent a word"
-                                                        : "- refusing new ones");
+                                                       : "- refusing new ones");
         m_fullLogged = true;
         QLocalSocket *closing = silent != m_connections.end() ? silent->socket : socket;
         if (closing != socket)
@@ -237,8 +238,8 @@ void CommandChannel::checkHealth()
             stuck.push_back(connection.socket);
     }
     for (QLocalSocket *socket : stuck) {
-        qDebug() << "Closing a command connection that held an incomplete word for"
-                 << kIncompleteWordLimitMs / 1000 << "s";
+        qDebug() << "Closing a command connection that held an incomplete word for" << kIncompleteWordLimitMs / 1000
+                 << "s";
         socket->abort();
     }
     // A server that failed to accept (out of descriptors, say) closes

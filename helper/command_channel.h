@@ -63,7 +63,7 @@ private:
         qint64 client = 0;
         qint64 openedAt = 0;
         qint64 incompleteSince = -1;  // -1: holds no part of a word
-        bool spoke = false;  // has sent a command word
+        bool spoke = false;           // has sent a command word
     };
 
     void tryToServe();

@@ -25,8 +25,8 @@ QByteArray encodeFrame(const QString &word)
     if (word.isNull())
         protocol::appendNullFrame(&bytes);
     else
-        protocol::appendFrame(&bytes, std::u16string_view(reinterpret_cast<const char16_t *>(word.utf16()),
-                                                          std::size_t(word.size())));
+        protocol::appendFrame(
+            &bytes, std::u16string_view(reinterpret_cast<const char16_t *>(word.utf16()), std::size_t(word.size())));
     return QByteArray(bytes.data(), int(bytes.size()));
 }
 

@@ -102,8 +102,7 @@ QString settingsFilePath()
 {
     const bool separated = g_settingsDir.isEmpty() || g_settingsDir.endsWith(QLatin1Char('/'))
                            || g_settingsDir.endsWith(QLatin1Char('\\'));
-    return g_settingsDir + (separated ? QString() : QStringLiteral("/"))
-           + QLatin1String(protocol::kSettingsFileName);
+    return g_settingsDir + (separated ? QString() : QStringLiteral("/")) + QLatin1String(protocol::kSettingsFileName);
 }
 
 QString settingsFileProblem(bool *missing)
@@ -147,7 +146,8 @@ QString writeSettingsFile(const QVector<QPair<QString, int>> &values)
     // be renamed into place, as a cut-off file.
     QSaveFile file(settingsFilePath());
     const QByteArray merged = withValues(text, values);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(merged) != merged.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(merged) != merged.size()
+        || !file.commit())
         return QStringLiteral("could not be written");
     return QString();
 }

@@ -35,9 +35,9 @@ public:
         Nobody,  // nothing listens under that name
     };
     enum class Event {
-        Sent,      // everything given to send() has been taken
-        Lost,      // the server has gone; the connection is closed
-        Woken,     // the waker fired
+        Sent,   // everything given to send() has been taken
+        Lost,   // the server has gone; the connection is closed
+        Woken,  // the waker fired
         TimedOut,
     };
 

@@ -19,8 +19,8 @@ constexpr Handle kBroadcast = 0xFFFF;
 
 // The fields of a native window message that the helper reads.
 struct Message {
-    Handle window = 0;          // the window the message was posted to
-    std::uint32_t id = 0;       // message id
+    Handle window = 0;     // the window the message was posted to
+    std::uint32_t id = 0;  // message id
     std::uint64_t wParam = 0;
     std::int64_t lParam = 0;
 };

@@ -22,11 +22,10 @@ namespace plugin {
 const char kName[] = "Vossik colorful plugin";
 const char kVersion[] = "0.2";
 const char kAuthor[] = "Vossik Gaming";
-const char kDescription[] =
-    "TeamSpeak 3 plugin for Vossik ZELL FX hardware.\n\n"
-    "IMPORTANT: install the Vossik ZELL FX driver before you start the plugin!\n\n"
-    "Download the driver from:\n"
-    "https://www.vossik.com/support/drivers/zell-fx";
+const char kDescription[] = "TeamSpeak 3 plugin for Vossik ZELL FX hardware.\n\n"
+                            "IMPORTANT: install the Vossik ZELL FX driver before you start the plugin!\n\n"
+                            "Download the driver from:\n"
+                            "https://www.vossik.com/support/drivers/zell-fx";
 
 namespace {
 

@@ -97,8 +97,8 @@ void ts3plugin_onClientKickFromChannelEvent(uint64 serverConnectionHandlerID, an
     plugin::onClientMove(serverConnectionHandlerID, clientID);
 }
 
-void ts3plugin_onClientKickFromServerEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64, uint64, int,
-                                           anyID, const char *, const char *, const char *)
+void ts3plugin_onClientKickFromServerEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64, uint64, int, anyID,
+                                           const char *, const char *, const char *)
 {
     plugin::onClientMove(serverConnectionHandlerID, clientID);
 }

@@ -22,17 +22,9 @@ extern "C" {
 typedef unsigned short anyID;
 typedef unsigned long long uint64;
 
-enum PluginMenuType {
-    PLUGIN_MENU_TYPE_GLOBAL = 0,
-    PLUGIN_MENU_TYPE_CHANNEL,
-    PLUGIN_MENU_TYPE_CLIENT
-};
+enum PluginMenuType { PLUGIN_MENU_TYPE_GLOBAL = 0, PLUGIN_MENU_TYPE_CHANNEL, PLUGIN_MENU_TYPE_CLIENT };
 
-enum TalkStatus {
-    STATUS_NOT_TALKING = 0,
-    STATUS_TALKING = 1,
-    STATUS_TALKING_WHILE_DISABLED = 2
-};
+enum TalkStatus { STATUS_NOT_TALKING = 0, STATUS_TALKING = 1, STATUS_TALKING_WHILE_DISABLED = 2 };
 
 enum ConnectStatus {
     STATUS_DISCONNECTED = 0,
@@ -92,8 +84,10 @@ static_assert(offsetof(PluginMenuItem, icon) == 136, "menu item layout");
 static_assert(sizeof(PluginMenuItem) == 264, "menu item layout");
 static_assert(sizeof(TS3Functions) == TS3_FUNCTION_COUNT * sizeof(void *), "client function table size");
 static_assert(offsetof(TS3Functions, getClientID) == TS3_GET_CLIENT_ID_INDEX * sizeof(void *), "getClientID slot");
-static_assert(offsetof(TS3Functions, getConfigPath) == TS3_GET_CONFIG_PATH_INDEX * sizeof(void *), "getConfigPath slot");
-static_assert(offsetof(TS3Functions, getPluginPath) == TS3_GET_PLUGIN_PATH_INDEX * sizeof(void *), "getPluginPath slot");
+static_assert(offsetof(TS3Functions, getConfigPath) == TS3_GET_CONFIG_PATH_INDEX * sizeof(void *),
+              "getConfigPath slot");
+static_assert(offsetof(TS3Functions, getPluginPath) == TS3_GET_PLUGIN_PATH_INDEX * sizeof(void *),
+              "getPluginPath slot");
 static_assert(sizeof(void *) != 8 || sizeof(TS3Functions) == (TS3_PLUGIN_API_VERSION == 19 ? 1672 : 1840),
               "client function table size on 64-bit systems");
 #endif

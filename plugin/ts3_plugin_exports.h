@@ -35,13 +35,13 @@ TS3_PLUGIN_EXPORT void ts3plugin_onClientMoveMovedEvent(uint64 serverConnectionH
                                                         anyID moverID, const char *moverName,
                                                         const char *moverUniqueIdentifier, const char *moveMessage);
 TS3_PLUGIN_EXPORT void ts3plugin_onClientKickFromChannelEvent(uint64 serverConnectionHandlerID, anyID clientID,
-                                                              uint64 oldChannelID, uint64 newChannelID,
-                                                              int visibility, anyID kickerID, const char *kickerName,
+                                                              uint64 oldChannelID, uint64 newChannelID, int visibility,
+                                                              anyID kickerID, const char *kickerName,
                                                               const char *kickerUniqueIdentifier,
                                                               const char *kickMessage);
 TS3_PLUGIN_EXPORT void ts3plugin_onClientKickFromServerEvent(uint64 serverConnectionHandlerID, anyID clientID,
-                                                             uint64 oldChannelID, uint64 newChannelID,
-                                                             int visibility, anyID kickerID, const char *kickerName,
+                                                             uint64 oldChannelID, uint64 newChannelID, int visibility,
+                                                             anyID kickerID, const char *kickerName,
                                                              const char *kickerUniqueIdentifier,
                                                              const char *kickMessage);
 
@@ -53,11 +53,26 @@ TS3_PLUGIN_EXPORT void ts3plugin_onClientKickFromServerEvent(uint64 serverConnec
 // A plugin lacks none of the first list. The events of the second it may
 // leave out, as builds of this plugin before them do; the client then sends
 // none of them.
-#define TS3_PLUGIN_ENTRY_POINTS(X)                                                                                  \
-    X(ts3plugin_name) X(ts3plugin_version) X(ts3plugin_apiVersion) X(ts3plugin_author) X(ts3plugin_description)      \
-    X(ts3plugin_setFunctionPointers) X(ts3plugin_init) X(ts3plugin_shutdown) X(ts3plugin_registerPluginID)           \
-    X(ts3plugin_freeMemory) X(ts3plugin_initMenus) X(ts3plugin_onMenuItemEvent) X(ts3plugin_onTalkStatusChangeEvent)
-#define TS3_PLUGIN_OPTIONAL_ENTRY_POINTS(X)                                                                         \
-    X(ts3plugin_onConnectStatusChangeEvent) X(ts3plugin_onClientMoveEvent) X(ts3plugin_onClientMoveTimeoutEvent)     \
-    X(ts3plugin_onClientMoveMovedEvent) X(ts3plugin_onClientKickFromChannelEvent)                                    \
+// clang-format off
+#define TS3_PLUGIN_ENTRY_POINTS(X) \
+    X(ts3plugin_name) \
+    X(ts3plugin_version) \
+    X(ts3plugin_apiVersion) \
+    X(ts3plugin_author) \
+    X(ts3plugin_description) \
+    X(ts3plugin_setFunctionPointers) \
+    X(ts3plugin_init) \
+    X(ts3plugin_shutdown) \
+    X(ts3plugin_registerPluginID) \
+    X(ts3plugin_freeMemory) \
+    X(ts3plugin_initMenus) \
+    X(ts3plugin_onMenuItemEvent) \
+    X(ts3plugin_onTalkStatusChangeEvent)
+#define TS3_PLUGIN_OPTIONAL_ENTRY_POINTS(X) \
+    X(ts3plugin_onConnectStatusChangeEvent) \
+    X(ts3plugin_onClientMoveEvent) \
+    X(ts3plugin_onClientMoveTimeoutEvent) \
+    X(ts3plugin_onClientMoveMovedEvent) \
+    X(ts3plugin_onClientKickFromChannelEvent) \
     X(ts3plugin_onClientKickFromServerEvent)
+// clang-format on

@@ -28,7 +28,9 @@ std::int64_t nowMs()
 }  // namespace
 
 Vossik::Vossik(Settings settings)
-    : m_settings(std::move(settings)), m_schedule(m_settings.timing), m_queue(m_settings.queueCapacity),
+    : m_settings(std::move(settings)),
+      m_schedule(m_settings.timing),
+      m_queue(m_settings.queueCapacity),
       m_writer([this] { run(); })
 {
 }
@@ -108,7 +110,7 @@ void Vossik::attemptConnection(platform::CommandClient &client, bool *inOutage)
         return;
     }
     m_schedule.attempted(now, result == platform::CommandClient::Connect::Busy ? LinkSchedule::Found::Busy
-                                                                                : LinkSchedule::Found::Nobody);
+                                                                               : LinkSchedule::Found::Nobody);
     if (!*inOutage)
         m_log.line("client connection failed");
     *inOutage = true;

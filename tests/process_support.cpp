@@ -47,8 +47,9 @@ std::unique_ptr<Child> ProcessRig::startService(const QStringList &extra)
 {
     const auto endpoints = [this] { return QDir(m_runtime.path() + "/vossik-winmsg").entryList(QDir::System).size(); };
     const int before = endpoints();
-    auto service = std::make_unique<Child>(QStringLiteral(LIGHTSERVICE_PATH),
-                                           QStringList{QStringLiteral("--log"), QStringLiteral("--no-window")} + extra, env);
+    auto service =
+        std::make_unique<Child>(QStringLiteral(LIGHTSERVICE_PATH),
+                                QStringList{QStringLiteral("--log"), QStringLiteral("--no-window")} + extra, env);
     // Ready once its endpoint is open, so the helper's first DISCOVER finds it.
     const bool ready = service->started() && QTest::qWaitFor([&] { return endpoints() > before; }, 5000);
     return ready ? std::move(service) : nullptr;
@@ -64,7 +65,7 @@ std::unique_ptr<Child> ProcessRig::startHost(const QString &pluginsDir, const QS
                                              const QStringList &extra, bool withHelper, const QString &host,
                                              const QString &library)
 {
-    QStringList arguments{QStringLiteral("--plugin"), library, QStringLiteral("--plugins-dir"), pluginsDir,
+    QStringList arguments{QStringLiteral("--plugin"),     library,   QStringLiteral("--plugins-dir"), pluginsDir,
                           QStringLiteral("--config-dir"), configDir, QStringLiteral("--timings")};
     if (kSanitized)
         arguments << QStringLiteral("--keep-loaded");
@@ -94,7 +95,10 @@ ClientRig::ClientRig(const QString &configFolder)
     settingsWritten = writeSettingsFile(configDir);
 }
 
-QString ClientRig::helperCopy() const { return helperCopyIn(pluginsDir); }
+QString ClientRig::helperCopy() const
+{
+    return helperCopyIn(pluginsDir);
+}
 
 bool ClientRig::startChain(std::unique_ptr<Child> &service, std::unique_ptr<Child> &client)
 {
@@ -197,4 +201,3 @@ bool killRunning(const QString &program)
         ::kill(pid_t(pid), SIGKILL);
     return QTest::qWaitFor([&] { return runningPid(program) == 0; }, 2000);
 }
-

@@ -162,8 +162,10 @@ EventCallTimes eventCallTimes(const QList<QPair<QString, qint64>> &calls);
 
 // The pids of the running processes started from `program`; the first, or 0.
 QList<qint64> runningPids(const QString &program);
-inline qint64 runningPid(const QString &program) { return runningPids(program).value(0); }
+inline qint64 runningPid(const QString &program)
+{
+    return runningPids(program).value(0);
+}
 
 // Ends the process started from `program`, if one runs; false if it stays.
 bool killRunning(const QString &program);
-

@@ -17,6 +17,7 @@ private slots:
     // Nearest rank: each figure is a measured value, never one between.
     void percentilesAreMeasuredValues_data()
     {
+        // clang-format off
         QTest::addColumn<Samples>("samples");
         QTest::addColumn<QString>("summary");  // "count p50 p99 max"
         Samples hundred(100), ten(10);
@@ -27,6 +28,7 @@ private slots:
         QTest::newRow("100..1, unsorted") << hundred << "100 50 99 100";
         QTest::newRow("1..10: p99 is the largest") << ten << "10 5 10 10";
         QTest::newRow("one outlier") << Samples{5, 5, 5, 5, 1000000} << "5 5 1000000 1000000";
+        // clang-format on
     }
     void percentilesAreMeasuredValues()
     {

@@ -32,11 +32,13 @@ private slots:
     // What the helper's Qt reads as one QString from a version 7 stream.
     void encodesWhatQDataStreamWrites_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("word");
         QTest::newRow("start") << QStringLiteral("start");
         QTest::newRow("empty") << QString(QLatin1String(""));
         QTest::newRow("null") << QString();
         QTest::newRow("non-latin") << QString::fromUtf8("f\xC3\xA4rg \xE2\x82\xAC \xF0\x9F\x92\xA1");
+        // clang-format on
     }
     void encodesWhatQDataStreamWrites()
     {
@@ -50,6 +52,7 @@ private slots:
 
     void parsesOneFrame_data()
     {
+        // clang-format off
         columns<QByteArray, FrameStatus, QString, int>({"input", "status", "word", "consumed"});
         const QByteArray stop = encodeFrame(QStringLiteral("stop"));
         QTest::newRow("nothing") << QByteArray() << FrameStatus::NeedMore << QString() << 0;
@@ -65,6 +68,7 @@ private slots:
         QTest::newRow("just over the cap") << QByteArray::fromHex("00000402") << FrameStatus::TooLong << QString() << 0;
         QTest::newRow("huge") << QByteArray::fromHex("7ffffffe") << FrameStatus::TooLong << QString() << 0;
         QTest::newRow("0xFFFFFFFE") << QByteArray::fromHex("fffffffe") << FrameStatus::TooLong << QString() << 0;
+        // clang-format on
     }
     void parsesOneFrame()
     {

@@ -16,8 +16,10 @@ namespace {
 QString textOf(QWidget *w)
 {
     QString text = w->isWindow() ? w->windowTitle() : QString();
-    if (auto *button = qobject_cast<QAbstractButton *>(w)) text = button->text();
-    if (auto *group = qobject_cast<QGroupBox *>(w)) text = group->title();
+    if (auto *button = qobject_cast<QAbstractButton *>(w))
+        text = button->text();
+    if (auto *group = qobject_cast<QGroupBox *>(w))
+        text = group->title();
     if (auto *label = qobject_cast<QLabel *>(w))
         text = Qt::mightBeRichText(label->text()) ? QTextDocumentFragment::fromHtml(label->text()).toPlainText()
                                                   : label->text();
@@ -38,13 +40,19 @@ void dump(QWidget *w, int depth, QStringList *lines)
                       : QStringLiteral(" %1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
         line += textOf(w);
         if (w->isWindow())
-            line += QStringLiteral(" min %1x%2 max %3x%4 icon %5").arg(w->minimumWidth()).arg(w->minimumHeight())
-                        .arg(w->maximumWidth()).arg(w->maximumHeight()).arg(!w->windowIcon().isNull());
+            line += QStringLiteral(" min %1x%2 max %3x%4 icon %5")
+                        .arg(w->minimumWidth())
+                        .arg(w->minimumHeight())
+                        .arg(w->maximumWidth())
+                        .arg(w->maximumHeight())
+                        .arg(!w->windowIcon().isNull());
         if (auto *slider = qobject_cast<QAbstractSlider *>(w))
             line += slider->orientation() == Qt::Horizontal ? " horizontal" : " vertical";
         auto *label = qobject_cast<QLabel *>(w);
         if (const QPixmap picture = label ? label->pixmap(Qt::ReturnByValue) : QPixmap(); !picture.isNull())
-            line += QStringLiteral(" pixmap %1x%2%3").arg(picture.width()).arg(picture.height())
+            line += QStringLiteral(" pixmap %1x%2%3")
+                        .arg(picture.width())
+                        .arg(picture.height())
                         .arg(label->hasScaledContents() ? " scaled" : "");
         if (auto *button = qobject_cast<QAbstractButton *>(w); button && button->isChecked())
             line += QStringLiteral(" checked");
@@ -55,10 +63,11 @@ void dump(QWidget *w, int depth, QStringList *lines)
     for (int i = 0; tabs && i < tabs->count(); ++i)
         dump(tabs->widget(i), depth, lines);
     for (QObject *child : w->children())
-        if (child->isWidgetType() && !tabs) dump(static_cast<QWidget *>(child), depth, lines);
+        if (child->isWidgetType() && !tabs)
+            dump(static_cast<QWidget *>(child), depth, lines);
 }
 
-} // namespace
+}  // namespace
 
 class TestConfigForm : public QObject
 {

@@ -40,7 +40,9 @@ private:
         QTest::qWait(20);
         QStringList seen;
         for (const platform::Message &m : m_recorder->to(m_service, g_lightApi->commandMsg))
-            seen << QStringLiteral("%1/%2").arg(m.wParam, 6, 16, QLatin1Char('0')).arg(m.lParam, 6, 16, QLatin1Char('0'));
+            seen << QStringLiteral("%1/%2")
+                        .arg(m.wParam, 6, 16, QLatin1Char('0'))
+                        .arg(m.lParam, 6, 16, QLatin1Char('0'));
         m_recorder->messages.clear();
         return seen;
     }
@@ -107,7 +109,7 @@ private slots:
                           "m_redValue_3=3\nm_redValue_4=4\n");
         ConfigWnd window;
         QCOMPARE(previews(), (QStringList{"010102/010000", "010202/010000", "010203/010000",  // colour, effect, speed
-                                          "020102/020000", "020002/020000",                   // silent, Ambient: colour, effect Off
+                                          "020102/020000", "020002/020000",  // silent, Ambient: colour, effect Off
                                           "010102/030000", "010002/030000", "010102/040000", "010002/040000"}));
     }
 
@@ -137,11 +139,13 @@ private slots:
     // Each tab's buttons act on the whole window.
     void buttons_data()
     {
+        // clang-format off
         columns<QByteArray, bool, bool>({"button", "staysOpen", "writes"});
         QTest::newRow("Apply on the first tab") << QByteArray("applyButton") << true << true;
         QTest::newRow("Apply on the options tab") << QByteArray("applyButton_3") << true << true;
         QTest::newRow("Ok on the others tab") << QByteArray("configOkButton_4") << false << true;
         QTest::newRow("Cancel") << QByteArray("configCancelButton_2") << false << false;
+        // clang-format on
     }
     void buttons()
     {
@@ -176,6 +180,7 @@ private slots:
     // that place shows the file and writes nothing.
     void refusedFiles_data()
     {
+        // clang-format off
         columns<QString, QString, QString>({"place", "loadReason", "saveReason"});
         QTest::newRow("folder inside a file") << "under a file" << "does not exist" << "could not be written";
         QTest::newRow("FIFO") << "fifo" << "is not a regular file" << "is not a regular file";
@@ -184,6 +189,7 @@ private slots:
                                << "is 2097175 bytes, more than the 1048576 read";
         QTest::newRow("unreadable") << "unreadable" << "cannot be read" << "cannot be read";
         QTest::newRow("readable, no room to write") << "size limit" << QString() << "could not be written";
+        // clang-format on
     }
     void refusedFiles()
     {
@@ -237,7 +243,8 @@ private slots:
             QSKIP("no file size limit here");
         window.saveConfig();
 #endif
-        QVERIFY(child<QAbstractButton>(&window, loadReason.isEmpty() ? "radioEffectBlinking" : "radioEffectOff")->isChecked());
+        QVERIFY(child<QAbstractButton>(&window, loadReason.isEmpty() ? "radioEffectBlinking" : "radioEffectOff")
+                    ->isChecked());
         QCOMPARE(changed.count(), 0);
         QCOMPARE(log.count("Settings file " + path + ' ' + loadReason + ": the window shows the defaults"),
                  int(!loadReason.isEmpty()));
@@ -245,7 +252,8 @@ private slots:
         QCOMPARE(state(), before);
 
         if (place == "under a file")
-            QVERIFY(QFile::remove(dir.filePath(QStringLiteral("file"))) && QDir().mkdir(dir.filePath(QStringLiteral("file"))));
+            QVERIFY(QFile::remove(dir.filePath(QStringLiteral("file")))
+                    && QDir().mkdir(dir.filePath(QStringLiteral("file"))));
         else
             QVERIFY(QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path));
         const QByteArray good = "[colors]\nradioEffect=3\n";

@@ -29,7 +29,12 @@ namespace {
 QString describe(const LightProfile &p)
 {
     return QStringLiteral("zone %1 effect %2 speed %3 rgb %4,%5,%6")
-        .arg(p.zone).arg(p.effect).arg(p.speed).arg(p.red).arg(p.green).arg(p.blue);
+        .arg(p.zone)
+        .arg(p.effect)
+        .arg(p.speed)
+        .arg(p.red)
+        .arg(p.green)
+        .arg(p.blue);
 }
 
 QByteArray frames(const QStringList &words)
@@ -150,7 +155,8 @@ private slots:
                     checked << radio->objectName();
             }
             checked.sort();
-            dump << "settings window:" << "  checked: " + checked.join(' ') << logged(log);
+            dump << "settings window:"
+                 << "  checked: " + checked.join(' ') << logged(log);
             window.saveConfig();
             QCOMPARE(changed.count(), 1);
             QFile saved(settingsFilePath());
@@ -177,6 +183,7 @@ private slots:
     // counts, and a new connection's "mute" is carried out.
     void wordsOnTheCommandSocket_data()
     {
+        // clang-format off
         columns<QList<QByteArray>, bool, QString>({"writes", "bad", "shown"});
         QList<QByteArray> bytewise;
         for (char byte : frames({"mute"}))
@@ -194,6 +201,7 @@ private slots:
             {"text bytes", QByteArray("GET / HTTP/1.1\r\n\r\n")}};
         for (const auto &[tag, bytes] : garbage)
             QTest::newRow(tag) << QList<QByteArray>{frames({"start"}) + bytes + frames({"stop"})} << true << "-m";
+        // clang-format on
     }
     void wordsOnTheCommandSocket()
     {

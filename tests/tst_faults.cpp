@@ -150,8 +150,7 @@ private slots:
             // word the writer sent before it saw the helper gone is lost with
             // it; the state is not, and the new helper shows nothing before it.
             QVERIFY(QTest::qWaitFor(
-                [&] { return service->commands().size() > shown && service->commands().last() == kSpeaking; },
-                12000));
+                [&] { return service->commands().size() > shown && service->commands().last() == kSpeaking; }, 12000));
             longestDark = qMax(longestDark, dark.elapsed());
         }
         qInfo("slowest entry point while the helper was gone: %lld us; lights back after %lld ms at most", slowest,
@@ -223,8 +222,9 @@ private slots:
         helper.setProcessEnvironment(m_rig.env);
         helper.start(QStringLiteral(HELPER_PATH), {m_rig.configDir});
         QVERIFY(helper.waitForStarted() && m_rig.waitForServer(true, 5000));
-        QStringList arguments{"--plugin", PLUGIN_PATH, "--plugins-dir", m_rig.home.path() + "/bare", "--config-dir",
-                              m_rig.configDir, "--script", script.fileName(), "--timings-file", timings};
+        QStringList arguments{"--plugin",       PLUGIN_PATH,     "--plugins-dir", m_rig.home.path() + "/bare",
+                              "--config-dir",   m_rig.configDir, "--script",      script.fileName(),
+                              "--timings-file", timings};
         if (kSanitized)
             arguments << QStringLiteral("--keep-loaded");
         UnreadOutput client(unread.ends[1]);
@@ -278,11 +278,13 @@ private slots:
     // can read, and a save says it failed and leaves the folder as it was.
     void aConfigFolderThatCannotBeWritten_data()
     {
+        // clang-format off
         // shown: for start-up, "talk own 1", "talk own 0"
         columns<bool, QStringList>({"exists", "shown"});
         const QString unset = QStringLiteral("wParam=0x010002 lParam=0x000000");  // every profile without a file
         QTest::newRow("read-only, with the settings") << true << QStringList{kSilent, kSpeaking, kSilent};
         QTest::newRow("missing, in a read-only parent") << false << QStringList{unset, unset, unset};
+        // clang-format on
     }
     void aConfigFolderThatCannotBeWritten()
     {
@@ -322,6 +324,7 @@ private slots:
     // helper stays up, within bounded memory, and follows the plugin.
     void garbageOnTheCommandSocket_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("flood");  // what each flooding connection writes
         QRandomGenerator random(7);
         QByteArray bytes(64 * 1024, Qt::Uninitialized);
@@ -332,6 +335,7 @@ private slots:
         QTest::newRow("oversized frames") << oversized.repeated(64);
         const QString unknown(framing::kMaxTextBytes / 2, QLatin1Char('?'));
         QTest::newRow("unknown words") << framing::encodeFrame(unknown).repeated(64);
+        // clang-format on
     }
     void garbageOnTheCommandSocket()
     {

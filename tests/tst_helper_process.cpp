@@ -41,9 +41,11 @@ private slots:
 
     void wrongArgumentCountDoesNothing_data()
     {
+        // clang-format off
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("none") << QStringList();
         QTest::newRow("two") << QStringList{QStringLiteral("/tmp/a"), QStringLiteral("b/")};
+        // clang-format on
     }
     void wrongArgumentCountDoesNothing()
     {
@@ -99,12 +101,14 @@ private slots:
         env.insert(QStringLiteral("VOSSIK_HELPER_IDLE_MS"), QStringLiteral("1500"));
         Child second(QStringLiteral(HELPER_PATH), {m_rig.configDir}, env);
         QVERIFY(second.started());
-        QVERIFY(QTest::qWaitFor([&] { return second.errors().contains(QStringLiteral("Another helper serves")); }, 3000));
+        QVERIFY(
+            QTest::qWaitFor([&] { return second.errors().contains(QStringLiteral("Another helper serves")); }, 3000));
         send(client, QStringLiteral("shutdown"));
         QVERIFY(first->finished());
         QElapsedTimer released;
         released.start();
-        QVERIFY(QTest::qWaitFor([&] { return second.errors().contains(QStringLiteral("Command server listening")); }, 3000));
+        QVERIFY(QTest::qWaitFor([&] { return second.errors().contains(QStringLiteral("Command server listening")); },
+                                3000));
         qInfo("the waiting helper served %lld ms after the first ended; its peak resident memory %lld KiB",
               released.elapsed(), qint64(probe::peakResidentKiB(pid_t(second.process().processId()))));
         QVERIFY2(released.elapsed() < 1000, qPrintable(QString::number(released.elapsed())));
@@ -119,10 +123,12 @@ private slots:
     // trailing separator is a folder all the same.
     void badSettingsFilesAreRefused_data()
     {
+        // clang-format off
         columns<QString, QString, QString>({"kind", "logged", "speaking"});
         QTest::newRow("a FIFO") << "fifo" << "is not a regular file" << "wParam=0x010002 lParam=0x000000";
         QTest::newRow("37 MB") << "huge" << "more than the 1048576 read" << "wParam=0x010002 lParam=0x000000";
         QTest::newRow("no trailing separator") << "bare" << QString() << kSpeaking;
+        // clang-format on
     }
     void badSettingsFilesAreRefused()
     {

@@ -53,6 +53,7 @@ private slots:
     // Which ATTACH messages attach, and to whom.
     void attachRules_data()
     {
+        // clang-format off
         // lParams: one ATTACH per entry, from service handles 100, 101, ...
         columns<QList<qint64>, quint64>({"lParams", "attachedTo"});
         QTest::newRow("lParam 1 attaches") << QList<qint64>{1} << quint64(100);
@@ -61,6 +62,7 @@ private slots:
         QTest::newRow("only the low bits are 1") << QList<qint64>{0x100000001ll} << quint64(0);
         QTest::newRow("the later of two wins") << QList<qint64>{1, 1} << quint64(101);
         QTest::newRow("a bad one after a good one changes nothing") << QList<qint64>{1, 0} << quint64(100);
+        // clang-format on
     }
     void attachRules()
     {
@@ -81,9 +83,11 @@ private slots:
     // post, or at once when its process can be watched.
     void aServiceThatComesBackIsFoundAndShownTheCurrentState_data()
     {
+        // clang-format off
         QTest::addColumn<bool>("processWatched");
         QTest::newRow("a failed post") << false;
         QTest::newRow("the end of its process") << true;
+        // clang-format on
     }
     void aServiceThatComesBackIsFoundAndShownTheCurrentState()
     {

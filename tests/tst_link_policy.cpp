@@ -28,6 +28,7 @@ class TestLinkPolicy : public QObject
 private slots:
     void aFullQueueKeepsWhatMatters_data()
     {
+        // clang-format off
         // pushed: "^word" puts it in front
         columns<int, QStringList, QStringList, int>({"capacity", "pushed", "kept", "dropped"});
         QTest::newRow("the oldest talk word goes")
@@ -42,6 +43,7 @@ private slots:
             << 3 << QStringList{"shutdown", "stop", "wnd", "shutdown"} << QStringList{"stop", "wnd", "shutdown"} << 1;
         QTest::newRow("a resent state in front is superseded by a queued one")
             << 3 << QStringList{"wnd", "stop", "shutdown", "^start"} << QStringList{"wnd", "stop", "shutdown"} << 1;
+        // clang-format on
     }
     void aFullQueueKeepsWhatMatters()
     {
@@ -69,6 +71,7 @@ private slots:
     // "next=<ms> due=<0|1> starting=<0|1> gaveUp=<0|1>".
     void whenToLookAndWhenToStart_data()
     {
+        // clang-format off
         columns<QStringList, QString>({"steps", "state"});
         QTest::newRow("nobody at first: start at once") << QStringList{"0 nobody"}
                                                         << "next=1000 due=1 starting=0 gaveUp=0";
@@ -98,6 +101,7 @@ private slots:
             << QStringList{"0 started", "10000 started", "20000 started", "30000 started", "30200 listening",
                            "40000 started", "50000 nobody"}
             << "next=50000 due=1 starting=0 gaveUp=0";
+        // clang-format on
     }
     void whenToLookAndWhenToStart()
     {

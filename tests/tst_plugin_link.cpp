@@ -116,7 +116,10 @@ private slots:
     void initTestCase()
     {
         TS3Functions functions{};
-        functions.getClientID = [](uint64, anyID *result) { *result = kOwnId; return 0u; };
+        functions.getClientID = [](uint64, anyID *result) {
+            *result = kOwnId;
+            return 0u;
+        };
         functions.getConfigPath = [](char *path, size_t maxLen) { qstrncpy(path, "/nonexistent/config/", maxLen); };
         // No helper there: the link has only the test's server. (API 26 adds
         // the plugin's id, which `auto...` takes.)
@@ -201,7 +204,7 @@ private slots:
         CommandServer server;
         QVERIFY(server.listen());
         QCOMPARE(server.words(1), QStringList{"stop"});  // connected
-        const int threads = 4, rounds = 30;  // within the queue's bound, however the writer is scheduled
+        const int threads = 4, rounds = 30;              // within the queue's bound, however the writer is scheduled
         std::vector<std::thread> callers;
         for (int t = 0; t < threads; ++t) {
             callers.emplace_back([t] {
@@ -229,10 +232,12 @@ private slots:
     // threads end with it, so unloading the plugin leaves none.
     void shutdownIsDeliveredAndBounded_data()
     {
+        // clang-format off
         columns<bool, bool, int>({"listening", "reads", "limitMs"});
         QTest::newRow("a helper that reads") << true << true << 100;
         QTest::newRow("a helper that never reads") << true << false << 1200;
         QTest::newRow("no helper, none starting") << false << false << 100;
+        // clang-format on
     }
     void shutdownIsDeliveredAndBounded()
     {

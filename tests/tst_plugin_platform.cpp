@@ -26,9 +26,10 @@ private slots:
         const QString program = dir.filePath(QStringLiteral("helper"));
         QFile script(program);
         QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\n"
-                     "{ echo \"ppid=$PPID\"; echo \"sid=$(cut -d' ' -f6 /proc/$$/stat)\";\n"
-                     "  echo \"fds=$(ls /proc/self/fd | tr '\\n' ' ')\"; env; } > \"$1.new\" && mv \"$1.new\" \"$1\"\n");
+        script.write(
+            "#!/bin/sh\n"
+            "{ echo \"ppid=$PPID\"; echo \"sid=$(cut -d' ' -f6 /proc/$$/stat)\";\n"
+            "  echo \"fds=$(ls /proc/self/fd | tr '\\n' ' ')\"; env; } > \"$1.new\" && mv \"$1.new\" \"$1\"\n");
         script.close();
         QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         qputenv("LD_LIBRARY_PATH", "/client/lib");
@@ -56,10 +57,7 @@ private slots:
         QCOMPARE(errno, ECHILD);
     }
 
-    void aMissingProgramIsNotStarted()
-    {
-        QVERIFY(!platform::launchHelper("/nonexistent/helper", "/tmp/"));
-    }
+    void aMissingProgramIsNotStarted() { QVERIFY(!platform::launchHelper("/nonexistent/helper", "/tmp/")); }
 
     // Standard error a full pipe: lines are dropped at once, and the first
     // one that gets through again says how many.

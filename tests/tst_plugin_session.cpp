@@ -22,6 +22,7 @@ private slots:
     // talking shows the silent profile.
     void theLightShowsTheTrueState_data()
     {
+        // clang-format off
         columns<int, QStringList, QString>({"option", "script", "shown"});
         const QStringList youStop{"talk 7 1", "talk own 1", "talk own 0"};
         QTest::newRow("two others talk, the first stops")
@@ -32,6 +33,7 @@ private slots:
         QTest::newRow("a talker is kicked") << 1 << QStringList{"talk 7 1", "kick 7"} << kSilent;
         QTest::newRow("option 2: you stop while another talks") << 2 << youStop << kSilent;
         QTest::newRow("no option: you stop while another talks") << 0 << youStop << kSilent;
+        // clang-format on
     }
     void theLightShowsTheTrueState()
     {
@@ -49,9 +51,11 @@ private slots:
     // A session with the talk tables' edge cases, for each plugin API.
     void aSessionLightsTheDevice_data()
     {
+        // clang-format off
         columns<QString, QString>({"host", "library"});
         QTest::newRow("API " VOSSIK_API_TEXT) << QStringLiteral(TS3HOST_PATH) << QStringLiteral(PLUGIN_PATH);
         QTest::newRow("API " OTHER_API_TEXT) << QStringLiteral(TS3HOST_OTHER_PATH) << QStringLiteral(PLUGIN_OTHER_PATH);
+        // clang-format on
     }
     void aSessionLightsTheDevice()
     {
@@ -63,9 +67,9 @@ private slots:
         QVERIFY(client);
         QVERIFY(m_rig.waitForServer(true));  // the plugin started the helper, which read its settings
         QVERIFY(service->waitForCommands(1));
-        play(*client, {"talk own 1", "talk 7 1", "talk 7 0",  // others while you talk send nothing
+        play(*client, {"talk own 1", "talk 7 1", "talk 7 0",              // others while you talk send nothing
                        "talk own 0", "talk 7 1", "talk 8 1", "talk 7 0",  // one of two others stops: nothing
-                       "talk own 5", "talk own 2", "talk own 0",  // an unknown status changes nothing
+                       "talk own 5", "talk own 2", "talk own 0",          // an unknown status changes nothing
                        "clientid-error 1234", "talk own 1", "clientid-error 0", "menu 2", "shutdown"});
         QVERIFY(client->finished());
         QCOMPARE(client->process().exitCode(), 0);
@@ -76,10 +80,12 @@ private slots:
         QVERIFY(client->output().contains(QStringLiteral("Error getting own client ID: 1234")));
         // The one menu item and the icon, as the client lists them before it frees them.
         QCOMPARE(client->errors().count(QStringLiteral("ts3host: menu item ")), 1);
-        QVERIFY(client->errors().contains(QStringLiteral("ts3host: menu item 1 \"Color settings\" icon \"1.png\" type 0\n")));
+        QVERIFY(client->errors().contains(
+            QStringLiteral("ts3host: menu item 1 \"Color settings\" icon \"1.png\" type 0\n")));
         QVERIFY(client->errors().contains(QStringLiteral("ts3host: menu icon \"vossik.png\"\n")));
         QVERIFY(client->output().contains(  // another item: nothing is sent
-            QStringLiteral("PLUGIN: onMenuItemEvent: serverConnectionHandlerID=1, type=0, menuItemID=2, selectedItemID=0")));
+            QStringLiteral(
+                "PLUGIN: onMenuItemEvent: serverConnectionHandlerID=1, type=0, menuItemID=2, selectedItemID=0")));
         QVERIFY(client->output().contains(QStringLiteral("PLUGIN: shutdown")));
     }
 
@@ -90,6 +96,7 @@ private slots:
     // ts3host skips, an echo, and a line after "shutdown" that it ignores.
     void theFirstMomentsLoseNothing_data()
     {
+        // clang-format off
         columns<QStringList, QStringList, int>({"script", "shown", "configPathBytes"});  // 0: the usual folder
         const QStringList talk{" talk\town   1 \r", "\t", "sleep 600"};
         QTest::newRow("a word at once") << talk << QStringList{kSilent, kSpeaking, kShutdown} << 0;
@@ -97,6 +104,7 @@ private slots:
             QTest::addRow("shutdown after %d ms", ms) << QStringList{QStringLiteral("sleep %1").arg(ms)}
                                                       << QStringList{kSilent, kShutdown} << 0;
         QTest::newRow("a 600-byte configuration path") << talk << QStringList{kSilent, kSpeaking, kShutdown} << 600;
+        // clang-format on
     }
     void theFirstMomentsLoseNothing()
     {
@@ -115,8 +123,9 @@ private slots:
         QVERIFY(service);
         std::unique_ptr<Child> client = m_rig.startHost(m_rig.pluginsDir, configDir, {"--script", "-"});
         QVERIFY(client);
-        QVERIFY(playScript(*client, QStringList{"# talk own 2", ""} + script
-                                        << "echo  said  so # not a comment" << "shutdown" << "talk own 1"));
+        QVERIFY(playScript(*client, QStringList{"# talk own 2", ""} + script << "echo  said  so # not a comment"
+                                                                             << "shutdown"
+                                                                             << "talk own 1"));
         QVERIFY(service->waitForCommands(shown.size()));
         QVERIFY(QTest::qWaitFor([&] { return runningPid(m_rig.helperCopy()) == 0; }, 3000));
         QCOMPARE(service->commands(), shown);

@@ -64,9 +64,11 @@ private slots:
     // helper then ends within a second).
     void twoClientsShareOneHelper_data()
     {
+        // clang-format off
         columns<int, bool>({"firstToEnd", "lastKilled"});
         QTest::newRow("first ends first, last shuts down") << 0 << false;
         QTest::newRow("second ends first, last killed") << 1 << true;
+        // clang-format on
     }
     void twoClientsShareOneHelper()
     {
@@ -164,9 +166,11 @@ private slots:
     // helper serves as before.
     void aFloodOfUnfinishedWords_data()
     {
+        // clang-format off
         columns<int, int, QString>({"descriptors", "connections", "logged"});
         QTest::newRow("1,024 descriptors") << 1024 << 1100 << "Command connections full";
         QTest::newRow("too few descriptors") << 30 << 200 << "Command server stopped listening";
+        // clang-format on
     }
     void aFloodOfUnfinishedWords()
     {

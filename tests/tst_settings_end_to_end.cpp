@@ -60,7 +60,9 @@ QByteArray xdotool(const QStringList &arguments)
 QByteArray settingsWindows()
 {
     QByteArray ids;
-    const auto search = [&] { return !(ids = xdotool({"search", "--onlyvisible", "--name", "^Color settings$"})).isEmpty(); };
+    const auto search = [&] {
+        return !(ids = xdotool({"search", "--onlyvisible", "--name", "^Color settings$"})).isEmpty();
+    };
     (void)QTest::qWaitFor(search, 10000);
     return ids;
 }
@@ -158,11 +160,13 @@ private slots:
     // shutdown profile again.
     void theWindowLeavesTheTrueState_data()
     {
+        // clang-format off
         // The client's lines once the window is open, and a button on the silent profile's tab.
         columns<QString, QByteArray, QString>({"before", "button", "shown"});
         QTest::newRow("Apply while you talk") << "talk own 1" << QByteArray("applyButton_2") << kSpeaking;
         QTest::newRow("Ok after the shutdown") << "shutdown" << QByteArray("configOkButton_2") << kShutdown;
         QTest::newRow("Cancel after the shutdown") << "shutdown" << QByteArray("configCancelButton_2") << kShutdown;
+        // clang-format on
     }
     void theWindowLeavesTheTrueState()
     {
@@ -212,7 +216,8 @@ private slots:
         play(*second, {"talk own 1"});
         QVERIFY(service->waitForLast(kSpeaking));
         const int shown = service->commands().size();
-        qInfo("the old helper's peak resident memory, its window open: %lld KiB", qint64(probe::peakResidentKiB(pid_t(oldHelper))));
+        qInfo("the old helper's peak resident memory, its window open: %lld KiB",
+              qint64(probe::peakResidentKiB(pid_t(oldHelper))));
         SettingsWindowMap map;
         QVERIFY(click(map.control("configCancelButton")));
         QVERIFY(QTest::qWaitFor([&] { return ::kill(pid_t(oldHelper), 0) != 0; }, 3000));

@@ -16,6 +16,7 @@ class TestTalkState : public QObject
 private slots:
     void wordsForSequences_data()
     {
+        // clang-format off
         QTest::addColumn<QStringList>("events");
         QTest::addColumn<QStringList>("words");  // "-" where an event sends nothing
 
@@ -53,6 +54,7 @@ private slots:
         QTest::newRow("reset forgets everything")
             << QStringList{"own:1@1", "7:1@2", "reset", "own:0@1", "7:0@2", "8:1"}
             << QStringList{"start", "-", "-", "-", "-", "startother"};
+        // clang-format on
     }
     void wordsForSequences()
     {
@@ -73,7 +75,8 @@ private slots:
             else if (kind == QLatin1String("move"))
                 word = state.onClientMove(connection, anyID(value.toUInt()), value == QLatin1String("own"));
             else
-                word = state.onTalkStatus(connection, anyID(kind.toUInt()), value.toInt(), kind == QLatin1String("own"));
+                word =
+                    state.onTalkStatus(connection, anyID(kind.toUInt()), value.toInt(), kind == QLatin1String("own"));
             sent << (word ? QString::fromLatin1(commandWordText(*word)) : QStringLiteral("-"));
         }
         QCOMPARE(sent, words);

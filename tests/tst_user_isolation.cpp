@@ -155,6 +155,7 @@ private slots:
     // name in it: never one that another user made or can enter.
     void theRuntimeFolderIsTheUsersOwnOrNone_data()
     {
+        // clang-format off
         // XDG_RUNTIME_DIR ("": unset); <home>/.vossik beforehand ("": nothing); the socket path's length (0: as
         // it comes); the folder chosen ("xdg", "home", or "": none); the problem logged (%1: <home>/.vossik).
         columns<QString, QString, int, QString, QString>({"xdg", "inHome", "socketPathBytes", "chosen", "problem"});
@@ -172,6 +173,7 @@ private slots:
         QTest::newRow("socket path of 108 bytes")
             << "" << "" << 108 << "home"
             << "command server path too long for a local socket (108 bytes, at most 107): %1/ts3VossikPlugin";
+        // clang-format on
     }
     void theRuntimeFolderIsTheUsersOwnOrNone()
     {
@@ -202,7 +204,10 @@ private slots:
         if (inHome == QLatin1String("link"))
             QCOMPARE(::symlink(QFile::encodeName(base.path()).constData(), QFile::encodeName(ours).constData()), 0);
         else if (!inHome.isEmpty())
-            QVERIFY(makeFolder(ours, inHome == QLatin1String("open") ? 0755 : theirs(inHome) ? 0700 : 0777,
+            QVERIFY(makeFolder(ours,
+                               inHome == QLatin1String("open") ? 0755
+                               : theirs(inHome)                ? 0700
+                                                               : 0777,
                                theirs(inHome) ? uid : 0, gid));
         if (inHome.endsWith(QLatin1String("file"))) {  // it could pose as our command server
             const QString file = ours + QStringLiteral("/ts3VossikPlugin");
@@ -216,7 +221,7 @@ private slots:
         QVERIFY2(problem.isEmpty() ? said.isEmpty() : said.startsWith(problem.arg(ours)), qPrintable(said));
         QCOMPARE(QString::fromStdString(platform::commandServerName()),
                  problem.isEmpty() ? dir + QStringLiteral("/ts3VossikPlugin") : QString());
-        struct stat st {};
+        struct stat st = {};
         QVERIFY(dir.isEmpty()
                 || (::lstat(QFile::encodeName(dir).constData(), &st) == 0 && (st.st_mode & 0777) == 0700));
     }
@@ -225,11 +230,13 @@ private slots:
     // is by a post to it and by a broadcast: not written, not removed.
     void onlyOurFifosAreEndpoints_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("planted");
         QTest::newRow("symbolic link") << "link";
         QTest::newRow("plain file") << "file";
         QTest::newRow("another user's FIFO, read") << "fifo, read";
         QTest::newRow("another user's FIFO, unread") << "fifo";
+        // clang-format on
     }
     void onlyOurFifosAreEndpoints()
     {
@@ -241,7 +248,7 @@ private slots:
             QSKIP("needs root to create a second user");
         PrivateRuntimeDir runtime;
         const std::string dir = platform::endpointDir();
-        struct stat folder {};
+        struct stat folder = {};
         QVERIFY(QString::fromStdString(dir).startsWith(runtime.path()) && ::stat(dir.c_str(), &folder) == 0
                 && (folder.st_mode & 0777) == 0700);
         const QByteArray shared = QFile::encodeName(runtime.path() + QStringLiteral("/shared"));  // open to others
@@ -267,7 +274,7 @@ private slots:
         auto closeReader = qScopeGuard([&] { ::close(reader); });
         // The entry itself, and what reading it gives.
         const auto state = [&] {
-            struct stat entry {}, followed {};
+            struct stat entry = {}, followed = {};
             ::lstat(name.constData(), &entry);
             ::stat(name.constData(), &followed);
             QByteArray content(64, '\0');
@@ -276,8 +283,9 @@ private slots:
                 content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
             else
                 content.resize(int(qMax<ssize_t>(0, ::read(reader, content.data(), content.size()))));
-            return QList<qint64>{entry.st_mode, qint64(entry.st_ino), entry.st_mtim.tv_sec, entry.st_mtim.tv_nsec,
-                                 followed.st_mtim.tv_sec, followed.st_mtim.tv_nsec, qHash(content)};
+            return QList<qint64>{entry.st_mode,         qint64(entry.st_ino),    entry.st_mtim.tv_sec,
+                                 entry.st_mtim.tv_nsec, followed.st_mtim.tv_sec, followed.st_mtim.tv_nsec,
+                                 qHash(content)};
         };
         const QList<qint64> before = state();
         QVERIFY(!platform::postMessage(handle, 0xC001, 1, 2));

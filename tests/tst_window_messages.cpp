@@ -19,7 +19,8 @@ namespace {
 
 QString endpointFile(platform::Handle handle)
 {
-    return QString::fromStdString(platform::endpointDir()) + QStringLiteral("/%1").arg(handle, 16, 16, QLatin1Char('0'));
+    return QString::fromStdString(platform::endpointDir())
+           + QStringLiteral("/%1").arg(handle, 16, 16, QLatin1Char('0'));
 }
 
 }  // namespace

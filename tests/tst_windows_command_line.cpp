@@ -11,6 +11,7 @@ private slots:
     // CommandLineToArgvW's) split back into exactly the argument.
     void quotedArgumentComesBackWhole_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("argument");
         QTest::addColumn<QString>("quoted");
         QTest::newRow("blanks and trailing backslash")
@@ -22,6 +23,7 @@ private slots:
         QTest::newRow("backslash before an embedded quote") << "a\\\"b" << "\"a\\\\\\\"b\"";
         QTest::newRow("empty") << "" << "\"\"";
         QTest::newRow("tab") << "a\tb" << "\"a\tb\"";
+        // clang-format on
     }
     void quotedArgumentComesBackWhole()
     {

@@ -22,7 +22,7 @@ struct LogOutput::Impl {
 
     explicit Impl(int stream)
     {
-        struct stat info {};
+        struct stat info = {};
         if (::fstat(stream, &info) != 0)
             return;
         if (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)) {

@@ -6,7 +6,8 @@ namespace platform {
 
 std::int64_t peerProcessId(std::intptr_t descriptor)
 {
-    struct ucred credentials {};
+    struct ucred credentials {
+    };
     socklen_t size = sizeof credentials;
     if (::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0)
         return 0;

@@ -17,8 +17,7 @@ namespace {
 class OwnerWatch : public QObject
 {
 public:
-    OwnerWatch(int pidfd, std::function<void()> ended)
-        : m_pidfd(pidfd), m_notifier(pidfd, QSocketNotifier::Read, this)
+    OwnerWatch(int pidfd, std::function<void()> ended) : m_pidfd(pidfd), m_notifier(pidfd, QSocketNotifier::Read, this)
     {
         connect(&m_notifier, &QSocketNotifier::activated, this, [this, ended = std::move(ended)] {
             m_notifier.setEnabled(false);  // stays readable: once is enough

@@ -47,7 +47,8 @@ struct CommandClient::State {
     bool push()
     {
         while (offset < pending.size()) {
-            const ssize_t sent = ::send(fd, pending.data() + offset, pending.size() - offset, MSG_NOSIGNAL | MSG_DONTWAIT);
+            const ssize_t sent =
+                ::send(fd, pending.data() + offset, pending.size() - offset, MSG_NOSIGNAL | MSG_DONTWAIT);
             if (sent > 0) {
                 offset += static_cast<std::size_t>(sent);
                 continue;
@@ -146,8 +147,8 @@ CommandClient::Event CommandClient::wait(Waker &waker, int timeoutMs)
         int left = -1;
         if (timeoutMs >= 0) {
             const auto remaining = deadline - std::chrono::steady_clock::now();
-            left = static_cast<int>(std::max<std::int64_t>(
-                0, std::chrono::ceil<std::chrono::milliseconds>(remaining).count()));
+            left = static_cast<int>(
+                std::max<std::int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(remaining).count()));
         }
         const int ready = ::poll(entries, s.fd >= 0 ? 2 : 1, left);
         if (ready < 0 && errno == EINTR)

@@ -58,7 +58,8 @@ void quitOnTerminationSignals(QCoreApplication *app)
     }
     auto *notifier = new QSocketNotifier(g_quitPipe[0], QSocketNotifier::Read, app);
     QObject::connect(notifier, &QSocketNotifier::activated, app, &QCoreApplication::quit);
-    struct sigaction action {};
+    struct sigaction action {
+    };
     action.sa_handler = requestQuit;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

@@ -56,7 +56,8 @@ int highestFd()
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    struct sigaction standard {};
+    struct sigaction standard {
+    };
     standard.sa_handler = SIG_DFL;
     for (int signal = 1; signal < NSIG; ++signal)
         ::sigaction(signal, &standard, nullptr);

@@ -16,7 +16,7 @@ namespace {
 
 bool isPrivateDirOfUser(const std::string &path)
 {
-    struct stat st {};
+    struct stat st = {};
     if (::lstat(path.c_str(), &st) != 0)
         return false;
     return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 0077) == 0;
@@ -26,7 +26,7 @@ bool isPrivateDirOfUser(const std::string &path)
 // put a folder of their own in place of ours.
 bool isUsableHome(const char *home)
 {
-    struct stat st {};
+    struct stat st = {};
     return home && home[0] == '/' && ::stat(home, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()
            && (st.st_mode & 0022) == 0;
 }
@@ -39,7 +39,7 @@ std::string homeDir()
     } else {
         // The reentrant form: the plugin asks from the client's threads.
         std::vector<char> buffer(16384);
-        passwd entry {};
+        passwd entry{};
         passwd *found = nullptr;
         if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found
             && isUsableHome(found->pw_dir))
@@ -62,7 +62,7 @@ bool onlyOursInside(int fd)
     }
     bool ours = true;
     while (const dirent *entry = ::readdir(listing)) {
-        struct stat st {};
+        struct stat st = {};
         if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
             ours = ours && ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && st.st_uid == ::getuid();
     }
@@ -82,7 +82,7 @@ bool ensureHomeFolder(const std::string &path)
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return false;
-    struct stat st {};
+    struct stat st = {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
     if (ok && (st.st_mode & 0077) != 0)
         ok = ::fchmod(fd, 0700) == 0;

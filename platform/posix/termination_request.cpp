@@ -40,7 +40,8 @@ void onTerminationRequest(QObject *owner, std::function<void()> requested)
         }
         requested();
     });
-    struct sigaction action {};
+    struct sigaction action {
+    };
     action.sa_handler = noteSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

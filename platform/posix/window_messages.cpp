@@ -52,9 +52,10 @@ bool parseHandle(const char *name, Handle *out)
     for (const char *p = name; *p; ++p) {
         if (!std::isxdigit(static_cast<unsigned char>(*p)))
             return false;
-        value = value * 16 + static_cast<Handle>(std::isdigit(static_cast<unsigned char>(*p))
-                                                     ? *p - '0'
-                                                     : std::tolower(static_cast<unsigned char>(*p)) - 'a' + 10);
+        value = value * 16
+                + static_cast<Handle>(std::isdigit(static_cast<unsigned char>(*p))
+                                          ? *p - '0'
+                                          : std::tolower(static_cast<unsigned char>(*p)) - 'a' + 10);
     }
     *out = value;
     return true;
@@ -80,7 +81,7 @@ bool sameFile(const struct stat &a, const struct stat &b)
 
 void unlinkIfOurFifo(const std::string &path)
 {
-    struct stat st {};
+    struct stat st = {};
     if (::lstat(path.c_str(), &st) == 0 && isOurFifo(st))
         ::unlink(path.c_str());
 }
@@ -89,21 +90,21 @@ void unlinkIfOurFifo(const std::string &path)
 int openForPosting(const std::string &dir, Handle window)
 {
     const std::string path = endpointPath(dir, window);
-    struct stat seen {};
+    struct stat seen = {};
     if (::lstat(path.c_str(), &seen) != 0 || !isOurFifo(seen))
         return -1;
     const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
     if (fd < 0) {
         // ENXIO: our FIFO is there but nobody reads it; its process died
         // without closing it.
-        struct stat now {};
+        struct stat now = {};
         if (errno == ENXIO && ownerIsDead(window) && ::lstat(path.c_str(), &now) == 0 && isOurFifo(now)
             && sameFile(now, seen))
             ::unlink(path.c_str());
         return -1;
     }
     // Swapped between the look and the open: not ours to write.
-    struct stat opened {};
+    struct stat opened = {};
     if (::fstat(fd, &opened) != 0 || !isOurFifo(opened) || !sameFile(opened, seen)) {
         ::close(fd);
         return -1;
@@ -122,7 +123,7 @@ bool placeEndpoint(const std::string &staging, const std::string &path)
         return true;
     }
     // A file system without hard links: a rename, while the name is free.
-    struct stat st {};
+    struct stat st = {};
     return errno != EEXIST && ::lstat(path.c_str(), &st) != 0 && errno == ENOENT
            && ::rename(staging.c_str(), path.c_str()) == 0;
 }
@@ -133,8 +134,7 @@ bool writeRecord(int fd, Handle window, std::uint32_t id, std::uint64_t wParam, 
     return platform::writeWithoutSigpipe(fd, &record, sizeof record) == static_cast<ssize_t>(sizeof record);
 }
 
-bool deliver(const std::string &dir, Handle window, std::uint32_t id, std::uint64_t wParam,
-             std::int64_t lParam)
+bool deliver(const std::string &dir, Handle window, std::uint32_t id, std::uint64_t wParam, std::int64_t lParam)
 {
     const int fd = openForPosting(dir, window);
     if (fd < 0)
@@ -269,8 +269,7 @@ bool openEndpoint(Endpoint *endpoint)
     if (::mkfifo(staging.c_str(), 0600) != 0)
         return false;
     const int readFd = ::open(staging.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
-    const int keepAliveFd =
-        readFd >= 0 ? ::open(staging.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW) : -1;
+    const int keepAliveFd = readFd >= 0 ? ::open(staging.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW) : -1;
     if (keepAliveFd < 0 || !placeEndpoint(staging, path)) {
         if (readFd >= 0)
             ::close(readFd);
@@ -306,8 +305,8 @@ std::size_t drainEndpoint(Endpoint *endpoint, const std::function<void(const Mes
     unsigned char buffer[sizeof(Record) * 128];
     for (;;) {
         std::memcpy(buffer, endpoint->partial, endpoint->partialSize);
-        const ssize_t got = ::read(endpoint->readFd, buffer + endpoint->partialSize,
-                                   sizeof buffer - endpoint->partialSize);
+        const ssize_t got =
+            ::read(endpoint->readFd, buffer + endpoint->partialSize, sizeof buffer - endpoint->partialSize);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)

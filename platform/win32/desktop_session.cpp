@@ -20,8 +20,6 @@ bool startedHidden()
     return false;
 }
 
-void quitOnTerminationSignals(QCoreApplication *)
-{
-}
+void quitOnTerminationSignals(QCoreApplication *) {}
 
 }  // namespace platform

@@ -8,8 +8,8 @@ std::wstring wideFromUtf8(const std::string &utf8)
 {
     if (utf8.empty())
         return {};
-    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
-                                         nullptr, 0);
+    const int size =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     if (size <= 0)
         return {};
     std::wstring wide(static_cast<size_t>(size), L'\0');

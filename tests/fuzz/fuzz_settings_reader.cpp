@@ -19,8 +19,8 @@ namespace {
 
 bool inRange(const LightProfile &p)
 {
-    return (p.zone == 1 || p.zone == 2) && p.effect >= 0 && p.effect <= 4 && p.speed >= 0 && p.speed <= 3
-           && p.red >= 0 && p.red <= 255 && p.green >= 0 && p.green <= 255 && p.blue >= 0 && p.blue <= 255;
+    return (p.zone == 1 || p.zone == 2) && p.effect >= 0 && p.effect <= 4 && p.speed >= 0 && p.speed <= 3 && p.red >= 0
+           && p.red <= 255 && p.green >= 0 && p.green <= 255 && p.blue >= 0 && p.blue <= 255;
 }
 
 // The reader's complaints about odd values are expected here by the

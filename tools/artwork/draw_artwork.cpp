@@ -30,10 +30,8 @@ namespace {
 QColor mix(const QColor &a, const QColor &b, double t)
 {
     t = std::clamp(t, 0.0, 1.0);
-    return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t,
-                            a.greenF() + (b.greenF() - a.greenF()) * t,
-                            a.blueF() + (b.blueF() - a.blueF()) * t,
-                            a.alphaF() + (b.alphaF() - a.alphaF()) * t);
+    return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t, a.greenF() + (b.greenF() - a.greenF()) * t,
+                            a.blueF() + (b.blueF() - a.blueF()) * t, a.alphaF() + (b.alphaF() - a.alphaF()) * t);
 }
 
 QColor withAlpha(QColor c, double a)
@@ -46,11 +44,11 @@ QColor withAlpha(QColor c, double a)
 const QVector<QColor> &waveStops()
 {
     static const QVector<QColor> stops = {
-        QColor(0x00, 0xE8, 0xD0), // teal
-        QColor(0x1F, 0x8C, 0xFF), // blue
-        QColor(0x7A, 0x3C, 0xFF), // violet
-        QColor(0xE8, 0x2E, 0xC8), // magenta
-        QColor(0xFF, 0x7A, 0x2A), // amber
+        QColor(0x00, 0xE8, 0xD0),  // teal
+        QColor(0x1F, 0x8C, 0xFF),  // blue
+        QColor(0x7A, 0x3C, 0xFF),  // violet
+        QColor(0xE8, 0x2E, 0xC8),  // magenta
+        QColor(0xFF, 0x7A, 0x2A),  // amber
     };
     return stops;
 }
@@ -165,16 +163,16 @@ QImage drawLogo()
 
     const double cx = size.width() / 2.0;
     const double top = 50, bottom = 266;
-    const double armW = 74;      // horizontal width of an arm
-    const double spread = 122;   // outer corner distance from the centre
+    const double armW = 74;     // horizontal width of an arm
+    const double spread = 122;  // outer corner distance from the centre
     const double footHalf = armW / 2;
 
     // Each arm is a parallelogram; both share the flat foot, so the right
     // arm folds over the left one there.
-    QPolygonF leftArm({QPointF(cx - spread, top), QPointF(cx - spread + armW, top),
-                       QPointF(cx + footHalf, bottom), QPointF(cx - footHalf, bottom)});
-    QPolygonF rightArm({QPointF(cx + spread - armW, top), QPointF(cx + spread, top),
-                        QPointF(cx + footHalf, bottom), QPointF(cx - footHalf, bottom)});
+    QPolygonF leftArm({QPointF(cx - spread, top), QPointF(cx - spread + armW, top), QPointF(cx + footHalf, bottom),
+                       QPointF(cx - footHalf, bottom)});
+    QPolygonF rightArm({QPointF(cx + spread - armW, top), QPointF(cx + spread, top), QPointF(cx + footHalf, bottom),
+                        QPointF(cx - footHalf, bottom)});
 
     auto softPath = [](const QPolygonF &poly) {
         QPainterPath path;
@@ -278,14 +276,14 @@ QImage drawLogo()
 // Product picture: keyboard and mouse on a lit desk mat, seen from the front.
 
 struct Key {
-    QRectF rect;      // flat desk units
+    QRectF rect;  // flat desk units
     QString legend;
 };
 
 // Flat desk coordinates: the mat is 1600 x 760 units.
 const QRectF kMat(0, 0, 1600, 760);
-const double kU = 56;                 // one key unit
-const QPointF kBoardPos(96, 190);     // top-left of the keyboard case
+const double kU = 56;              // one key unit
+const QPointF kBoardPos(96, 190);  // top-left of the keyboard case
 const double kCaseMargin = 22;
 
 QVector<Key> keyboardKeys()
@@ -310,19 +308,40 @@ QVector<Key> keyboardKeys()
         a += b;
         return a;
     };
-    const QString gap; // null string: leaves a hole
+    const QString gap;  // null string: leaves a hole
 
     // Function row, then a small gap.
-    row(y0, x0, {{1, "Esc"}, {1, gap}, {1, "F1"}, {1, "F2"}, {1, "F3"}, {1, "F4"}, {0.5, gap},
-                 {1, "F5"}, {1, "F6"}, {1, "F7"}, {1, "F8"}, {0.5, gap},
-                 {1, "F9"}, {1, "F10"}, {1, "F11"}, {1, "F12"}});
+    row(y0, x0,
+        {{1, "Esc"},
+         {1, gap},
+         {1, "F1"},
+         {1, "F2"},
+         {1, "F3"},
+         {1, "F4"},
+         {0.5, gap},
+         {1, "F5"},
+         {1, "F6"},
+         {1, "F7"},
+         {1, "F8"},
+         {0.5, gap},
+         {1, "F9"},
+         {1, "F10"},
+         {1, "F11"},
+         {1, "F12"}});
     const double y1 = y0 + 1.3 * kU;
     row(y1, x0, cat(singles("~1234567890-="), {{2, "\u232B"}}));
     row(y1 + kU, x0, cat(cat({{1.5, "Tab"}}, singles("QWERTYUIOP[]")), {{1.5, "\\"}}));
     row(y1 + 2 * kU, x0, cat(cat({{1.75, "Caps"}}, singles("ASDFGHJKL;'")), {{2.25, "Enter"}}));
     row(y1 + 3 * kU, x0, cat(cat({{2.25, "Shift"}}, singles("ZXCVBNM,./")), {{2.75, "Shift"}}));
-    row(y1 + 4 * kU, x0, {{1.25, "Ctrl"}, {1.25, "\u25C6"}, {1.25, "Alt"}, {6.25, " "},
-                          {1.25, "Alt"}, {1.25, "Fn"}, {1.25, "\u2261"}, {1.25, "Ctrl"}});
+    row(y1 + 4 * kU, x0,
+        {{1.25, "Ctrl"},
+         {1.25, "\u25C6"},
+         {1.25, "Alt"},
+         {6.25, " "},
+         {1.25, "Alt"},
+         {1.25, "Fn"},
+         {1.25, "\u2261"},
+         {1.25, "Ctrl"}});
 
     // Navigation cluster.
     const double xn = x0 + 15.25 * kU;
@@ -348,14 +367,10 @@ QPainterPath mouseShape()
     const double w = 172, h = 284;
     QPainterPath p;
     p.moveTo(c.x(), c.y() - h / 2);
-    p.cubicTo(c.x() + w * 0.42, c.y() - h / 2, c.x() + w * 0.56, c.y() - h * 0.12,
-              c.x() + w * 0.5, c.y() + h * 0.12);
-    p.cubicTo(c.x() + w * 0.46, c.y() + h * 0.36, c.x() + w * 0.3, c.y() + h / 2,
-              c.x(), c.y() + h / 2);
-    p.cubicTo(c.x() - w * 0.3, c.y() + h / 2, c.x() - w * 0.48, c.y() + h * 0.36,
-              c.x() - w * 0.5, c.y() + h * 0.1);
-    p.cubicTo(c.x() - w * 0.54, c.y() - h * 0.14, c.x() - w * 0.42, c.y() - h / 2,
-              c.x(), c.y() - h / 2);
+    p.cubicTo(c.x() + w * 0.42, c.y() - h / 2, c.x() + w * 0.56, c.y() - h * 0.12, c.x() + w * 0.5, c.y() + h * 0.12);
+    p.cubicTo(c.x() + w * 0.46, c.y() + h * 0.36, c.x() + w * 0.3, c.y() + h / 2, c.x(), c.y() + h / 2);
+    p.cubicTo(c.x() - w * 0.3, c.y() + h / 2, c.x() - w * 0.48, c.y() + h * 0.36, c.x() - w * 0.5, c.y() + h * 0.1);
+    p.cubicTo(c.x() - w * 0.54, c.y() - h * 0.14, c.x() - w * 0.42, c.y() - h / 2, c.x(), c.y() - h / 2);
     p.closeSubpath();
     return p;
 }
@@ -488,7 +503,8 @@ QImage drawProduct()
     {
         QPainter p;
         begin(p, img, false);
-        const QPolygonF topFace = persp.map(QPolygonF({caseRect.topLeft(), caseRect.topRight(), caseRect.bottomRight(), caseRect.bottomLeft()}));
+        const QPolygonF topFace = persp.map(
+            QPolygonF({caseRect.topLeft(), caseRect.topRight(), caseRect.bottomRight(), caseRect.bottomLeft()}));
         // Front face: the front edge extruded downwards on screen.
         QPainterPath front = persp.map(casePath);
         QPainterPath extruded;
@@ -702,7 +718,7 @@ QImage drawProduct()
 
 bool save(const QImage &img, const QString &path)
 {
-    if (!img.save(path, "PNG", 0)) { // 0 = smallest file
+    if (!img.save(path, "PNG", 0)) {  // 0 = smallest file
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return false;
     }
@@ -710,7 +726,7 @@ bool save(const QImage &img, const QString &path)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -731,6 +747,6 @@ int main(int argc, char **argv)
     }
 
     const bool ok = save(drawLogo(), dir.filePath(QStringLiteral("logo.png")))
-                 && save(drawProduct(), dir.filePath(QStringLiteral("vossikZellFx.png")));
+                    && save(drawProduct(), dir.filePath(QStringLiteral("vossikZellFx.png")));
     return ok ? 0 : 1;
 }

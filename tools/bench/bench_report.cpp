@@ -27,8 +27,8 @@ std::string formatSummary(const Summary &summary, const Figure &figure)
 {
     if (!figure.distribution)
         return formatValue(summary.max, figure.unit);
-    return "p50 " + formatValue(summary.p50, figure.unit) + ", p99 " + formatValue(summary.p99, figure.unit)
-           + ", max " + formatValue(summary.max, figure.unit);
+    return "p50 " + formatValue(summary.p50, figure.unit) + ", p99 " + formatValue(summary.p99, figure.unit) + ", max "
+           + formatValue(summary.max, figure.unit);
 }
 
 std::string jsonString(const std::string &text)
@@ -79,10 +79,9 @@ std::string formatTable(const Report &report)
         if (!figure.baselineName.empty()) {
             char ratio[32];
             std::snprintf(ratio, sizeof ratio, "%.2f", ratioOf(figure));
-            out << "    baseline  " << formatSummary(figure.baseline, figure) << "  (" << figure.baselineName
-                << ")\n";
-            out << "    ratio     " << (ratioOf(figure) > 0 ? ratio : "-")
-                << (figure.distribution ? " x on p99" : " x") << "\n";
+            out << "    baseline  " << formatSummary(figure.baseline, figure) << "  (" << figure.baselineName << ")\n";
+            out << "    ratio     " << (ratioOf(figure) > 0 ? ratio : "-") << (figure.distribution ? " x on p99" : " x")
+                << "\n";
         }
         if (!figure.note.empty())
             out << "    note      " << figure.note << "\n";
@@ -102,8 +101,9 @@ std::string formatJson(const Report &report)
         << ",\n  \"method\": " << jsonString(report.method) << ",\n  \"figures\": [";
     for (std::size_t i = 0; i < report.figures.size(); ++i) {
         const Figure &figure = report.figures[i];
-        out << (i ? "," : "") << "\n    {\"name\": " << jsonString(figure.name) << ", \"unit\": "
-            << jsonString(figure.unit) << ", \"measured\": " << jsonSummary(figure.measured, figure.distribution);
+        out << (i ? "," : "") << "\n    {\"name\": " << jsonString(figure.name)
+            << ", \"unit\": " << jsonString(figure.unit)
+            << ", \"measured\": " << jsonSummary(figure.measured, figure.distribution);
         if (!figure.baselineName.empty())
             out << ", \"baseline\": " << jsonSummary(figure.baseline, figure.distribution)
                 << ", \"baseline_name\": " << jsonString(figure.baselineName) << ", \"ratio\": " << ratioOf(figure);

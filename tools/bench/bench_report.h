@@ -16,10 +16,10 @@ struct Figure {
     std::string unit;  // "ns" for durations
     Summary measured;
     Summary baseline;
-    bool distribution = true;      // false: only `max` of each summary holds the value
+    bool distribution = true;  // false: only `max` of each summary holds the value
     std::string baselineName;
-    std::string note;              // e.g. lost or reordered commands
-    std::string target;            // empty: none
+    std::string note;    // e.g. lost or reordered commands
+    std::string target;  // empty: none
     std::optional<bool> targetMet;
 };
 

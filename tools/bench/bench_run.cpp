@@ -293,7 +293,8 @@ private:
 
         const std::string ready = m_rig.runtime + "/minimal-ready";
         const std::uint64_t minimalStarted = stamps::steadyNowNs();
-        if (!m_minimal.start({m_options.minimalWidgets, ready}) || !waitUntil([&] { return exists(ready); }, 10000, 200)) {
+        if (!m_minimal.start({m_options.minimalWidgets, ready})
+            || !waitUntil([&] { return exists(ready); }, 10000, 200)) {
             *error = "the minimal Qt program did not start";
             return false;
         }
@@ -337,7 +338,8 @@ private:
             return false;
         }
         if (!m_results->burstChainDelivery.records.empty())
-            m_results->burstChain = static_cast<std::int64_t>(m_results->burstChainDelivery.records.back().ns - started);
+            m_results->burstChain =
+                static_cast<std::int64_t>(m_results->burstChainDelivery.records.back().ns - started);
         return true;
     }
 
@@ -500,7 +502,8 @@ Report reportOf(const BenchOptions &options, const Results &r)
     report.method =
         "one run on this machine; durations on the steady clock (CLOCK_MONOTONIC), which every process reads, "
         "so a latency is the device service's arrival stamp minus the host's time just before the entry point. "
-        "Each event waits for its light command before the next (in the spaced passes, 2 ms more). The baseline relay and sink are plain C++ "
+        "Each event waits for its light command before the next (in the spaced passes, 2 ms more). The baseline relay "
+        "and sink are plain C++ "
         "processes on Unix domain sockets. Memory is VmRSS; idle activity is the sum over all threads of "
         "schedstat run time and context switches over the idle period.";
 
@@ -558,8 +561,8 @@ Report reportOf(const BenchOptions &options, const Results &r)
 
     report.figures.push_back(value("First event, helper listening", "ns", r.firstListening, r.firstListeningBase,
                                    "plain connect() and write()"));
-    Figure absent = value("First event, helper absent", "ns", r.firstAbsent, r.absentBase,
-                          "plain connect() to a missing socket");
+    Figure absent =
+        value("First event, helper absent", "ns", r.firstAbsent, r.absentBase, "plain connect() to a missing socket");
     absent.note = "the first call into a freshly loaded library also pays for touching its code; a later "
                   "event a second on took "
                   + std::to_string(r.retryAbsent) + " ns";
@@ -567,8 +570,8 @@ Report reportOf(const BenchOptions &options, const Results &r)
     absent.targetMet = r.firstAbsent < 1000000 && r.retryAbsent < 1000000;
     report.figures.push_back(absent);
 
-    Figure burst = value("Burst of words written at once, to the last light command", "ns", r.burstChain,
-                         r.burstRelay, "plain-socket relay and sink");
+    Figure burst = value("Burst of words written at once, to the last light command", "ns", r.burstChain, r.burstRelay,
+                         "plain-socket relay and sink");
     burst.name += " (" + std::to_string(options.burst) + " words)";
     burst.note = "helper: " + r.burstChainDelivery.note(static_cast<std::size_t>(options.burst))
                  + "; baseline: " + r.burstRelayDelivery.note(static_cast<std::size_t>(options.burst));
@@ -576,8 +579,8 @@ Report reportOf(const BenchOptions &options, const Results &r)
     burst.targetMet = r.burstChainDelivery.whole() && r.burstChain >= 0 && r.burstChain < 100000000;
     report.figures.push_back(burst);
 
-    Figure memory = value("Helper resident memory after start-up", "KiB", r.helperKiB, r.minimalKiB,
-                          "minimal Qt Widgets program");
+    Figure memory =
+        value("Helper resident memory after start-up", "KiB", r.helperKiB, r.minimalKiB, "minimal Qt Widgets program");
     memory.target = "<= 1.2 x baseline";
     memory.targetMet = ratioOf(memory) <= 1.2;
     report.figures.push_back(memory);

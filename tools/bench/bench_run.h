@@ -11,13 +11,13 @@ struct BenchOptions {
     std::string plugin;
     std::string helper;
     std::string lightservice;
-    std::string relay;            // bench_relay
-    std::string minimalWidgets;   // bench_minimal_widgets
+    std::string relay;           // bench_relay
+    std::string minimalWidgets;  // bench_minimal_widgets
     int events = 10000;
     int burst = 10000;
     int idleSeconds = 10;
-    std::string json;             // where the JSON goes
-    std::string log;              // where the processes' own output goes
+    std::string json;  // where the JSON goes
+    std::string log;   // where the processes' own output goes
     std::string commit;
 };
 

@@ -24,8 +24,7 @@ public:
     // Lays out a plugins folder with a copy of `plugin` (and of `helper` in
     // its folder, unless empty), loads the copy and starts the session as
     // the client does. False with `error` set on failure.
-    bool start(const std::string &plugin, const std::string &helper, const std::string &configDir,
-               std::string *error);
+    bool start(const std::string &plugin, const std::string &helper, const std::string &configDir, std::string *error);
     struct Call {
         std::uint64_t startedNs;  // steady clock, just before the call
         std::int64_t tookNs;      // spent inside the entry point

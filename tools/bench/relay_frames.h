@@ -11,10 +11,10 @@
 namespace bench {
 
 struct RelayRecord {
-    std::uint64_t tag;      // fixed, so the sink can tell records from noise
+    std::uint64_t tag;  // fixed, so the sink can tell records from noise
     std::uint64_t reserved;
-    std::uint64_t wParam;   // the frame's payload length
-    std::int64_t lParam;    // a hash of the payload
+    std::uint64_t wParam;  // the frame's payload length
+    std::int64_t lParam;   // a hash of the payload
 };
 static_assert(sizeof(RelayRecord) == 32, "the size of one posted message");
 

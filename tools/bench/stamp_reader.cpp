@@ -61,7 +61,8 @@ void StampReader::discardPending()
 {
     while (fill(0)) {
     }
-    m_held.erase(m_held.begin(), m_held.end() - static_cast<std::ptrdiff_t>(m_held.size() % sizeof(stamps::StampRecord)));
+    m_held.erase(m_held.begin(),
+                 m_held.end() - static_cast<std::ptrdiff_t>(m_held.size() % sizeof(stamps::StampRecord)));
 }
 
 }  // namespace bench

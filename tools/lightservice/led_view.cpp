@@ -23,10 +23,9 @@ constexpr int kHistoryRowPx = 24;
 QColor mix(const QColor &from, const QColor &to, double t)
 {
     const double u = std::clamp(t, 0.0, 1.0);
-    return QColor::fromRgbF(from.redF() + (to.redF() - from.redF()) * u,
-                            from.greenF() + (to.greenF() - from.greenF()) * u,
-                            from.blueF() + (to.blueF() - from.blueF()) * u,
-                            from.alphaF() + (to.alphaF() - from.alphaF()) * u);
+    return QColor::fromRgbF(
+        from.redF() + (to.redF() - from.redF()) * u, from.greenF() + (to.greenF() - from.greenF()) * u,
+        from.blueF() + (to.blueF() - from.blueF()) * u, from.alphaF() + (to.alphaF() - from.alphaF()) * u);
 }
 
 QColor withAlpha(QColor colour, double alpha)

@@ -24,8 +24,8 @@ const char kStampsOption[] = "stamps";
 
 }  // namespace
 
-ParseResult parseServiceOptions(QCommandLineParser *parser, const QStringList &arguments,
-                                ServiceOptions *options, QString *error)
+ParseResult parseServiceOptions(QCommandLineParser *parser, const QStringList &arguments, ServiceOptions *options,
+                                QString *error)
 {
     parser->setApplicationDescription(
         QStringLiteral("Stands in for the device service: answers the helper and shows its light commands."));

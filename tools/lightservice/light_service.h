@@ -20,21 +20,21 @@ class QCommandLineParser;
 namespace lightservice {
 
 struct ServiceOptions {
-    bool log = false;                 // one stdout line per command and per ATTACH
-    bool terminalView = false;        // show each command as a coloured line for people
+    bool log = false;                                     // one stdout line per command and per ATTACH
+    bool terminalView = false;                            // show each command as a coloured line for people
     std::int64_t attachLParam = protocol::kAttachLParam;  // anything else the helper must refuse
-    int attachDelayMs = 0;            // answer DISCOVER this late
-    bool attach = true;               // false: never answer DISCOVER
-    bool window = true;               // false: no LED view even with a display
-    QString stampsPath;               // non-empty: arrival stamps of commands go there
+    int attachDelayMs = 0;                                // answer DISCOVER this late
+    bool attach = true;                                   // false: never answer DISCOVER
+    bool window = true;                                   // false: no LED view even with a display
+    QString stampsPath;                                   // non-empty: arrival stamps of commands go there
 };
 
 enum class ParseResult { Ok, Help, Error };
 
 // Reads `arguments` (program name first) into `options`. On Error, `error`
 // says why. `parser` keeps the option descriptions for showing help.
-ParseResult parseServiceOptions(QCommandLineParser *parser, const QStringList &arguments,
-                                ServiceOptions *options, QString *error);
+ParseResult parseServiceOptions(QCommandLineParser *parser, const QStringList &arguments, ServiceOptions *options,
+                                QString *error);
 
 class LightService : public QObject, public QAbstractNativeEventFilter
 {

@@ -37,7 +37,10 @@ int main(int argc, char *argv[])
         QEventLoop settle;
         QTimer::singleShot(200, &settle, &QEventLoop::quit);
         settle.exec();
-        const QString file = QStringLiteral("%1/%2-%3.png").arg(output).arg(index + 1).arg(tabs->tabText(index).replace(QLatin1Char(' '), QLatin1Char('-')));
+        const QString file = QStringLiteral("%1/%2-%3.png")
+                                 .arg(output)
+                                 .arg(index + 1)
+                                 .arg(tabs->tabText(index).replace(QLatin1Char(' '), QLatin1Char('-')));
         if (!window->grab().save(file)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
             return 1;

@@ -18,12 +18,15 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.addOptions({
         {QStringLiteral("server"), QStringLiteral("Server name (default: the helper's)."), QStringLiteral("name")},
-        {QStringLiteral("script"), QStringLiteral("Read words and 'sleep <ms>' lines from a file, or - for standard input."), QStringLiteral("file")},
+        {QStringLiteral("script"),
+         QStringLiteral("Read words and 'sleep <ms>' lines from a file, or - for standard input."),
+         QStringLiteral("file")},
         {QStringLiteral("one-write"), QStringLiteral("Send all words in one write.")},
         {QStringLiteral("bytewise"), QStringLiteral("Send one byte per write.")},
         {QStringLiteral("echo"), QStringLiteral("Print each word as it is sent.")},
     });
-    parser.addPositionalArgument(QStringLiteral("word"), QStringLiteral("Command words to send."), QStringLiteral("[word...]"));
+    parser.addPositionalArgument(QStringLiteral("word"), QStringLiteral("Command words to send."),
+                                 QStringLiteral("[word...]"));
     parser.process(app);
 
     QString text = parser.positionalArguments().join(QLatin1Char('\n'));
@@ -31,7 +34,7 @@ int main(int argc, char *argv[])
         QFile file;
         const QString path = parser.value(QStringLiteral("script"));
         const bool opened = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
-                                                      : (file.setFileName(path), file.open(QIODevice::ReadOnly));
+                                                       : (file.setFileName(path), file.open(QIODevice::ReadOnly));
         if (!opened) {
             std::fprintf(stderr, "sendwords: cannot read %s\n", qPrintable(path));
             return 2;
@@ -46,8 +49,8 @@ int main(int argc, char *argv[])
     }
     sendwords::Options options;
     options.serverName = parser.isSet(QStringLiteral("server")) ? parser.value(QStringLiteral("server"))
-                                                                 : QString::fromStdString(platform::commandServerName());
-    options.mode = parser.isSet(QStringLiteral("one-write")) ? sendwords::WriteMode::OneWrite
+                                                                : QString::fromStdString(platform::commandServerName());
+    options.mode = parser.isSet(QStringLiteral("one-write"))  ? sendwords::WriteMode::OneWrite
                    : parser.isSet(QStringLiteral("bytewise")) ? sendwords::WriteMode::Bytewise
                                                               : sendwords::WriteMode::PerWord;
     options.echo = parser.isSet(QStringLiteral("echo"));

@@ -7,13 +7,13 @@
 namespace sendwords {
 
 enum class WriteMode {
-    PerWord,    // one write per word, flushed, as the plugin writes
-    OneWrite,   // every word in a single write
-    Bytewise,   // one byte per write
+    PerWord,   // one write per word, flushed, as the plugin writes
+    OneWrite,  // every word in a single write
+    Bytewise,  // one byte per write
 };
 
 struct Step {
-    QString word;       // sent when sleepMs is 0
+    QString word;  // sent when sleepMs is 0
     int sleepMs = 0;
 };
 

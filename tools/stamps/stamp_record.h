@@ -11,7 +11,7 @@
 namespace stamps {
 
 struct StampRecord {
-    std::uint64_t ns;       // steady clock, nanoseconds
+    std::uint64_t ns;  // steady clock, nanoseconds
     std::uint64_t wParam;
     std::int64_t lParam;
 };

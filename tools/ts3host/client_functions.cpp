@@ -66,8 +66,7 @@ unsigned int missingFunction()
 {
     static std::atomic<bool> reported{false};
     if (!reported.exchange(true))
-        std::fprintf(stderr, "ts3host: plugin called client function #%zu, which this host does not provide\n",
-                     Index);
+        std::fprintf(stderr, "ts3host: plugin called client function #%zu, which this host does not provide\n", Index);
     return 1;
 }
 

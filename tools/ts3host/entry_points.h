@@ -23,7 +23,7 @@ std::vector<std::string> resolve(platform::SharedLibrary &library, EntryPoints *
 // Loads the library (kept in memory after it is closed, as a client that
 // shares what it loads does, when `keepLoaded`) and resolves its entry
 // points. False with `error` set when it cannot be loaded or lacks one.
-bool loadPlugin(const std::string &libraryName, bool keepLoaded, platform::SharedLibrary *library,
-                EntryPoints *entry, std::string *error);
+bool loadPlugin(const std::string &libraryName, bool keepLoaded, platform::SharedLibrary *library, EntryPoints *entry,
+                std::string *error);
 
 }  // namespace ts3host

@@ -34,8 +34,8 @@ bool prepareFolder(const std::string &given, const char *prefix, TemporaryFolder
 
 // Copies a file into a folder under its own name, keeping its mode: the
 // plugin starts the helper from the copy.
-bool copyInto(const std::filesystem::path &source, const std::filesystem::path &folder,
-              std::filesystem::path *copy, std::string *error);
+bool copyInto(const std::filesystem::path &source, const std::filesystem::path &folder, std::filesystem::path *copy,
+              std::string *error);
 
 // Lays out a plugins folder as the client's installer does: a copy of the
 // library in it, and (unless `helper` is empty) a copy of the helper in the

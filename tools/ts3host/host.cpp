@@ -25,7 +25,6 @@
 #include <type_traits>
 #include <utility>
 
-
 namespace fs = std::filesystem;
 
 namespace ts3host {

@@ -13,12 +13,12 @@ namespace ts3host {
 struct Options {
     std::string plugin;
     std::string helper;
-    std::string pluginsDir;     // empty: a temporary folder
-    std::string configDir;      // empty: a temporary folder
-    std::string script;         // empty: interactive; "-": standard input
+    std::string pluginsDir;  // empty: a temporary folder
+    std::string configDir;   // empty: a temporary folder
+    std::string script;      // empty: interactive; "-": standard input
     std::uint16_t clientId = 1;
     bool timings = false;
-    std::string timingsFile;    // the timings go here instead of to standard error
+    std::string timingsFile;  // the timings go here instead of to standard error
     bool keepLoaded = false;
     bool help = false;
 };

@@ -74,9 +74,9 @@ ParsedLine done(const Command &command)
 bool Command::operator==(const Command &other) const
 {
     return kind == other.kind && clientId == other.clientId && own == other.own && status == other.status
-           && visibility == other.visibility
-           && connection == other.connection && errorCode == other.errorCode && menuItemId == other.menuItemId
-           && menuType == other.menuType && sleepMs == other.sleepMs && text == other.text;
+           && visibility == other.visibility && connection == other.connection && errorCode == other.errorCode
+           && menuItemId == other.menuItemId && menuType == other.menuType && sleepMs == other.sleepMs
+           && text == other.text;
 }
 
 ParsedLine parseLine(std::string_view line)

@@ -33,16 +33,16 @@ struct Command {
     enum class Kind { TalkOwn, Talk, Connection, Own, ClientIdError, Menu, Status, Move, Kick, Sleep, Shutdown, Echo };
 
     Kind kind = Kind::Shutdown;
-    std::uint16_t clientId = 0;      // Talk, Own, Move, Kick
-    bool own = false;                // Move, Kick: the own client, whatever its id
-    int status = 0;                  // TalkOwn, Talk, Status
-    int visibility = 1;              // Move
-    std::uint64_t connection = 0;    // Connection
-    unsigned int errorCode = 0;      // ClientIdError
-    int menuItemId = 0;              // Menu
-    int menuType = 0;                // Menu
-    unsigned int sleepMs = 0;        // Sleep
-    std::string text;                // Echo
+    std::uint16_t clientId = 0;    // Talk, Own, Move, Kick
+    bool own = false;              // Move, Kick: the own client, whatever its id
+    int status = 0;                // TalkOwn, Talk, Status
+    int visibility = 1;            // Move
+    std::uint64_t connection = 0;  // Connection
+    unsigned int errorCode = 0;    // ClientIdError
+    int menuItemId = 0;            // Menu
+    int menuType = 0;              // Menu
+    unsigned int sleepMs = 0;      // Sleep
+    std::string text;              // Echo
 
     bool operator==(const Command &other) const;
     bool operator!=(const Command &other) const { return !(*this == other); }

@@ -145,8 +145,8 @@ bool Session::play(const Command &command)
         break;
     case Command::Kind::Move:
         if (TS3HOST_HAS(ts3plugin_onClientMoveEvent)) {
-            call(TS3HOST_ENTRY(ts3plugin_onClientMoveEvent), m_connection, clientOf(command), uint64{1},
-                 uint64{2}, command.visibility, "");
+            call(TS3HOST_ENTRY(ts3plugin_onClientMoveEvent), m_connection, clientOf(command), uint64{1}, uint64{2},
+                 command.visibility, "");
         }
         break;
     case Command::Kind::Kick:
