@@ -19,6 +19,26 @@ const char *commandWordText(CommandWord word)
         return "shutdown";
     case CommandWord::Wnd:
         return "wnd";
+    case CommandWord::MicMuted:
+        return "micmuted";
+    case CommandWord::MicUnmuted:
+        return "micunmuted";
+    case CommandWord::SoundMuted:
+        return "soundmuted";
+    case CommandWord::SoundUnmuted:
+        return "soundunmuted";
+    case CommandWord::Away:
+        return "away";
+    case CommandWord::Back:
+        return "back";
+    case CommandWord::Offline:
+        return "offline";
+    case CommandWord::Online:
+        return "online";
+    case CommandWord::LightsOff:
+        return "lightsoff";
+    case CommandWord::LightsOn:
+        return "lightson";
     }
     return "";
 }
@@ -36,7 +56,15 @@ std::optional<CommandWord> commandWordFromText(std::u16string_view text)
 
 bool isTalkWord(CommandWord word)
 {
-    return word != CommandWord::Shutdown && word != CommandWord::Wnd;
+    switch (word) {
+    case CommandWord::Start:
+    case CommandWord::Stop:
+    case CommandWord::Mute:
+    case CommandWord::StartOther:
+        return true;
+    default:
+        return false;
+    }
 }
 
 }  // namespace protocol

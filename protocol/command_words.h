@@ -14,11 +14,28 @@ enum class CommandWord : std::uint8_t {
     StartOther,  // others speak, the user does not
     Shutdown,    // the client ends
     Wnd,         // open the settings window
+    // Facts of the own client beside its talk, each sent when it changes;
+    // the helper shows those the user enabled.
+    MicMuted,  // the microphone (input) is muted
+    MicUnmuted,
+    SoundMuted,  // the sound (output) is muted
+    SoundUnmuted,
+    Away,  // the user is marked away
+    Back,
+    Offline,  // no server connection of the client is established
+    Online,
+    // The user's toggle: off shows the shutdown profile and posts nothing more
+    // until on, which shows the current state.
+    LightsOff,
+    LightsOn,
 };
 
 // Every word, in the order of the enum.
-constexpr CommandWord kCommandWords[] = {CommandWord::Start,      CommandWord::Stop,     CommandWord::Mute,
-                                         CommandWord::StartOther, CommandWord::Shutdown, CommandWord::Wnd};
+constexpr CommandWord kCommandWords[] = {
+    CommandWord::Start,      CommandWord::Stop,         CommandWord::Mute,      CommandWord::StartOther,
+    CommandWord::Shutdown,   CommandWord::Wnd,          CommandWord::MicMuted,  CommandWord::MicUnmuted,
+    CommandWord::SoundMuted, CommandWord::SoundUnmuted, CommandWord::Away,      CommandWord::Back,
+    CommandWord::Offline,    CommandWord::Online,       CommandWord::LightsOff, CommandWord::LightsOn};
 
 // The word's text on the wire: lowercase ASCII.
 const char *commandWordText(CommandWord word);
