@@ -20,7 +20,17 @@ struct LightProfile {
 };
 
 // Profile numbers, which are also the settings keys' suffixes.
-enum ProfileNumber { SpeakingProfile = 1, SilentProfile = 2, ShutdownProfile = 3, OthersProfile = 4 };
+enum ProfileNumber {
+    SpeakingProfile = 1,
+    SilentProfile = 2,
+    ShutdownProfile = 3,
+    OthersProfile = 4,
+    SoundMutedProfile = 5,  // the states from here on show only when enabled
+    MicMutedProfile = 6,
+    AwayProfile = 7,
+    OfflineProfile = 8,
+};
+constexpr int kProfileCount = 8;
 
-// "", "_2", "_3" or "_4".
+// "", "_2", ... "_8".
 QString profileSuffix(int profile);

@@ -48,17 +48,7 @@ Qt_wnd::~Qt_wnd()
 
 LightProfile Qt_wnd::profile(int number) const
 {
-    switch (number) {
-    case SpeakingProfile:
-        return {radioZone, radioEffect, radioSpeed, m_redValue, m_greenValue, m_blueValue};
-    case SilentProfile:
-        return {radioZone_2, radioEffect_2, radioSpeed_2, m_redValue_2, m_greenValue_2, m_blueValue_2};
-    case ShutdownProfile:
-        return {radioZone_3, radioEffect_3, radioSpeed_3, m_redValue_3, m_greenValue_3, m_blueValue_3};
-    case OthersProfile:
-        return {radioZone_4, radioEffect_4, radioSpeed_4, m_redValue_4, m_greenValue_4, m_blueValue_4};
-    }
-    return {};
+    return number >= 1 && number <= kProfileCount ? m_profiles[number - 1] : LightProfile{};
 }
 
 void Qt_wnd::loadConfig()
@@ -73,18 +63,19 @@ void Qt_wnd::readSettings()
     const bool readable = settingsFileReadable(QStringLiteral("every profile is off"));
     QSettings settings(readable ? settingsFilePath() : QString(), QSettings::IniFormat);
     settings.beginGroup(QLatin1String(kSettingsGroup));
-    int *greens[] = {&m_greenValue, &m_greenValue_2, &m_greenValue_3, &m_greenValue_4};
-    int *reds[] = {&m_redValue, &m_redValue_2, &m_redValue_3, &m_redValue_4};
-    int *blues[] = {&m_blueValue, &m_blueValue_2, &m_blueValue_3, &m_blueValue_4};
-    for (int n = SpeakingProfile; n <= OthersProfile; ++n) {
+    for (int n = SpeakingProfile; n <= kProfileCount; ++n) {
         const QString suffix = profileSuffix(n);
         const auto read = [&settings, &suffix](const char *key) {
             return settings.value(QLatin1String(key) + suffix, QString()).toInt();
         };
-        *greens[n - 1] = clampStoredColour(QLatin1String("m_greenValue") + suffix, read("m_greenValue"));
-        *reds[n - 1] = clampStoredColour(QLatin1String("m_redValue") + suffix, read("m_redValue"));
-        *blues[n - 1] = clampStoredColour(QLatin1String("m_blueValue") + suffix, read("m_blueValue"));
-        setOptZone(read("radioZone"), n);
+        LightProfile &p = m_profiles[n - 1];
+        p.green = clampStoredColour(QLatin1String("m_greenValue") + suffix, read("m_greenValue"));
+        p.red = clampStoredColour(QLatin1String("m_redValue") + suffix, read("m_redValue"));
+        p.blue = clampStoredColour(QLatin1String("m_blueValue") + suffix, read("m_blueValue"));
+        // The newer profiles may well be absent: a file without them reads
+        // as it always did, without a complaint about their zone.
+        if (n <= OthersProfile || settings.contains(QLatin1String("radioZone") + suffix))
+            setOptZone(read("radioZone"), n);
         setOptEffect(read("radioEffect"), n);
         // 0 is no speed the device knows: a missing speed is Normal, as
         // the settings window shows it.
@@ -92,6 +83,10 @@ void Qt_wnd::readSettings()
         setOptSpeed(speed == 0 ? int(protocol::LightSpeedNormal) : speed, n);
     }
     otherTalkingBool = settings.value(QStringLiteral("otherTalkingBool"), QString()).toInt();
+    for (int fact = 0; fact < kFactCount; ++fact) {
+        const QString key = QStringLiteral("stateEnabled_%1").arg(SoundMutedProfile + fact);
+        m_stateEnabled[fact] = settings.value(key, QString()).toInt() == 1;
+    }
     settings.endGroup();
 }
 
@@ -111,50 +106,40 @@ void Qt_wnd::vossikRdy()
     m_channel->open();
 }
 
-int *Qt_wnd::profileField(int *speaking, int *silent, int *shutdown, int *others, int tab)
+LightProfile *Qt_wnd::profileOfTab(int tab)
 {
-    switch (tab) {
-    case SpeakingProfile:
-        return speaking;
-    case SilentProfile:
-        return silent;
-    case ShutdownProfile:
-        return shutdown;
-    case OthersProfile:
-        return others;
-    }
-    return nullptr;
+    return tab >= 1 && tab <= kProfileCount ? &m_profiles[tab - 1] : nullptr;
 }
 
 void Qt_wnd::setOptZone(int zone, int tab)
 {
-    int *field = profileField(&radioZone, &radioZone_2, &radioZone_3, &radioZone_4, tab);
+    LightProfile *field = profileOfTab(tab);
     if (!field)
         qDebug() << "OPTZONE TAB ERROR";
     else if (zone == protocol::LightZoneEvent || zone == protocol::LightZoneAmbient)
-        *field = zone;
+        field->zone = zone;
     else
         qDebug() << "setOptZone ERROR!";
 }
 
 void Qt_wnd::setOptEffect(int effect, int tab)
 {
-    int *field = profileField(&radioEffect, &radioEffect_2, &radioEffect_3, &radioEffect_4, tab);
+    LightProfile *field = profileOfTab(tab);
     if (!field)
         qDebug() << "OPTEFFECT TAB ERROR";
     else if (effect >= protocol::LightEffectOff && effect <= protocol::LightEffectHeartbeat)
-        *field = effect;
+        field->effect = effect;
     else
         qDebug() << "setOptEffect ERROR!";
 }
 
 void Qt_wnd::setOptSpeed(int speed, int tab)
 {
-    int *field = profileField(&radioSpeed, &radioSpeed_2, &radioSpeed_3, &radioSpeed_4, tab);
+    LightProfile *field = profileOfTab(tab);
     if (!field)
         qDebug() << "OPTSPEED TAB ERROR";
     else if (speed >= 0 && speed <= protocol::LightSpeedFast)  // 0 is what a missing key reads as
-        *field = speed;
+        field->speed = speed;
     else
         qDebug() << "setOptSpeed ERROR!";
 }
@@ -189,6 +174,26 @@ bool Qt_wnd::dispatch(qint64 client, const QString &word)
     case CommandWord::Wnd:
         openSettingsWindow();
         break;
+    case CommandWord::MicMuted:
+    case CommandWord::MicUnmuted:
+        setFact(client, Fact::MicMuted, *command == CommandWord::MicMuted);
+        break;
+    case CommandWord::SoundMuted:
+    case CommandWord::SoundUnmuted:
+        setFact(client, Fact::SoundMuted, *command == CommandWord::SoundMuted);
+        break;
+    case CommandWord::Away:
+    case CommandWord::Back:
+        setFact(client, Fact::Away, *command == CommandWord::Away);
+        break;
+    case CommandWord::Offline:
+    case CommandWord::Online:
+        setFact(client, Fact::Offline, *command == CommandWord::Offline);
+        break;
+    case CommandWord::LightsOff:
+    case CommandWord::LightsOn:
+        setLightsOff(*command == CommandWord::LightsOff);
+        break;
     }
     return true;
 }
@@ -196,31 +201,72 @@ bool Qt_wnd::dispatch(qint64 client, const QString &word)
 void Qt_wnd::setVoiceState(qint64 client, VoiceState state)
 {
     m_clients.set(client, state);
-    showVoiceState(state);
+    showVoiceState(client);
 }
 
-// Posts when what the clients add up to changes, and when a client's word
-// is what shows (as with one client, where every word posts).
-void Qt_wnd::showVoiceState(std::optional<VoiceState> about)
+// A fact whose state is off is only kept: it posts nothing, so with every
+// new state off the device sees the talk words' commands alone.
+void Qt_wnd::setFact(qint64 client, Fact fact, bool holds)
 {
-    const VoiceState shown = m_clients.shown();
-    if (m_shown == shown && about != shown)
+    m_clients.setFact(client, fact, holds);
+    if (m_stateEnabled[int(fact)])
+        showVoiceState(client);
+}
+
+ShowOptions Qt_wnd::showOptions() const
+{
+    return {otherTalkingBool == 1, m_stateEnabled};
+}
+
+// Posts when what the clients add up to changes, and when the sender's own
+// state is what shows (as with one client, where every word posts). While
+// the lights are off it only follows.
+void Qt_wnd::showVoiceState(std::optional<qint64> sender)
+{
+    const ShowOptions options = showOptions();
+    const LightState shown = m_clients.shown(options);
+    if (m_shown == shown && !(sender && m_clients.shownOf(*sender, options) == shown))
         return;
     m_shown = shown;
+    if (m_lightsOff)
+        return;
     switch (shown) {
-    case VoiceState::Silent:
+    case LightState::Silent:
         applyProfile(SilentProfile);
         break;
-    case VoiceState::OthersSpeaking:
-        // Without the option others change nothing: the user is silent.
-        applyProfile(otherTalkingBool == 1 ? OthersProfile : SilentProfile);
+    case LightState::Offline:
+        applyProfile(OfflineProfile);
         break;
-    case VoiceState::Speaking:
+    case LightState::Away:
+        applyProfile(AwayProfile);
+        break;
+    case LightState::MicMuted:
+        applyProfile(MicMutedProfile);
+        break;
+    case LightState::SoundMuted:
+        applyProfile(SoundMutedProfile);
+        break;
+    case LightState::OthersSpeaking:
+        // Without the option others change nothing: the user is silent.
+        applyProfile(options.others ? OthersProfile : SilentProfile);
+        break;
+    case LightState::Speaking:
         applyProfile(SpeakingProfile);
         break;
-    case VoiceState::SpeakingMuted:
+    case LightState::SpeakingMuted:
         applyCommand(protocol::muteSignal());
         break;
+    }
+}
+
+void Qt_wnd::setLightsOff(bool off)
+{
+    m_lightsOff = off;
+    if (off) {
+        applyProfile(ShutdownProfile);
+    } else {
+        m_shown.reset();
+        showVoiceState(std::nullopt);
     }
 }
 
@@ -346,13 +392,17 @@ void Qt_wnd::onConfigDestroyed()
 }
 
 // After a reload or a closed settings window: the profile of the true
-// state, over whatever a preview left. Once the last client has gone that
-// is the shutdown profile, unless another helper shows its own by now.
+// state, over whatever a preview left; the shutdown profile while the
+// lights are off. Once the last client has gone that is the shutdown
+// profile too, unless another helper shows its own by now.
 void Qt_wnd::onSetDefault()
 {
     if (m_channel && m_channel->isServing()) {
         m_shown.reset();
-        showVoiceState(std::nullopt);
+        if (m_lightsOff)
+            applyProfile(ShutdownProfile);
+        else
+            showVoiceState(std::nullopt);
     } else if (m_ending && m_channel && m_channel->nameIsFree()) {
         if (!g_lightApi || !postLightCommand(g_lightApi, profile(ShutdownProfile).command()))
             qDebug() << "Failed to set vossik colors";

@@ -1,7 +1,7 @@
 // The helper's hidden control window: holds the light profiles, serves the
-// command words of every client of the user and shows the highest-ranking
-// voice state among them on the device. It ends once the last client has
-// gone, and quietly when no client came for kIdleLimitMs.
+// command words of every client of the user and shows the first state that
+// holds among them on the device (voice_state.h). It ends once the last
+// client has gone, and quietly when no client came for kIdleLimitMs.
 #pragma once
 
 #include "light_profile.h"
@@ -46,9 +46,14 @@ private slots:
     void readSettings();
 
 private:
+    friend class TestControlWindow;  // plays clients that the socket cannot tell apart in one process
+
     bool dispatch(qint64 client, const QString &word);
     void setVoiceState(qint64 client, VoiceState state);
-    void showVoiceState(std::optional<VoiceState> about);
+    void setFact(qint64 client, Fact fact, bool holds);
+    void showVoiceState(std::optional<qint64> sender);
+    void setLightsOff(bool off);
+    ShowOptions showOptions() const;
     void addClient(qint64 client);
     void removeClient(qint64 client);
     void onConnectionClosed(qint64 client);
@@ -58,27 +63,21 @@ private:
     void openSettingsWindow();
     void applyProfile(int number);
     void applyCommand(const protocol::LightCommand &command);
-    int *profileField(int *speaking, int *silent, int *shutdown, int *others, int tab);
+    LightProfile *profileOfTab(int tab);
 
-    // Starting values before the first load: zone Event, effect On, speed
-    // Normal, black, as the settings window starts its profiles.
-    int m_greenValue = 0, m_redValue = 0, m_blueValue = 0;
-    int m_greenValue_2 = 0, m_redValue_2 = 0, m_blueValue_2 = 0;
-    int m_greenValue_3 = 0, m_redValue_3 = 0, m_blueValue_3 = 0;
-    int m_greenValue_4 = 0, m_redValue_4 = 0, m_blueValue_4 = 0;
-    int radioEffect = protocol::LightEffectOn, radioZone = protocol::LightZoneEvent,
-        radioSpeed = protocol::LightSpeedNormal;
-    int radioEffect_2 = protocol::LightEffectOn, radioZone_2 = protocol::LightZoneEvent,
-        radioSpeed_2 = protocol::LightSpeedNormal;
-    int radioEffect_3 = protocol::LightEffectOn, radioZone_3 = protocol::LightZoneEvent,
-        radioSpeed_3 = protocol::LightSpeedNormal;
-    int radioEffect_4 = protocol::LightEffectOn, radioZone_4 = protocol::LightZoneEvent,
-        radioSpeed_4 = protocol::LightSpeedNormal;
+    // By profile number - 1. Before the first load each is zone Event,
+    // effect On, speed Normal, black, as the settings window starts its
+    // profiles.
+    LightProfile m_profiles[kProfileCount];
     int otherTalkingBool = 0;
+    std::array<bool, kFactCount> m_stateEnabled{};  // by Fact: stateEnabled_5 .. _8
+    // The user's toggle: while off the light keeps the shutdown profile and
+    // the states are only followed.
+    bool m_lightsOff = false;
     CommandChannel *m_channel = nullptr;
     ClientStates m_clients;
     QMap<qint64, QObject *> m_clientWatches;  // the end of each client's process
-    std::optional<VoiceState> m_shown;        // what the light shows of the clients
+    std::optional<LightState> m_shown;        // what the light shows of the clients
     QTimer m_idleTimer;
     bool m_ending = false;
     ConfigWnd *m_configWnd = nullptr;

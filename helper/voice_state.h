@@ -1,11 +1,38 @@
-// The voice state of each client of the helper, and the one the light shows.
+// The voice state and the facts of each client of the helper, and the state
+// the light shows of them all.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 
 // In rising rank: with several clients the light shows the highest.
 enum class VoiceState { Silent, OthersSpeaking, Speaking, SpeakingMuted };
+
+// What a client tells beside its talk, in falling rank; each shows only
+// when the user has enabled its state.
+enum class Fact { SoundMuted, MicMuted, Away, Offline };
+constexpr int kFactCount = 4;
+
+// What the light shows. OthersSpeaking stands for others speaking while the
+// others option is off too (shown as silent): a client's "startother" is
+// then still what shows, and posts, as it always did.
+enum class LightState { Silent, Offline, Away, MicMuted, SoundMuted, OthersSpeaking, Speaking, SpeakingMuted };
+
+// What the user chose to see.
+struct ShowOptions {
+    bool others = false;
+    std::array<bool, kFactCount> enabled{};  // by Fact
+};
+
+struct ClientState {
+    VoiceState voice = VoiceState::Silent;
+    std::array<bool, kFactCount> facts{};  // by Fact; a new client is unmuted, present and connected
+};
+
+// The first of: speaking muted, speaking, others speaking (option on), the
+// enabled facts in their rank, silent.
+LightState lightState(const ClientState &state, const ShowOptions &options);
 
 // Clients are told apart by a number: their process id, or a stand-in when
 // the system does not tell it.
@@ -13,15 +40,22 @@ class ClientStates
 {
 public:
     // A client is known from its first word on, silent until it says more.
-    void add(std::int64_t client) { m_states.emplace(client, VoiceState::Silent); }
-    void set(std::int64_t client, VoiceState state) { m_states[client] = state; }
+    void add(std::int64_t client) { m_states.emplace(client, ClientState{}); }
+    void set(std::int64_t client, VoiceState state) { m_states[client].voice = state; }
+    void setFact(std::int64_t client, Fact fact, bool holds) { m_states[client].facts[int(fact)] = holds; }
     void remove(std::int64_t client) { m_states.erase(client); }
     void clear() { m_states.clear(); }
     bool contains(std::int64_t client) const { return m_states.count(client) != 0; }
     bool empty() const { return m_states.empty(); }
-    // The state the light shows: the highest of all clients', silent without any.
-    VoiceState shown() const;
+    // The user's state across all clients: the highest voice state; muted
+    // or away when any client is (a muted microphone anywhere is worth a
+    // look); offline only when every client is (one connection is enough
+    // to be reachable). Silent and connected without any client.
+    ClientState combined() const;
+    LightState shown(const ShowOptions &options) const { return lightState(combined(), options); }
+    // What the light would show of this client alone.
+    LightState shownOf(std::int64_t client, const ShowOptions &options) const;
 
 private:
-    std::map<std::int64_t, VoiceState> m_states;
+    std::map<std::int64_t, ClientState> m_states;
 };

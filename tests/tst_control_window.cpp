@@ -231,6 +231,77 @@ private slots:
             seen += command == muteSignal() ? 'm' : '-';
         QCOMPARE(seen, shown);
     }
+
+    // Words from client a or b, "reload" (Apply), "wnd" and "close" (the
+    // settings window), and the commands the device gets as profile numbers
+    // "S.xo5678" (speaking, silent, shutdown, others, sound muted, mic muted,
+    // away, not connected) or 'm' (the mute signal). No profile has a speed.
+    void statesShown_data()
+    {
+        // clang-format off
+        columns<QByteArray, QString, QString>({"settings", "words", "shown"});
+        const QByteArray all = "stateEnabled_5=1\nstateEnabled_6=1\nstateEnabled_7=1\nstateEnabled_8=1\n";
+        QTest::newRow("new states off") << QByteArray("stateEnabled_5=2\nstateEnabled_6=yes\n") << "a:micmuted a:soundmuted a:start a:away a:offline a:stop" << "S.";
+        QTest::newRow("in rank, each word") << all << "a:offline a:away a:micmuted a:soundmuted a:away a:start a:mute a:stop a:soundunmuted a:micunmuted a:back a:online" << "87655Sm5678.";
+        QTest::newRow("only away on") << QByteArray("stateEnabled_7=1\n") << "a:micmuted a:away a:micunmuted a:back" << "7.";
+        QTest::newRow("others option on") << "otherTalkingBool=1\n" + all << "a:micmuted a:startother a:stop" << "6o6";
+        QTest::newRow("others option off") << all << "a:micmuted a:startother a:micunmuted" << "66.";
+        QTest::newRow("two: offline when both are") << all << "b:stop a:offline b:offline a:online" << ".8.";
+        QTest::newRow("two: muted when either is") << all << "b:stop a:micmuted b:start b:stop a:micunmuted" << ".6S6.";
+        QTest::newRow("two, new states off") << QByteArray() << "b:start a:micmuted a:stop b:stop" << "S.";
+        QTest::newRow("lights off follows") << all << "a:micmuted a:lightsoff a:start a:stop a:away a:lightson a:micunmuted" << "6x67";
+        QTest::newRow("lights off: window") << QByteArray() << "a:start a:lightsoff a:wnd reload close a:lightson" << "SxxxS";
+        // clang-format on
+    }
+    void statesShown()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, words);
+        QFETCH(QString, shown);
+        QByteArray ini = "[colors]\n";
+        QList<LightCommand> profiles;
+        for (int n = SpeakingProfile; n <= kProfileCount; ++n) {
+            ini += QStringLiteral("m_redValue%1=%2\nradioZone%1=%3\nradioEffect%1=%4\n")
+                       .arg(profileSuffix(n))
+                       .arg(n * 10)
+                       .arg(1 + n % 2)
+                       .arg(n % 5)
+                       .toUtf8();
+            profiles << LightProfile{1 + n % 2, n % 5, protocol::LightSpeedNormal, n * 10, 0, 0}.command();
+        }
+        writeFile(settingsFilePath(), ini + settings);
+        std::unique_ptr<Qt_wnd> window = startHelper();
+        QVERIFY(window && QTest::qWaitFor([&] { return window->profile(OfflineProfile).red == 80; }, 2000));
+        MessageRecorder recorder;
+        QString seen;
+        const auto take = [&] {  // what came since the last call
+            QTest::qWait(150);
+            for (const LightCommand &command : commandsSeen(recorder)) {
+                const int n = profiles.indexOf(command);
+                seen += command == muteSignal() ? QChar('m') : n < 0 ? QChar('?') : QStringLiteral("S.xo5678").at(n);
+            }
+            recorder.messages.clear();
+        };
+        for (const QString &word : words.split(' ')) {
+            if (word == QLatin1String("reload")) {
+                QVERIFY(QMetaObject::invokeMethod(window.get(), "loadConfig"));
+            } else if (word == QLatin1String("close")) {
+                window->settingsWindow()->close();
+                QVERIFY(QTest::qWaitFor([&] { return !window->settingsWindow(); }, 2000));
+            } else if (word.endsWith(QLatin1String("wnd"))) {
+                take();
+                QVERIFY(window->dispatch(-1, word.mid(2)));
+                QTest::qWait(150);
+                recorder.messages.clear();  // its previews are the settings window's affair
+            } else {
+                QVERIFY(window->dispatch(word.startsWith('a') ? -1 : -2, word.mid(2)));
+            }
+            QTest::qWait(20);  // the service's messages in the order of the words
+        }
+        QVERIFY(QTest::qWaitFor([&] { return seen.size() + commandsSeen(recorder).size() >= shown.size(); }, 3000));
+        take();
+        QCOMPARE(seen, shown);
+    }
 };
 
 QTEST_MAIN(TestControlWindow)
