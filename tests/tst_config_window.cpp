@@ -7,6 +7,7 @@
 #include "test_support.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
@@ -105,8 +106,9 @@ private slots:
 
     void loadingPreviewsInProfileOrder()
     {
+        // The optional states' profiles preview only when the user changes them.
         writeFile(m_file, "[colors]\nm_redValue=1\nradioEffect=2\nradioSpeed=3\nm_redValue_2=2\nradioZone_2=2\n"
-                          "m_redValue_3=3\nm_redValue_4=4\n");
+                          "m_redValue_3=3\nm_redValue_4=4\nm_redValue_5=5\nradioEffect_6=2\nstateEnabled_7=1\n");
         ConfigWnd window;
         QCOMPARE(previews(), (QStringList{"010102/010000", "010202/010000", "010203/010000",  // colour, effect, speed
                                           "020102/020000", "020002/020000",  // silent, Ambient: colour, effect Off
@@ -144,6 +146,8 @@ private slots:
         QTest::newRow("Apply on the first tab") << QByteArray("applyButton") << true << true;
         QTest::newRow("Apply on the options tab") << QByteArray("applyButton_3") << true << true;
         QTest::newRow("Ok on the others tab") << QByteArray("configOkButton_4") << false << true;
+        QTest::newRow("Apply on the states tab") << QByteArray("applyButton_5") << true << true;
+        QTest::newRow("Cancel on the states tab") << QByteArray("configCancelButton_5") << false << false;
         QTest::newRow("Cancel") << QByteArray("configCancelButton_2") << false << false;
         // clang-format on
     }
@@ -171,6 +175,108 @@ private slots:
         QCOMPARE(saved({"otherTalkingBool"}), QStringList{writes ? "otherTalkingBool=2" : "otherTalkingBool=1"});
         QTRY_COMPARE(alive.isNull(), !staysOpen);  // a closed window deletes itself
         delete alive.data();
+    }
+
+    // The fifth tab's one set of controls edits the chosen state's profile:
+    // choosing a state shows what was read for it (missing keys 0, a speed
+    // of 0 Normal, only stateEnabled 1 on) and previews nothing; each change
+    // previews that profile, and a save writes it and leaves the others'
+    // keys as they were read, and keys outside the group alone.
+    void statesEditTheirOwnProfile_data()
+    {
+        columns<QByteArray, int>({"choice", "number"});
+        QTest::newRow("sound muted") << QByteArray("radioStateSoundMuted") << 5;
+        QTest::newRow("microphone muted") << QByteArray("radioStateMicMuted") << 6;
+        QTest::newRow("away") << QByteArray("radioStateAway") << 7;
+        QTest::newRow("not connected") << QByteArray("radioStateOffline") << 8;
+    }
+    void statesEditTheirOwnProfile()
+    {
+        QFETCH(QByteArray, choice);
+        QFETCH(int, number);
+        writeFile(m_file, "[colors]\nm_redValue_5=5\nm_greenValue_5=50\nm_blueValue_5=150\nradioZone_5=2\n"
+                          "radioEffect_5=0\nradioSpeed_5=1\nstateEnabled_5=1\n"
+                          "m_redValue_6=6\nm_greenValue_6=60\nm_blueValue_6=160\nradioZone_6=1\n"
+                          "radioEffect_6=2\nradioSpeed_6=3\nstateEnabled_6=0\n"
+                          "m_redValue_7=7\nm_greenValue_7=70\nradioZone_7=2\nradioEffect_7=3\nradioSpeed_7=0\n"
+                          "m_redValue_8=300\nm_greenValue_8=-4\nm_blueValue_8=180\nradioZone_8=7\n"
+                          "radioEffect_8=9\nradioSpeed_8=5\nstateEnabled_8=2\n"
+                          "[other]\nstateEnabled_5=7\n");
+        // red, green, blue, zone, effect, speed, enabled as the window reads them
+        const QVector<QVector<int>> read = {
+            {5, 50, 150, 2, 0, 1, 1}, {6, 60, 160, 1, 2, 3, 0}, {7, 70, 0, 2, 3, 2, 0}, {255, 0, 180, 1, 1, 2, 0}};
+        const auto keysOf = [](int state) {
+            QStringList keys;
+            for (const char *key : {"m_redValue", "m_greenValue", "m_blueValue", "radioZone", "radioEffect",
+                                    "radioSpeed", "stateEnabled"})
+                keys << key + QStringLiteral("_%1").arg(state);
+            return keys;
+        };
+        const auto valuesOf = [&keysOf](int state, const QVector<int> &values) {
+            QStringList named = keysOf(state);
+            for (int i = 0; i < named.size(); ++i)
+                named[i] += '=' + QString::number(values[i]);
+            return named;
+        };
+        ConfigWnd window;
+        const auto shown = [&window] {
+            QVector<int> values;
+            for (const QByteArray colour : {"red", "green", "blue"}) {
+                const int box = child<QSpinBox>(&window, colour + "Box_states")->value();
+                values << (child<QSlider>(&window, colour + "Slider_states")->value() == box ? box : -1);
+            }
+            values << 0;  // no control shows the zone
+            const auto checkedOf = [&window](const QByteArray &prefix, const QVector<QByteArray> &names) {
+                int checked = -1;
+                for (int i = 0; i < names.size(); ++i)
+                    if (child<QAbstractButton>(&window, prefix + names[i] + "_states")->isChecked())
+                        checked = i;
+                return checked;
+            };
+            return values << checkedOf("radioEffect", {"Off", "On", "Blinking", "Breathing", "Heartbeat"})
+                          << checkedOf("radioSpeed", {"Slow", "Normal", "Fast"}) + 1  // 0: none
+                          << int(child<QCheckBox>(&window, "checkStateEnabled")->isChecked());
+        };
+        const auto withoutZone = [](QVector<int> values) {
+            values[3] = 0;
+            return values;
+        };
+        previews();
+        child<QAbstractButton>(&window, number == 8 ? "radioStateSoundMuted" : "radioStateOffline")->click();
+        child<QAbstractButton>(&window, choice.constData())->click();
+        QCOMPARE(shown(), withoutZone(read[number - 5]));
+        QCOMPARE(previews(), QStringList());
+
+        QVector<int> edited = read[number - 5];
+        const auto command = [&edited] {
+            return QString::asprintf("%02x%02x%02x/%02x%02x%02x", edited[3], edited[4], edited[5], edited[0], edited[1],
+                                     edited[2]);
+        };
+        QStringList expected;
+        child<QSlider>(&window, "redSlider_states")->setValue(edited[0] = 100);
+        expected << command();
+        child<QAbstractButton>(&window, "radioEffectHeartbeat_states")->click();
+        edited[4] = 4;
+        expected << command();
+        child<QAbstractButton>(&window, "radioSpeedFast_states")->click();
+        edited[5] = 3;
+        expected << command();
+        child<QAbstractButton>(&window, "checkStateEnabled")->click();
+        edited[6] = !edited[6];
+        expected << command();
+        QCOMPARE(previews(), expected);
+
+        // Away and back: the edits are kept, and showing them changes nothing.
+        child<QAbstractButton>(&window, number == 5 ? "radioStateMicMuted" : "radioStateSoundMuted")->click();
+        QCOMPARE(shown(), withoutZone(read[number == 5 ? 1 : 0]));
+        child<QAbstractButton>(&window, choice.constData())->click();
+        QCOMPARE(shown(), withoutZone(edited));
+        QCOMPARE(previews(), QStringList());
+
+        window.saveConfig();
+        for (int state = 5; state <= 8; ++state)
+            QCOMPARE(saved(keysOf(state)), valuesOf(state, state == number ? edited : read[state - 5]));
+        QCOMPARE(saved({"other/stateEnabled_5"}), QStringList{"other/stateEnabled_5=7"});
     }
 
     // A file that cannot be read is never opened, so a FIFO blocks nothing:

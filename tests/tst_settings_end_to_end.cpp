@@ -30,10 +30,13 @@ public:
         m_window.show();
     }
 
-    QPoint control(const char *name)
+    // At its centre, or at its left end: a check box or radio button wider
+    // than its text takes clicks on its indicator and text alone.
+    QPoint control(const char *name, bool leftEnd = false)
     {
         auto *widget = m_window.findChild<QWidget *>(QLatin1String(name));
-        return kOrigin + widget->mapTo(&m_window, widget->rect().center());
+        const QPoint at = leftEnd ? QPoint(8, widget->height() / 2) : widget->rect().center();
+        return kOrigin + widget->mapTo(&m_window, at);
     }
 
     QPoint tab(int index)
@@ -149,6 +152,38 @@ private slots:
         QCOMPARE(service->commands().mid(previewed), QStringList{heartbeat});
 
         QVERIFY(click(map.control("configOkButton_2")));  // not where the next test's first click goes
+        play(*client, {"shutdown"});
+        QVERIFY(client->finished());
+        QVERIFY(rig.waitForServer(false));
+    }
+
+    // The fifth tab edits the chosen state's profile: with the sample's
+    // away profile shown, a click turns it off, another makes it blink, each
+    // previewed; Apply saves both and leaves the other states as they were.
+    void statesTabSavesTheChosenState()
+    {
+        ClientRig rig;
+        std::unique_ptr<Child> service, client;
+        QVERIFY(openSettings(rig, service, client));
+        SettingsWindowMap map;
+        QVERIFY(click(map.tab(4)));  // "More states"
+        QVERIFY(click(map.control("radioStateAway", true)));
+        QVERIFY(click(map.control("checkStateEnabled", true)));
+        QVERIFY(service->waitForLast(QStringLiteral("wParam=0x010301 lParam=0xffdc00")));
+        QVERIFY(click(map.control("radioEffectBlinking_states")));
+        QVERIFY(service->waitForLast(QStringLiteral("wParam=0x010201 lParam=0xffdc00")));
+        QVERIFY(click(map.control("applyButton_5")));
+        const QString ini = rig.configDir + QStringLiteral("TS3_Vossik_Plugin.ini");
+        const auto saved = [&ini] {
+            QSettings settings(ini, QSettings::IniFormat);
+            QStringList values;
+            for (const char *key : {"stateEnabled_7", "radioEffect_7", "stateEnabled_6", "radioEffect_6"})
+                values << settings.value(QLatin1String("colors/") + key).toString();
+            return values;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(saved(), (QStringList{"0", "2", "1", "2"}), 3000);
+
+        QVERIFY(click(map.control("configCancelButton_5")));
         play(*client, {"shutdown"});
         QVERIFY(client->finished());
         QVERIFY(rig.waitForServer(false));

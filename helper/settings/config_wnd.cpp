@@ -4,6 +4,7 @@
 #include "light_profile.h"
 #include "settings_file.h"
 
+#include <QCheckBox>
 #include <QDebug>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,6 +24,14 @@ constexpr int kColourMax = 255;
 QByteArray withSuffix(const char *name, int profile)
 {
     return QByteArray(name) + (profile == 1 ? QByteArray() : QByteArray("_") + QByteArray::number(profile));
+}
+
+// The fifth tab's controls serve every optional state, so their names carry
+// no profile number.
+QLatin1String controlName(const char *name, int profile, QByteArray *storage)
+{
+    *storage = profile >= 5 ? QByteArray(name) + "_states" : withSuffix(name, profile);
+    return QLatin1String(*storage);
 }
 
 // Connects by signature, as the slot names carry the profile's suffix.
@@ -92,7 +101,12 @@ ConfigWnd::ConfigWnd(QWidget *parent) : QWidget(parent)
         connectProfile(p);
         loadProfile(p, settings);
     }
+    // Read without a preview: only a change by the user previews a state.
+    for (int number = kFirstState; number <= kLastState; ++number)
+        readState(number, settings);
     settings.endGroup();
+    connectStates();
+    showState(kFirstState);
 }
 
 ConfigWnd::~ConfigWnd()
@@ -109,11 +123,18 @@ ConfigWnd::Profile ConfigWnd::profile(int number)
         {&m_redValue_2, &m_greenValue_2, &m_blueValue_2, &radioEffect_2, &radioZone_2, &radioSpeed_2},
         {&m_redValue_3, &m_greenValue_3, &m_blueValue_3, &radioEffect_3, &radioZone_3, &radioSpeed_3},
         {&m_redValue_4, &m_greenValue_4, &m_blueValue_4, &radioEffect_4, &radioZone_4, &radioSpeed_4}};
-    int *const *own = fields[number - 1];
-    p.red = own[0], p.green = own[1], p.blue = own[2], p.effect = own[3], p.zone = own[4], p.speed = own[5];
+    if (number >= kFirstState) {
+        StateProfile &state = m_states[number - kFirstState];
+        p.red = &state.red, p.green = &state.green, p.blue = &state.blue;
+        p.effect = &state.effect, p.zone = &state.zone, p.speed = &state.speed;
+    } else {
+        int *const *own = fields[number - 1];
+        p.red = own[0], p.green = own[1], p.blue = own[2], p.effect = own[3], p.zone = own[4], p.speed = own[5];
+    }
     // The controls carry the profile's suffix in their object names.
     const auto control = [this, number](auto *&widget, const char *name) {
-        widget = findChild<std::remove_reference_t<decltype(*widget)> *>(QLatin1String(withSuffix(name, number)));
+        QByteArray storage;
+        widget = findChild<std::remove_reference_t<decltype(*widget)> *>(controlName(name, number, &storage));
     };
     control(p.redSlider, "redSlider"), control(p.greenSlider, "greenSlider"), control(p.blueSlider, "blueSlider");
     control(p.redBox, "redBox"), control(p.greenBox, "greenBox"), control(p.blueBox, "blueBox");
@@ -122,8 +143,93 @@ ConfigWnd::Profile ConfigWnd::profile(int number)
     control(p.effects[LightEffectBreathing], "radioEffectBreathing");
     control(p.effects[LightEffectHeartbeat], "radioEffectHeartbeat");
     control(p.slow, "radioSpeedSlow"), control(p.normal, "radioSpeedNormal"), control(p.fast, "radioSpeedFast");
-    control(p.apply, "applyButton"), control(p.ok, "configOkButton"), control(p.cancel, "configCancelButton");
+    if (number < kFirstState)
+        control(p.apply, "applyButton"), control(p.ok, "configOkButton"), control(p.cancel, "configCancelButton");
     return p;
+}
+
+void ConfigWnd::connectStates()
+{
+    const Profile p = profile(kFirstState);
+    const std::pair<QSlider *, QSpinBox *> channels[] = {
+        {p.redSlider, p.redBox}, {p.greenSlider, p.greenBox}, {p.blueSlider, p.blueBox}};
+    for (const auto &channel : channels) {
+        channel.first->setRange(0, kColourMax);
+        channel.second->setRange(0, kColourMax);
+        connect(channel.first, &QSlider::valueChanged, channel.second, &QSpinBox::setValue);
+        connect(channel.second, qOverload<int>(&QSpinBox::valueChanged), channel.first, &QSlider::setValue);
+        connect(channel.first, &QSlider::valueChanged, this, [this] { takeColour(m_shownState); });
+    }
+    for (int effect = LightEffectOff; effect <= LightEffectHeartbeat; ++effect)
+        connect(p.effects[effect], &QAbstractButton::clicked, this,
+                [this, effect] { setEffect(m_shownState, effect, nullptr); });
+    const std::pair<QRadioButton *, int> speeds[] = {
+        {p.slow, LightSpeedSlow}, {p.normal, LightSpeedNormal}, {p.fast, LightSpeedFast}};
+    for (const auto &[button, speed] : speeds)
+        connect(button, &QAbstractButton::clicked, this,
+                [this, speed = speed] { setSpeed(m_shownState, speed, nullptr); });
+    QRadioButton *const choices[] = {radioStateSoundMuted, radioStateMicMuted, radioStateAway, radioStateOffline};
+    for (int number = kFirstState; number <= kLastState; ++number)
+        connect(choices[number - kFirstState], &QAbstractButton::clicked, this, [this, number] { showState(number); });
+    connect(checkStateEnabled, &QAbstractButton::clicked, this, [this](bool on) {
+        qDebug() << "stateEnabled" << m_shownState << on;
+        m_states[m_shownState - kFirstState].enabled = on;
+        preview(m_shownState);  // the profile that the state now shows, or would
+    });
+    connect(configOkButton_5, SIGNAL(clicked()), this, SLOT(close()));
+    connect(configOkButton_5, SIGNAL(clicked()), this, SLOT(saveConfig()));
+    connect(configCancelButton_5, SIGNAL(clicked()), this, SLOT(close()));
+    connect(applyButton_5, SIGNAL(clicked()), this, SLOT(saveConfig()));
+}
+
+// As loadProfile reads a profile, into the working copy alone.
+void ConfigWnd::readState(int number, QSettings &settings)
+{
+    const auto read = [&settings, number](const char *key) {
+        return settings.value(QLatin1String(withSuffix(key, number)), QString()).toInt();
+    };
+    StateProfile &state = m_states[number - kFirstState];
+    const int zone = read("radioZone");
+    state.zone = zone == LightZoneAmbient ? LightZoneAmbient : LightZoneEvent;
+    if (zone != 0 && zone != LightZoneEvent && zone != LightZoneAmbient)
+        qDebug() << (withSuffix("zoneValue", number) + " autoset").constData();
+    // The controls hold 0..255, and the working copy is what they would show.
+    state.red = qBound(0, read("m_redValue"), kColourMax);
+    state.green = qBound(0, read("m_greenValue"), kColourMax);
+    state.blue = qBound(0, read("m_blueValue"), kColourMax);
+    const quint32 effect = quint32(read("radioEffect"));
+    state.effect = effect <= LightEffectHeartbeat ? int(effect) : LightEffectOn;
+    if (effect > LightEffectHeartbeat)
+        qDebug() << (withSuffix("effectValue", number) + " autoset").constData();
+    const quint32 speed = quint32(read("radioSpeed"));
+    state.speed = speed >= LightSpeedSlow && speed <= LightSpeedFast ? int(speed) : LightSpeedNormal;
+    if (speed > LightSpeedFast)
+        qDebug() << (withSuffix("speedValue", number) + " autoset").constData();
+    state.enabled = read("stateEnabled") == 1;
+}
+
+// Puts the state's working copy into the fifth tab's controls, which
+// neither change it nor preview meanwhile.
+void ConfigWnd::showState(int number)
+{
+    m_shownState = number;
+    const StateProfile state = m_states[number - kFirstState];
+    const Profile p = profile(number);
+    const std::pair<QSlider *, QSpinBox *> channels[] = {
+        {p.redSlider, p.redBox}, {p.greenSlider, p.greenBox}, {p.blueSlider, p.blueBox}};
+    const int values[] = {state.red, state.green, state.blue};
+    for (int i = 0; i < 3; ++i) {
+        const QSignalBlocker sliderQuiet(channels[i].first), boxQuiet(channels[i].second);
+        channels[i].first->setValue(values[i]);
+        channels[i].second->setValue(values[i]);
+    }
+    // Checking by code emits no clicked(), the only signal the choices are connected by.
+    p.effects[state.effect]->setChecked(true);
+    QRadioButton *const speeds[] = {nullptr, p.slow, p.normal, p.fast};
+    speeds[state.speed]->setChecked(true);
+    checkStateEnabled->setChecked(state.enabled);
+    QRadioButton *const choices[] = {radioStateSoundMuted, radioStateMicMuted, radioStateAway, radioStateOffline};
+    choices[number - kFirstState]->setChecked(true);
 }
 
 void ConfigWnd::connectProfile(const Profile &p)
@@ -267,7 +373,7 @@ void ConfigWnd::saveConfig()
     qDebug() << "SAVE SETTINGS";
     qDebug() << "iniPath" << settingsFilePath();
     // clang-format off
-    const QVector<QPair<QString, int>> values = {
+    QVector<QPair<QString, int>> values = {
         {"m_redValue", m_redValue},       {"m_redValue_2", m_redValue_2},     {"m_redValue_3", m_redValue_3},
         {"m_redValue_4", m_redValue_4},   {"m_greenValue", m_greenValue},     {"m_greenValue_2", m_greenValue_2},
         {"m_greenValue_3", m_greenValue_3}, {"m_greenValue_4", m_greenValue_4}, {"m_blueValue", m_blueValue},
@@ -278,6 +384,19 @@ void ConfigWnd::saveConfig()
         {"radioSpeed_2", radioSpeed_2},   {"radioSpeed_3", radioSpeed_3},     {"radioSpeed_4", radioSpeed_4},
         {"shutdownSettings", shutdownSettings}, {"otherTalkingBool", otherTalkingBool}};
     // clang-format on
+    // The optional states' keys follow the 26 above, which stay as they were.
+    for (int number = kFirstState; number <= kLastState; ++number) {
+        const StateProfile &state = m_states[number - kFirstState];
+        const std::pair<const char *, int> keys[] = {{"m_redValue", state.red},
+                                                     {"m_greenValue", state.green},
+                                                     {"m_blueValue", state.blue},
+                                                     {"radioZone", state.zone},
+                                                     {"radioEffect", state.effect},
+                                                     {"radioSpeed", state.speed},
+                                                     {"stateEnabled", state.enabled ? 1 : 0}};
+        for (const auto &[key, value] : keys)
+            values.append({QString::fromLatin1(withSuffix(key, number)), value});
+    }
     const QString problem = writeSettingsFile(values);
     if (!problem.isEmpty()) {
         // Nothing changed on disk, so there is nothing for the control window to reload.

@@ -1,5 +1,7 @@
-// The "Color settings" window: edits the four light profiles with a live
-// preview on the device, and saves them for the control window to reload.
+// The "Color settings" window: edits the four light profiles, and on its
+// fifth tab the profiles of the optional states (sound muted, microphone
+// muted, away, not connected) with whether each is shown, with a live
+// preview on the device; saves them for the control window to reload.
 #pragma once
 
 #include "ui_config_wnd.h"
@@ -55,7 +57,18 @@ private:
     };
     Profile profile(int number);
 
+    // The optional states' profiles, 5 to 8, share one set of controls on
+    // the fifth tab: the chosen state's.
+    static constexpr int kFirstState = 5, kLastState = 8;
+    struct StateProfile {
+        int red = 0, green = 0, blue = 0, effect = 1, zone = 1, speed = 2;
+        bool enabled = false;
+    };
+
     void connectProfile(const Profile &p);
+    void connectStates();
+    void readState(int number, QSettings &settings);
+    void showState(int number);
     void loadProfile(const Profile &p, QSettings &settings);
     void takeColour(int number);
     void setZone(int number, int zone, const char *logLine);
@@ -71,6 +84,8 @@ private:
     int radioEffect_2 = 1, radioZone_2 = 1, radioSpeed_2 = 2;
     int radioEffect_3 = 1, radioZone_3 = 1, radioSpeed_3 = 2;
     int radioEffect_4 = 1, radioZone_4 = 1, radioSpeed_4 = 2;
+    StateProfile m_states[kLastState - kFirstState + 1];
+    int m_shownState = kFirstState;
     int shutdownSettings = 0;  // saved for the file's sake; nothing sets or reads it
     int otherTalkingBool = 1;
 };

@@ -1,6 +1,6 @@
 // settings_screenshots SETTINGS_DIR OUTPUT_DIR: opens the "Color settings"
 // window on the settings in SETTINGS_DIR (ending in a separator) and saves a
-// PNG of each of its four tabs into OUTPUT_DIR, for review by eye.
+// PNG of each of its tabs into OUTPUT_DIR, for review by eye.
 #include "config_wnd.h"
 #include "desktop_session.h"
 #include "light_control_api.h"
