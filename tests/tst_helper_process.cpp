@@ -183,7 +183,8 @@ private slots:
     void theNewerStatesInTheirRank()
     {
         QTemporaryDir folder;
-        QByteArray ini = sampleSettings().toUtf8();
+        // The sample's own newer profiles make way for ones that tell their number.
+        QByteArray ini = sampleSettings().remove(QRegularExpression(QStringLiteral("\\w+_[5-8]=\\d+\\n"))).toUtf8();
         QString p[9];  // the profiles _5 (sound muted) .. _8 (not connected)
         for (int n = 5; n <= 8; ++n) {
             ini += QStringLiteral("m_redValue_%1=%1\nradioZone_%1=2\nradioEffect_%1=1\nradioSpeed_%1=3\n"

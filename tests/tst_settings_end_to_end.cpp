@@ -158,7 +158,7 @@ private slots:
     }
 
     // The fifth tab edits the chosen state's profile: with the sample's
-    // away profile shown, a click turns it off, another makes it blink, each
+    // away profile shown, a click turns it on, another makes it blink, each
     // previewed; Apply saves both and leaves the other states as they were.
     void statesTabSavesTheChosenState()
     {
@@ -181,7 +181,7 @@ private slots:
                 values << settings.value(QLatin1String("colors/") + key).toString();
             return values;
         };
-        QTRY_COMPARE_WITH_TIMEOUT(saved(), (QStringList{"0", "2", "1", "2"}), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(saved(), (QStringList{"1", "2", "0", "2"}), 3000);
 
         QVERIFY(click(map.control("configCancelButton_5")));
         play(*client, {"shutdown"});
