@@ -1,6 +1,7 @@
 // The whole chain as separate processes: the stand-in client loads the
 // plugin, the plugin starts the helper, and talk events reach the device.
 #include "process_support.h"
+#include "sample_lights.h"
 #include "test_support.h"
 
 #include <QtTest>
@@ -45,6 +46,38 @@ private slots:
         play(*client, script);
         QTest::qWait(300);
         QTEST(service->commands().last(), "shown");
+        QVERIFY(shutDown(*client));
+    }
+
+    // With the optional states enabled, the client's facts show by rank:
+    // sound muted over microphone muted over away over not connected, talk
+    // over all; the hotkeys turn the lights off and on and open the window.
+    void theOptionalStatesFollowTheClient()
+    {
+        QString settings = sampleSettings();
+        writeFile(m_rig.configDir + QStringLiteral("/TS3_Vossik_Plugin.ini"),
+                  settings.replace(QRegularExpression(QStringLiteral("stateEnabled_(\\d)=0")),
+                               QStringLiteral("stateEnabled_\\1=1"))
+                      .toUtf8());
+        const auto light = [](const char *word) { return QString::fromStdString(sample::light(word).text); };
+        const QString sound = light("soundmuted"), mic = light("micmuted"), away = light("away"),
+                      offline = light("offline");
+        const QList<QPair<QString, QString>> steps{
+            {"self 5 1", mic},      {"self 6 1", sound},   {"self 38 1", sound},   {"talk own 1", kSpeaking},
+            {"talk own 0", sound},  {"self 6 0", mic},     {"self 5 0", away},     {"self 38 0", kSilent},
+            {"status 0", offline},  {"status 4", kSilent}, {"self 5 1", mic},
+            {"hotkey vossik_toggle_lights", kShutdown},    {"self 5 0", kShutdown},
+            {"hotkey vossik_toggle_lights", kSilent}};
+        std::unique_ptr<Child> service, client;
+        QVERIFY(m_rig.startChain(service, client));
+        for (const auto &[line, shown] : steps) {
+            play(*client, {line});
+            QVERIFY2(service->waitForLast(shown), qPrintable(line + QStringLiteral(": ") + service->commands().last()));
+        }
+        // The window's first previews show that it opened.
+        const int before = service->commands().size();
+        play(*client, {QStringLiteral("hotkey vossik_open_settings")});
+        QVERIFY(service->waitForCommands(before + 4));
         QVERIFY(shutDown(*client));
     }
 
