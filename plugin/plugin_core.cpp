@@ -1,7 +1,10 @@
 #include "plugin_core.h"
 
+#include "client_facts.h"
+#include "client_query.h"
 #include "command_server_name.h"
 #include "helper_launcher.h"
+#include "hotkeys.h"
 #include "log_output.h"
 #include "names.h"
 #include "talk_state.h"
@@ -45,6 +48,8 @@ std::mutex g_mutex;
 TS3Functions g_functions{};
 char *g_pluginID = nullptr;
 TalkState g_talkState;
+ClientFacts g_facts;
+bool g_lightsOn = true;  // the user's toggle
 // The "PLUGIN: " lines, on the client's standard output, which nobody may
 // read: made on first use, dropped at shutdown.
 std::unique_ptr<platform::LogSink> g_output;
@@ -65,6 +70,12 @@ void sendWord(std::optional<protocol::CommandWord> word)
 {
     if (word && g_link)
         g_link->talkStatusChange(*word);
+}
+
+void sendWords(const std::vector<protocol::CommandWord> &words)
+{
+    for (const protocol::CommandWord word : words)
+        sendWord(word);
 }
 
 // Whether `clientID` is the user's own client on that connection, or
@@ -134,6 +145,9 @@ int init()
         say("PLUGIN: the client's folders are unknown or too long; the helper is not started");
     }
     g_talkState.reset();
+    g_lightsOn = true;
+    // What holds already (a plugin enabled mid-session), told after "stop".
+    const std::vector<protocol::CommandWord> facts = g_facts.start(askClient(g_functions));
     delete g_link;  // a second init without shutdown: start afresh
     g_link = nullptr;
     try {
@@ -141,6 +155,7 @@ int init()
         // Silent until the user speaks: from this word on the helper counts
         // the client among its own and shows its state.
         g_link->talkStatusChange(protocol::CommandWord::Stop);
+        sendWords(facts);
     } catch (const std::exception &) {
         say("PLUGIN: the link to the helper could not be started");  // no thread: no light, the client goes on
     }
@@ -230,6 +245,7 @@ void onConnectStatusChangeEvent(uint64 serverConnectionHandlerID, int newStatus,
     (void)errorNumber;
     std::lock_guard<std::mutex> lock(g_mutex);
     sendWord(g_talkState.onConnectStatus(serverConnectionHandlerID, newStatus));
+    sendWords(g_facts.onConnectStatus(serverConnectionHandlerID, newStatus));
 }
 
 void onClientMove(uint64 serverConnectionHandlerID, anyID clientID)
@@ -239,6 +255,38 @@ void onClientMove(uint64 serverConnectionHandlerID, anyID clientID)
     // connection's end, if that is what follows, forgets the rest.
     const bool own = isOwnClient(serverConnectionHandlerID, clientID).value_or(false);
     sendWord(g_talkState.onClientMove(serverConnectionHandlerID, clientID, own));
+}
+
+void onClientSelfVariableUpdateEvent(uint64 serverConnectionHandlerID, int flag, const char *oldValue,
+                                     const char *newValue)
+{
+    (void)oldValue;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    sendWords(g_facts.onSelfVariable(serverConnectionHandlerID, flag, newValue));
+}
+
+void currentServerConnectionChanged(uint64 serverConnectionHandlerID)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    sendWords(g_facts.onCurrentConnection(serverConnectionHandlerID));
+}
+
+void initHotkeys(PluginHotkey ***hotkeyList)
+{
+    *hotkeyList = hotkeys::make();
+}
+
+void onHotkeyEvent(const char *keyword)
+{
+    if (!keyword)
+        return;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (std::strcmp(keyword, hotkeys::kToggleLights) == 0) {
+        g_lightsOn = !g_lightsOn;
+        sendWord(g_lightsOn ? protocol::CommandWord::LightsOn : protocol::CommandWord::LightsOff);
+    } else if (std::strcmp(keyword, hotkeys::kOpenSettings) == 0) {
+        sendWord(protocol::CommandWord::Wnd);
+    }
 }
 
 bool ownTalking()

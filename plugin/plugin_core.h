@@ -23,6 +23,11 @@ void onTalkStatusChangeEvent(uint64 serverConnectionHandlerID, int status, int i
 void onConnectStatusChangeEvent(uint64 serverConnectionHandlerID, int newStatus, unsigned int errorNumber);
 // Every move and kick event: only who moved, and where it was seen, count.
 void onClientMove(uint64 serverConnectionHandlerID, anyID clientID);
+void onClientSelfVariableUpdateEvent(uint64 serverConnectionHandlerID, int flag, const char *oldValue,
+                                     const char *newValue);
+void currentServerConnectionChanged(uint64 serverConnectionHandlerID);
+void initHotkeys(PluginHotkey ***hotkeys);
+void onHotkeyEvent(const char *keyword);
 
 // For tests: what the talk state holds now.
 bool ownTalking();

@@ -102,3 +102,24 @@ void ts3plugin_onClientKickFromServerEvent(uint64 serverConnectionHandlerID, any
 {
     plugin::onClientMove(serverConnectionHandlerID, clientID);
 }
+
+void ts3plugin_onClientSelfVariableUpdateEvent(uint64 serverConnectionHandlerID, int flag, const char *oldValue,
+                                               const char *newValue)
+{
+    plugin::onClientSelfVariableUpdateEvent(serverConnectionHandlerID, flag, oldValue, newValue);
+}
+
+void ts3plugin_currentServerConnectionChanged(uint64 serverConnectionHandlerID)
+{
+    plugin::currentServerConnectionChanged(serverConnectionHandlerID);
+}
+
+void ts3plugin_initHotkeys(struct PluginHotkey ***hotkeys)
+{
+    plugin::initHotkeys(hotkeys);
+}
+
+void ts3plugin_onHotkeyEvent(const char *keyword)
+{
+    plugin::onHotkeyEvent(keyword);
+}

@@ -44,13 +44,18 @@ TS3_PLUGIN_EXPORT void ts3plugin_onClientKickFromServerEvent(uint64 serverConnec
                                                              anyID kickerID, const char *kickerName,
                                                              const char *kickerUniqueIdentifier,
                                                              const char *kickMessage);
+TS3_PLUGIN_EXPORT void ts3plugin_onClientSelfVariableUpdateEvent(uint64 serverConnectionHandlerID, int flag,
+                                                                 const char *oldValue, const char *newValue);
+TS3_PLUGIN_EXPORT void ts3plugin_currentServerConnectionChanged(uint64 serverConnectionHandlerID);
+TS3_PLUGIN_EXPORT void ts3plugin_initHotkeys(struct PluginHotkey ***hotkeys);
+TS3_PLUGIN_EXPORT void ts3plugin_onHotkeyEvent(const char *keyword);
 
 #ifdef __cplusplus
 }  // extern "C"
 #endif
 
 // The host looks these up by name; the lists keep host and tests in step.
-// A plugin lacks none of the first list. The events of the second it may
+// A plugin lacks none of the first list. Those of the second it may
 // leave out, as builds of this plugin before them do; the client then sends
 // none of them.
 // clang-format off
@@ -74,5 +79,9 @@ TS3_PLUGIN_EXPORT void ts3plugin_onClientKickFromServerEvent(uint64 serverConnec
     X(ts3plugin_onClientMoveTimeoutEvent) \
     X(ts3plugin_onClientMoveMovedEvent) \
     X(ts3plugin_onClientKickFromChannelEvent) \
-    X(ts3plugin_onClientKickFromServerEvent)
+    X(ts3plugin_onClientKickFromServerEvent) \
+    X(ts3plugin_onClientSelfVariableUpdateEvent) \
+    X(ts3plugin_currentServerConnectionChanged) \
+    X(ts3plugin_initHotkeys) \
+    X(ts3plugin_onHotkeyEvent)
 // clang-format on

@@ -8,7 +8,6 @@
 #include <chrono>
 
 using protocol::CommandWord;
-using protocol::isTalkWord;
 
 Vossik *g_link = nullptr;
 
@@ -51,8 +50,9 @@ void Vossik::talkStatusChange(CommandWord word)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_queue.push(word);
-        if (isTalkWord(word))
-            m_newestState = word;
+        const int kind = int(wordKind(word));
+        if (kind < kStateWordKinds)
+            m_newestState[kind] = word;
     }
     // A writer at work takes the word with the others; only an idle one
     // needs waking, which is the one system call the host's thread makes.
@@ -103,10 +103,13 @@ void Vossik::attemptConnection(platform::CommandClient &client, bool *inOutage)
         m_schedule.attempted(now, LinkSchedule::Found::Listening);
         *inOutage = false;
         // A helper that is new, or lost words in its socket, shows the
-        // voice state at once.
+        // state at once: the toggle, the talk and every fact, each unless
+        // a newer word of its kind is queued anyway.
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_newestState && !m_queue.holdsTalkWord())
-            m_queue.pushFront(*m_newestState);
+        for (int kind = kStateWordKinds - 1; kind >= 0; --kind) {
+            if (m_newestState[kind] && !m_queue.holds(WordKind(kind)))
+                m_queue.pushFront(*m_newestState[kind]);
+        }
         return;
     }
     m_schedule.attempted(now, result == platform::CommandClient::Connect::Busy ? LinkSchedule::Found::Busy
@@ -190,11 +193,11 @@ void Vossik::run()
         case platform::CommandClient::Event::Lost: {
             m_log.line("helper connection lost");
             m_schedule.lost(nowMs());
-            // The voice state is sent again on the next connection; what
-            // else was on its way goes again too.
+            // The states are sent again on the next connection; what else
+            // was on its way goes again too.
             std::lock_guard<std::mutex> lock(m_mutex);
             for (auto word = inFlight.rbegin(); word != inFlight.rend(); ++word) {
-                if (!isTalkWord(*word))
+                if (int(wordKind(*word)) >= kStateWordKinds)
                     m_queue.pushFront(*word);
             }
             inFlight.clear();

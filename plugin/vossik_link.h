@@ -65,7 +65,9 @@ private:
     std::mutex m_mutex;  // guards what follows
     std::condition_variable m_shutdownDone;
     WordQueue m_queue;
-    std::optional<protocol::CommandWord> m_newestState;
+    // The newest word of each state kind handed over, told again to every
+    // helper the writer connects to.
+    std::optional<protocol::CommandWord> m_newestState[kStateWordKinds];
     bool m_shutdownRequested = false;
     bool m_shutdownFinished = false;
     bool m_exit = false;

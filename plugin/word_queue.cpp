@@ -3,7 +3,37 @@
 #include <algorithm>
 
 using protocol::CommandWord;
-using protocol::isTalkWord;
+
+WordKind wordKind(CommandWord word)
+{
+    switch (word) {
+    case CommandWord::Start:
+    case CommandWord::Stop:
+    case CommandWord::Mute:
+    case CommandWord::StartOther:
+        return WordKind::Talk;
+    case CommandWord::LightsOff:
+    case CommandWord::LightsOn:
+        return WordKind::Lights;
+    case CommandWord::SoundMuted:
+    case CommandWord::SoundUnmuted:
+        return WordKind::Sound;
+    case CommandWord::MicMuted:
+    case CommandWord::MicUnmuted:
+        return WordKind::Mic;
+    case CommandWord::Away:
+    case CommandWord::Back:
+        return WordKind::Away;
+    case CommandWord::Offline:
+    case CommandWord::Online:
+        return WordKind::Connection;
+    case CommandWord::Wnd:
+        return WordKind::Wnd;
+    case CommandWord::Shutdown:
+        break;
+    }
+    return WordKind::Shutdown;
+}
 
 void WordQueue::push(CommandWord word)
 {
@@ -24,31 +54,39 @@ CommandWord WordQueue::pop()
     return word;
 }
 
-bool WordQueue::holdsTalkWord() const
+bool WordQueue::holds(WordKind kind) const
 {
-    return std::any_of(m_words.begin(), m_words.end(), isTalkWord);
+    return std::any_of(m_words.begin(), m_words.end(), [kind](CommandWord word) { return wordKind(word) == kind; });
 }
 
 void WordQueue::trim()
 {
     if (m_words.size() <= m_capacity)
         return;
-    // A talk word with a newer one behind it, else a Wnd with another
-    // behind it: either says nothing the later one does not.
-    const auto supersededAt = [this](auto matches) {
+    // The oldest word of the kinds asked for with a later one of its own
+    // kind behind it: it says nothing the later one does not.
+    const auto supersededAt = [this](auto among) {
         for (auto it = m_words.begin(); it != m_words.end(); ++it) {
-            if (matches(*it) && std::any_of(std::next(it), m_words.end(), matches))
+            const WordKind kind = wordKind(*it);
+            if (among(kind) && std::any_of(std::next(it), m_words.end(), [kind](CommandWord later) {
+                    return wordKind(later) == kind;
+                }))
                 return it;
         }
         return m_words.end();
     };
-    auto victim = supersededAt(isTalkWord);
+    auto victim = supersededAt([](WordKind kind) { return kind == WordKind::Talk; });
     if (victim == m_words.end())
-        victim = supersededAt([](CommandWord w) { return w == CommandWord::Wnd; });
+        victim = supersededAt([](WordKind kind) { return int(kind) < kStateWordKinds; });
+    if (victim == m_words.end())
+        victim = supersededAt([](WordKind kind) { return kind == WordKind::Wnd; });
+    if (victim == m_words.end())
+        victim = supersededAt([](WordKind kind) { return kind == WordKind::Shutdown; });
     if (victim == m_words.end()) {
-        // Then all but one talk word and one Wnd are Shutdown, and the
-        // capacity is at least three: a repeated Shutdown goes.
-        victim = std::find(m_words.begin(), m_words.end(), CommandWord::Shutdown);
+        // One word of each kind, more than a tiny queue holds: the oldest
+        // goes, never Shutdown.
+        victim = std::find_if(m_words.begin(), m_words.end(),
+                              [](CommandWord word) { return word != CommandWord::Shutdown; });
     }
     m_words.erase(victim);
     ++m_dropped;

@@ -1,11 +1,13 @@
-# The plugin library exports exactly the client's 19 entry points, and
+# The plugin library exports exactly the client's 23 entry points, and
 # needs no Qt library: the client has a Qt of its own.
 set(expected
     ts3plugin_apiVersion ts3plugin_author ts3plugin_description ts3plugin_freeMemory ts3plugin_init
     ts3plugin_initMenus ts3plugin_name ts3plugin_onMenuItemEvent ts3plugin_onTalkStatusChangeEvent
     ts3plugin_registerPluginID ts3plugin_setFunctionPointers ts3plugin_shutdown ts3plugin_version
     ts3plugin_onConnectStatusChangeEvent ts3plugin_onClientMoveEvent ts3plugin_onClientMoveTimeoutEvent
-    ts3plugin_onClientMoveMovedEvent ts3plugin_onClientKickFromChannelEvent ts3plugin_onClientKickFromServerEvent)
+    ts3plugin_onClientMoveMovedEvent ts3plugin_onClientKickFromChannelEvent ts3plugin_onClientKickFromServerEvent
+    ts3plugin_onClientSelfVariableUpdateEvent ts3plugin_currentServerConnectionChanged ts3plugin_initHotkeys
+    ts3plugin_onHotkeyEvent)
 execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE listing RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "nm failed on ${LIBRARY}")

@@ -156,20 +156,29 @@ private slots:
         QCOMPARE(server.connections(), 1);
     }
 
-    // A helper that goes away and comes back is told the voice state at
-    // once, with no new event; a "wnd" on its way when it went is not lost.
+    // A helper that goes away and comes back is told the toggle, the voice
+    // state and the facts at once, with no new event (the newest of each,
+    // once); a "wnd" on its way when it went is not lost.
     void aHelperThatComesBackIsToldTheState()
     {
         CommandServer first;
         QVERIFY(first.listen());
         talk(STATUS_TALKING);
-        QCOMPARE(first.words(2), (QStringList{"stop", "start"}));
+        plugin::currentServerConnectionChanged(1);
+        plugin::onClientSelfVariableUpdateEvent(1, CLIENT_INPUT_MUTED, "0", "1");
+        plugin::onClientSelfVariableUpdateEvent(1, CLIENT_AWAY, "0", "1");
+        plugin::onClientSelfVariableUpdateEvent(1, CLIENT_AWAY, "1", "0");
+        plugin::onHotkeyEvent("vossik_toggle_lights");
+        QCOMPARE(first.words(6), (QStringList{"stop", "start", "micmuted", "away", "back", "lightsoff"}));
         first.close();
         QTest::qWait(50);
-        plugin::onMenuItemEvent(1, PLUGIN_MENU_TYPE_GLOBAL, 1, 0);
+        plugin::onHotkeyEvent("vossik_open_settings");
         CommandServer second;
         QVERIFY(second.listen());
-        QCOMPARE(second.words(2), (QStringList{"start", "wnd"}));
+        QCOMPARE(second.words(5), (QStringList{"lightsoff", "start", "micmuted", "back", "wnd"}));
+        plugin::onHotkeyEvent("vossik_toggle_lights");
+        plugin::onHotkeyEvent("another_plugins_key");
+        QCOMPARE(second.words(6), (QStringList{"lightsoff", "start", "micmuted", "back", "wnd", "lightson"}));
     }
 
     // A helper whose GUI thread sleeps half a second after each read:

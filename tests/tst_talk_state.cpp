@@ -1,3 +1,5 @@
+#include "client_facts.h"
+#include "client_query.h"
 #include "talk_state.h"
 
 #include <QtTest>
@@ -80,6 +82,121 @@ private slots:
             sent << (word ? QString::fromLatin1(commandWordText(*word)) : QStringLiteral("-"));
         }
         QCOMPARE(sent, words);
+    }
+
+    // Events are "self:<flag>=<value>", "status:<status>" (each on
+    // connection 1 unless "@<connection>" follows) or "tab:<connection>";
+    // "init:<tab>:<connection>=<status><m|s|a flags>,..." starts from a
+    // client state ("init:<tab>:?" when the client could not list its
+    // connections). Every row starts with an init.
+    void factWordsForSequences_data()
+    {
+        // clang-format off
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QStringList>("words");  // the words of each event, joined by "+"; "-" for none
+
+        QTest::newRow("a plain session says nothing")
+            << QStringList{"init:1:1=4", "self:10=1", "self:5=0", "status:3", "status:4"}
+            << QStringList{"-", "-", "-", "offline", "online"};
+        QTest::newRow("what holds at init, and only that")
+            << QStringList{"init:2:1=4m,2=4sa", "init:1:1=4m,2=4sa", "init:1:1=0m,2=2", "init:0:?"}
+            << QStringList{"soundmuted+away", "micmuted", "offline", "-"};
+        QTest::newRow("the facts are those of the tab shown")
+            << QStringList{"init:1:1=4,2=4", "self:5=1@2", "self:6=1", "tab:2", "tab:3", "tab:1"}
+            << QStringList{"-", "-", "soundmuted", "soundunmuted+micmuted", "micunmuted", "soundmuted"};
+        QTest::newRow("values as the client writes them")
+            << QStringList{"init:1:1=4", "self:38=1", "self:38=1", "self:38=x", "self:38=", "self:38=0", "self:5=2"}
+            << QStringList{"-", "away", "-", "-", "-", "back", "micmuted"};
+        QTest::newRow("a disconnect forgets that connection's facts")
+            << QStringList{"init:1:1=4msa,2=4", "status:0", "self:5=1", "status:0@2", "status:4@2"}
+            << QStringList{"soundmuted+micmuted+away", "soundunmuted+micunmuted+back", "micmuted", "offline", "online"};
+        QTest::newRow("unlisted connections count once a status comes")
+            << QStringList{"init:0:?", "status:1", "status:4@2", "status:0@2"}
+            << QStringList{"-", "offline", "online", "offline"};
+        // clang-format on
+    }
+    void factWordsForSequences()
+    {
+        QFETCH(QStringList, events);
+        QFETCH(QStringList, words);
+        ClientFacts facts;
+        QStringList sent;
+        for (const QString &event : events) {
+            std::vector<CommandWord> told;
+            const QString kind = event.section(QLatin1Char(':'), 0, 0);
+            const QString rest = event.section(QLatin1Char(':'), 1);
+            const uint64 connection = rest.section(QLatin1Char('@'), 1).toULongLong();
+            const QString value = rest.section(QLatin1Char('@'), 0, 0);
+            if (kind == QLatin1String("init")) {
+                ClientFacts::Snapshot snapshot;
+                snapshot.current = value.section(QLatin1Char(':'), 0, 0).toULongLong();
+                const QString list = value.section(QLatin1Char(':'), 1);
+                if (list != QLatin1String("?")) {
+                    snapshot.connections.emplace();
+                    for (const QString &item : list.split(QLatin1Char(','))) {
+                        ClientFacts::Connection c;
+                        const QString state = item.section(QLatin1Char('='), 1);
+                        c.status = state.left(1).toInt();
+                        c.micMuted = state.contains(QLatin1Char('m'));
+                        c.soundMuted = state.contains(QLatin1Char('s'));
+                        c.away = state.contains(QLatin1Char('a'));
+                        (*snapshot.connections)[item.section(QLatin1Char('='), 0, 0).toULongLong()] = c;
+                    }
+                }
+                told = facts.start(snapshot);
+            } else if (kind == QLatin1String("self")) {
+                told = facts.onSelfVariable(connection ? connection : 1, value.section(QLatin1Char('='), 0, 0).toInt(),
+                                            value.section(QLatin1Char('='), 1).toLatin1().constData());
+            } else if (kind == QLatin1String("status")) {
+                told = facts.onConnectStatus(connection ? connection : 1, value.toInt());
+            } else {
+                told = facts.onCurrentConnection(value.toULongLong());
+            }
+            QStringList texts;
+            for (const CommandWord word : told)
+                texts << QString::fromLatin1(commandWordText(word));
+            sent << (texts.isEmpty() ? QStringLiteral("-") : texts.join(QLatin1Char('+')));
+        }
+        QCOMPARE(sent, words);
+    }
+
+    // At init the plugin asks the client's function table: an error answer
+    // is "not known" (a flag of 0, a status of disconnected), and the list
+    // goes back to the client's own freeMemory.
+    void initAsksTheClient()
+    {
+        static uint64 list[] = {1, 2, 3, 0};
+        static void *freed = nullptr;
+        TS3Functions functions{};
+        functions.freeMemory = [](void *pointer) {
+            freed = pointer;
+            return 0u;
+        };
+        functions.getServerConnectionHandlerList = [](uint64 **result) {
+            *result = list;
+            return 0u;
+        };
+        functions.getConnectionStatus = [](uint64 id, int *result) {
+            *result = id == 3 ? 4 : int(id + 3);
+            return id == 3 ? 1u : 0u;  // 1: established, 2: an odd status, 3: an error
+        };
+        functions.getClientSelfVariableAsInt = [](uint64 id, size_t flag, int *result) {
+            *result = 1;
+            return id == 1 && flag == CLIENT_OUTPUT_MUTED ? 1u : 0u;  // sound muted unknown on 1
+        };
+        functions.getCurrentServerConnectionHandlerID = [] { return uint64(1); };
+        const ClientFacts::Snapshot snapshot = askClient(functions);
+        QCOMPARE(freed, static_cast<void *>(list));
+        QCOMPARE(snapshot.current, uint64(1));
+        QVERIFY(snapshot.connections);
+        QCOMPARE(int(snapshot.connections->size()), 3);
+        const ClientFacts::Connection one = snapshot.connections->at(1), three = snapshot.connections->at(3);
+        QCOMPARE(one.status, 4);
+        QVERIFY(one.micMuted && !one.soundMuted && one.away);
+        QCOMPARE(snapshot.connections->at(2).status, 5);
+        QCOMPARE(three.status, 0);
+        QVERIFY(!three.micMuted && !three.away);
+        QVERIFY(!askClient(TS3Functions{}).connections);  // a table without the functions: nothing known
     }
 };
 

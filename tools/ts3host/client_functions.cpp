@@ -4,9 +4,11 @@
 #include <array>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
 #include <utility>
 
 namespace ts3host {
@@ -20,6 +22,16 @@ std::string pluginPath;
 anyID defaultClientId = 1;
 std::map<uint64, anyID> ownIds;
 std::map<uint64, unsigned int> clientIdErrors;
+std::set<uint64> connections{1};
+std::map<uint64, int> statuses;  // those set; others are established
+uint64 currentConnection = 1;
+std::map<std::pair<uint64, int>, int> selfVariables;
+
+unsigned int freeMemory(void *pointer)
+{
+    std::free(pointer);
+    return 0;
+}
 
 void copyOut(const std::string &text, char *buffer, size_t maxLen)
 {
@@ -41,6 +53,46 @@ unsigned int getClientID(uint64 connection, anyID *result)
     const auto own = ownIds.find(connection);
     *result = own != ownIds.end() ? own->second : defaultClientId;
     return 0;
+}
+
+unsigned int getClientSelfVariableAsInt(uint64 connection, size_t flag, int *result)
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    if (!result)
+        return 1;
+    const auto found = selfVariables.find({connection, static_cast<int>(flag)});
+    *result = found != selfVariables.end() ? found->second : 0;
+    return 0;
+}
+
+unsigned int getServerConnectionHandlerList(uint64 **result)
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    if (!result)
+        return 1;
+    // The plugin frees it with freeMemory, so with this host's allocator.
+    *result = static_cast<uint64 *>(std::calloc(connections.size() + 1, sizeof(uint64)));
+    if (!*result)
+        return 1;
+    // 0 would end the list: a script's "connection 0" is no tab.
+    std::copy_if(connections.begin(), connections.end(), *result, [](uint64 id) { return id != 0; });
+    return 0;
+}
+
+unsigned int getConnectionStatus(uint64 connection, int *result)
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    if (!result)
+        return 1;
+    const auto found = statuses.find(connection);
+    *result = found != statuses.end() ? found->second : STATUS_CONNECTION_ESTABLISHED;
+    return 0;
+}
+
+uint64 getCurrentServerConnectionHandlerID()
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    return currentConnection;
 }
 
 void getConfigPath(char *path, size_t maxLen)
@@ -83,19 +135,19 @@ std::array<TS3UnusedFunction, sizeof...(Index)> makeMissingFunctions(std::index_
 TS3Functions clientFunctions()
 {
     static const auto missing = makeMissingFunctions(std::make_index_sequence<TS3_FUNCTION_COUNT>());
-    TS3Functions functions{};
-    size_t index = 0;
-    for (TS3UnusedFunction &slot : functions.before_getClientID)
-        slot = missing[index++];
+    // The table is nothing but pointers, slot by slot (ts3_host_api.h
+    // checks that): the stubs first, then the functions provided.
+    static_assert(sizeof(TS3Functions) == sizeof missing, "one stub per slot");
+    TS3Functions functions;
+    std::memcpy(&functions, missing.data(), sizeof functions);
+    functions.freeMemory = &freeMemory;
     functions.getClientID = &getClientID;
-    ++index;
-    for (TS3UnusedFunction &slot : functions.before_getConfigPath)
-        slot = missing[index++];
+    functions.getClientSelfVariableAsInt = &getClientSelfVariableAsInt;
+    functions.getServerConnectionHandlerList = &getServerConnectionHandlerList;
+    functions.getConnectionStatus = &getConnectionStatus;
     functions.getConfigPath = &getConfigPath;
     functions.getPluginPath = &getPluginPath;
-    index += 2;
-    for (TS3UnusedFunction &slot : functions.after_getPluginPath)
-        slot = missing[index++];
+    functions.getCurrentServerConnectionHandlerID = &getCurrentServerConnectionHandlerID;
     return functions;
 }
 
@@ -137,6 +189,36 @@ void setClientIdError(uint64 connection, unsigned int errorCode)
         clientIdErrors.erase(connection);
     else
         clientIdErrors[connection] = errorCode;
+}
+
+void useConnection(uint64 connection)
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    connections.insert(connection);
+}
+
+void setConnectionStatus(uint64 connection, int status)
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    connections.insert(connection);
+    statuses[connection] = status;
+}
+
+void setCurrentConnection(uint64 connection)
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    connections.insert(connection);
+    currentConnection = connection;
+}
+
+int setSelfVariable(uint64 connection, int flag, int value)
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    connections.insert(connection);
+    int &stored = selfVariables[{connection, flag}];
+    const int before = stored;
+    stored = value;
+    return before;
 }
 
 }  // namespace ts3host

@@ -25,4 +25,15 @@ void setOwnClientId(uint64 connection, anyID id);
 anyID ownClientId(uint64 connection);
 void setClientIdError(uint64 connection, unsigned int errorCode);
 
+// The client's connections: getServerConnectionHandlerList lists every one
+// used so far (1 from the start), getConnectionStatus answers the status
+// last set (established until set), getCurrentServerConnectionHandlerID
+// the tab shown (1 until set), getClientSelfVariableAsInt the own client's
+// flags (0 until set).
+void useConnection(uint64 connection);
+void setConnectionStatus(uint64 connection, int status);
+void setCurrentConnection(uint64 connection);
+// Returns the flag's value before.
+int setSelfVariable(uint64 connection, int flag, int value);
+
 }  // namespace ts3host

@@ -75,8 +75,8 @@ bool Command::operator==(const Command &other) const
 {
     return kind == other.kind && clientId == other.clientId && own == other.own && status == other.status
            && visibility == other.visibility && connection == other.connection && errorCode == other.errorCode
-           && menuItemId == other.menuItemId && menuType == other.menuType && sleepMs == other.sleepMs
-           && text == other.text;
+           && flag == other.flag && value == other.value && menuItemId == other.menuItemId && menuType == other.menuType
+           && sleepMs == other.sleepMs && text == other.text;
 }
 
 ParsedLine parseLine(std::string_view line)
@@ -147,6 +147,25 @@ ParsedLine parseLine(std::string_view line)
             || (args.size() == 2 && !toNumber(args[1], &command.visibility, 0, 2)))
             return fail(move ? "move takes a client id or 'own', and optionally a visibility (0, 1 or 2)"
                              : "kick takes a client id or 'own'");
+        return done(command);
+    }
+    if (name == "self") {
+        command.kind = Command::Kind::Self;
+        if (args.size() != 2 || !toNumber(args[0], &command.flag, 0) || !toNumber(args[1], &command.value))
+            return fail("self takes a property number and its new value (integers)");
+        return done(command);
+    }
+    if (name == "tab") {
+        command.kind = Command::Kind::Tab;
+        if (args.size() != 1 || !toNumber(args[0], &command.connection))
+            return fail("tab takes one connection id (a non-negative integer)");
+        return done(command);
+    }
+    if (name == "hotkey") {
+        command.kind = Command::Kind::Hotkey;
+        if (args.size() != 1)
+            return fail("hotkey takes one keyword");
+        command.text = std::string(args[0]);
         return done(command);
     }
     if (name == "sleep") {

@@ -9,7 +9,15 @@
 //   menu <itemId> [<type>]   a click on a menu item (type 0 global, 1 channel,
 //                            2 client; default 0)
 //   status <status>          connection status of the current connection
-//                            (0 disconnected ... 4 established)
+//                            (0 disconnected ... 4 established); also what
+//                            getConnectionStatus answers from now on
+//   self <flag> <value>      a property of the own client on the current
+//                            connection changes (5 microphone muted, 6 sound
+//                            muted, 38 away, ...); also what
+//                            getClientSelfVariableAsInt answers from now on
+//   tab <id>                 the client shows the tab of connection <id>
+//                            (1 at the start); events stay on the current one
+//   hotkey <keyword>         the user presses the plugin's hotkey <keyword>
 //   move <clientId>|own [<visibility>]
 //                            a client moved to another channel (visibility 0
 //                            entered view, 1 stayed, 2 left it; default 1)
@@ -30,19 +38,37 @@
 namespace ts3host {
 
 struct Command {
-    enum class Kind { TalkOwn, Talk, Connection, Own, ClientIdError, Menu, Status, Move, Kick, Sleep, Shutdown, Echo };
+    enum class Kind {
+        TalkOwn,
+        Talk,
+        Connection,
+        Own,
+        ClientIdError,
+        Menu,
+        Status,
+        Move,
+        Kick,
+        Self,
+        Tab,
+        Hotkey,
+        Sleep,
+        Shutdown,
+        Echo
+    };
 
     Kind kind = Kind::Shutdown;
     std::uint16_t clientId = 0;    // Talk, Own, Move, Kick
     bool own = false;              // Move, Kick: the own client, whatever its id
     int status = 0;                // TalkOwn, Talk, Status
     int visibility = 1;            // Move
-    std::uint64_t connection = 0;  // Connection
+    std::uint64_t connection = 0;  // Connection, Tab
+    int flag = 0;                  // Self
+    int value = 0;                 // Self
     unsigned int errorCode = 0;    // ClientIdError
     int menuItemId = 0;            // Menu
     int menuType = 0;              // Menu
     unsigned int sleepMs = 0;      // Sleep
-    std::string text;              // Echo
+    std::string text;              // Echo, Hotkey
 
     bool operator==(const Command &other) const;
     bool operator!=(const Command &other) const { return !(*this == other); }

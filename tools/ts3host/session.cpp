@@ -85,6 +85,7 @@ int Session::start(const std::string &libraryName)
     call(TS3HOST_ENTRY(ts3plugin_registerPluginID), kPluginId);
 #endif
     initMenus();
+    initHotkeys();
     return 0;
 }
 
@@ -114,6 +115,24 @@ void Session::initMenus()
         call(TS3HOST_ENTRY(ts3plugin_freeMemory), static_cast<void *>(icon));
 }
 
+void Session::initHotkeys()
+{
+    if (!m_entry.ts3plugin_initHotkeys)
+        return;  // a plugin without hotkeys
+    PluginHotkey **hotkeys = nullptr;
+    call(TS3HOST_ENTRY(ts3plugin_initHotkeys), &hotkeys);
+    if (!hotkeys)
+        return;
+    for (PluginHotkey **hotkey = hotkeys; *hotkey; ++hotkey) {
+        std::fprintf(stderr, "ts3host: hotkey \"%s\" \"%s\"\n",
+                     std::string((*hotkey)->keyword, strnlen((*hotkey)->keyword, PLUGIN_HOTKEY_BUFSZ)).c_str(),
+                     std::string((*hotkey)->description, strnlen((*hotkey)->description, PLUGIN_HOTKEY_BUFSZ)).c_str());
+    }
+    for (PluginHotkey **hotkey = hotkeys; *hotkey; ++hotkey)
+        call(TS3HOST_ENTRY(ts3plugin_freeMemory), static_cast<void *>(*hotkey));
+    call(TS3HOST_ENTRY(ts3plugin_freeMemory), static_cast<void *>(hotkeys));
+}
+
 bool Session::play(const Command &command)
 {
     if (!m_running)
@@ -128,6 +147,7 @@ bool Session::play(const Command &command)
         break;
     case Command::Kind::Connection:
         m_connection = command.connection;
+        useConnection(m_connection);
         break;
     case Command::Kind::Own:
         setOwnClientId(m_connection, command.clientId);
@@ -140,6 +160,7 @@ bool Session::play(const Command &command)
              command.menuItemId, uint64{0});
         break;
     case Command::Kind::Status:
+        setConnectionStatus(m_connection, command.status);
         if (TS3HOST_HAS(ts3plugin_onConnectStatusChangeEvent))
             call(TS3HOST_ENTRY(ts3plugin_onConnectStatusChangeEvent), m_connection, command.status, 0u);
         break;
@@ -154,6 +175,24 @@ bool Session::play(const Command &command)
             call(TS3HOST_ENTRY(ts3plugin_onClientKickFromServerEvent), m_connection, clientOf(command), uint64{1},
                  uint64{0}, 2, anyID{0}, "", "", "");
         }
+        break;
+    case Command::Kind::Self: {
+        const std::string before = std::to_string(setSelfVariable(m_connection, command.flag, command.value));
+        const std::string after = std::to_string(command.value);
+        if (TS3HOST_HAS(ts3plugin_onClientSelfVariableUpdateEvent)) {
+            call(TS3HOST_ENTRY(ts3plugin_onClientSelfVariableUpdateEvent), m_connection, command.flag, before.c_str(),
+                 after.c_str());
+        }
+        break;
+    }
+    case Command::Kind::Tab:
+        setCurrentConnection(command.connection);
+        if (TS3HOST_HAS(ts3plugin_currentServerConnectionChanged))
+            call(TS3HOST_ENTRY(ts3plugin_currentServerConnectionChanged), command.connection);
+        break;
+    case Command::Kind::Hotkey:
+        if (TS3HOST_HAS(ts3plugin_onHotkeyEvent))
+            call(TS3HOST_ENTRY(ts3plugin_onHotkeyEvent), command.text.c_str());
         break;
     case Command::Kind::Sleep:
         std::this_thread::sleep_for(std::chrono::milliseconds(command.sleepMs));

@@ -27,7 +27,7 @@ public:
     // `timings`: where to write how long each call took, or null.
     Session(const EntryPoints &entry, std::FILE *timings) : m_entry(entry), m_timings(timings) {}
 
-    // From ts3plugin_name up to the menus. 0, or the exit status to end with.
+    // From ts3plugin_name up to the menus and hotkeys. 0, or the exit status to end with.
     int start(const std::string &libraryName);
     // One script command; false once the session has ended.
     bool play(const Command &command);
@@ -47,6 +47,7 @@ private:
     auto call(const char *name, Function function, Args &&...args);
     void finished(const char *name, std::chrono::steady_clock::time_point started);
     void initMenus();
+    void initHotkeys();
     bool has(const char *name, bool present);
     anyID clientOf(const Command &command) const;
 

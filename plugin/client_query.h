@@ -1,0 +1,11 @@
+// What the client already knows when the plugin starts, asked through its
+// function table: a plugin enabled mid-session learns the facts no event
+// will repeat.
+#pragma once
+
+#include "client_facts.h"
+#include "ts3_host_api.h"
+
+// A function the table lacks, or an error answer, counts as not known:
+// a status of disconnected, a flag of 0, no tab.
+ClientFacts::Snapshot askClient(const TS3Functions &functions);
