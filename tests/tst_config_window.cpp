@@ -205,18 +205,14 @@ private slots:
         // red, green, blue, zone, effect, speed, enabled as the window reads them
         const QVector<QVector<int>> read = {
             {5, 50, 150, 2, 0, 1, 1}, {6, 60, 160, 1, 2, 3, 0}, {7, 70, 0, 2, 3, 2, 0}, {255, 0, 180, 1, 1, 2, 0}};
-        const auto keysOf = [](int state) {
-            QStringList keys;
-            for (const char *key : {"m_redValue", "m_greenValue", "m_blueValue", "radioZone", "radioEffect",
-                                    "radioSpeed", "stateEnabled"})
-                keys << key + QStringLiteral("_%1").arg(state);
+        // "key" or, with values, "key=value" for each key of a state.
+        const auto keysOf = [](int state, const QVector<int> &values = {}) {
+            QStringList keys{"m_redValue",  "m_greenValue", "m_blueValue", "radioZone",
+                             "radioEffect", "radioSpeed",   "stateEnabled"};
+            for (int i = 0; i < keys.size(); ++i)
+                keys[i] += QStringLiteral("_%1").arg(state)
+                           + (values.isEmpty() ? QString() : QStringLiteral("=%1").arg(values[i]));
             return keys;
-        };
-        const auto valuesOf = [&keysOf](int state, const QVector<int> &values) {
-            QStringList named = keysOf(state);
-            for (int i = 0; i < named.size(); ++i)
-                named[i] += '=' + QString::number(values[i]);
-            return named;
         };
         ConfigWnd window;
         const auto shown = [&window] {
@@ -266,16 +262,9 @@ private slots:
         expected << command();
         QCOMPARE(previews(), expected);
 
-        // Away and back: the edits are kept, and showing them changes nothing.
-        child<QAbstractButton>(&window, number == 5 ? "radioStateMicMuted" : "radioStateSoundMuted")->click();
-        QCOMPARE(shown(), withoutZone(read[number == 5 ? 1 : 0]));
-        child<QAbstractButton>(&window, choice.constData())->click();
-        QCOMPARE(shown(), withoutZone(edited));
-        QCOMPARE(previews(), QStringList());
-
         window.saveConfig();
         for (int state = 5; state <= 8; ++state)
-            QCOMPARE(saved(keysOf(state)), valuesOf(state, state == number ? edited : read[state - 5]));
+            QCOMPARE(saved(keysOf(state)), keysOf(state, state == number ? edited : read[state - 5]));
         QCOMPARE(saved({"other/stateEnabled_5"}), QStringList{"other/stateEnabled_5=7"});
     }
 

@@ -177,40 +177,6 @@ private slots:
         QCOMPARE(QDir(parent.path()).entryList(QDir::AllEntries | QDir::Hidden), parentBefore);
         QCOMPARE(QFileInfo(ini).isFile(), kind != QLatin1String("fifo"));
     }
-
-    // The four newer states on: one client's facts in their rank below
-    // talk, each word that tells one posting; and the toggle.
-    void theNewerStatesInTheirRank()
-    {
-        QTemporaryDir folder;
-        // The sample's own newer profiles make way for ones that tell their number.
-        QByteArray ini = sampleSettings().remove(QRegularExpression(QStringLiteral("\\w+_[5-8]=\\d+\\n"))).toUtf8();
-        QString p[9];  // the profiles _5 (sound muted) .. _8 (not connected)
-        for (int n = 5; n <= 8; ++n) {
-            ini += QStringLiteral("m_redValue_%1=%1\nradioZone_%1=2\nradioEffect_%1=1\nradioSpeed_%1=3\n"
-                                  "stateEnabled_%1=1\n")
-                       .arg(n)
-                       .toUtf8();
-            p[n] = QStringLiteral("wParam=0x020103 lParam=0x%1").arg(n << 16, 6, 16, QChar('0'));
-        }
-        writeFile(folder.filePath(QStringLiteral("TS3_Vossik_Plugin.ini")), ini);
-        const QList<QPair<QString, QString>> steps{
-            {"micmuted", p[6]},   {"soundmuted", p[5]},   {"away", p[5]},           {"offline", p[5]},
-            {"start", kSpeaking}, {"stop", p[5]},         {"soundunmuted", p[6]},   {"micunmuted", p[7]},
-            {"back", p[8]},       {"online", kSilent},    {"lightsoff", kShutdown}, {"micmuted", QString()},
-            {"lightson", p[6]},   {"shutdown", kShutdown}};
-        std::unique_ptr<Child> service = m_rig.startService(), helper = m_rig.startHelper({folder.path() + '/'});
-        QLocalSocket client;
-        QVERIFY(service && helper && connectClient(client));
-        QStringList expected;
-        for (const auto &[word, shown] : steps) {
-            send(client, word);
-            if (!shown.isEmpty())
-                QVERIFY2(service->waitForCommands((expected << shown).size()), qPrintable(word));
-        }
-        QVERIFY(helper->finished());
-        QCOMPARE(service->commands(), expected);
-    }
 };
 
 QTEST_MAIN(TestHelperProcess)

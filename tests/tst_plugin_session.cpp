@@ -54,20 +54,21 @@ private slots:
     // over all; the hotkeys turn the lights off and on and open the window.
     void theOptionalStatesFollowTheClient()
     {
-        QString settings = sampleSettings();
         writeFile(m_rig.configDir + QStringLiteral("/TS3_Vossik_Plugin.ini"),
-                  settings.replace(QRegularExpression(QStringLiteral("stateEnabled_(\\d)=0")),
+                  sampleSettings()
+                      .replace(QRegularExpression(QStringLiteral("stateEnabled_(\\d)=0")),
                                QStringLiteral("stateEnabled_\\1=1"))
                       .toUtf8());
         const auto light = [](const char *word) { return QString::fromStdString(sample::light(word).text); };
-        const QString sound = light("soundmuted"), mic = light("micmuted"), away = light("away"),
-                      offline = light("offline");
+        const QString sound = light("soundmuted"), mic = light("micmuted");
+        // clang-format off
         const QList<QPair<QString, QString>> steps{
-            {"self 5 1", mic},      {"self 6 1", sound},   {"self 38 1", sound},   {"talk own 1", kSpeaking},
-            {"talk own 0", sound},  {"self 6 0", mic},     {"self 5 0", away},     {"self 38 0", kSilent},
-            {"status 0", offline},  {"status 4", kSilent}, {"self 5 1", mic},
-            {"hotkey vossik_toggle_lights", kShutdown},    {"self 5 0", kShutdown},
+            {"self 5 1", mic}, {"self 6 1", sound}, {"self 38 1", sound}, {"talk own 1", kSpeaking},
+            {"talk own 0", sound}, {"self 6 0", mic}, {"self 5 0", light("away")}, {"self 38 0", kSilent},
+            {"status 0", light("offline")}, {"status 4", kSilent}, {"self 5 1", mic},
+            {"hotkey vossik_toggle_lights", kShutdown}, {"self 5 0", kShutdown},
             {"hotkey vossik_toggle_lights", kSilent}};
+        // clang-format on
         std::unique_ptr<Child> service, client;
         QVERIFY(m_rig.startChain(service, client));
         for (const auto &[line, shown] : steps) {

@@ -1,5 +1,4 @@
 #include "client_facts.h"
-#include "client_query.h"
 #include "talk_state.h"
 
 #include <QtTest>
@@ -158,45 +157,6 @@ private slots:
             sent << (texts.isEmpty() ? QStringLiteral("-") : texts.join(QLatin1Char('+')));
         }
         QCOMPARE(sent, words);
-    }
-
-    // At init the plugin asks the client's function table: an error answer
-    // is "not known" (a flag of 0, a status of disconnected), and the list
-    // goes back to the client's own freeMemory.
-    void initAsksTheClient()
-    {
-        static uint64 list[] = {1, 2, 3, 0};
-        static void *freed = nullptr;
-        TS3Functions functions{};
-        functions.freeMemory = [](void *pointer) {
-            freed = pointer;
-            return 0u;
-        };
-        functions.getServerConnectionHandlerList = [](uint64 **result) {
-            *result = list;
-            return 0u;
-        };
-        functions.getConnectionStatus = [](uint64 id, int *result) {
-            *result = id == 3 ? 4 : int(id + 3);
-            return id == 3 ? 1u : 0u;  // 1: established, 2: an odd status, 3: an error
-        };
-        functions.getClientSelfVariableAsInt = [](uint64 id, size_t flag, int *result) {
-            *result = 1;
-            return id == 1 && flag == CLIENT_OUTPUT_MUTED ? 1u : 0u;  // sound muted unknown on 1
-        };
-        functions.getCurrentServerConnectionHandlerID = [] { return uint64(1); };
-        const ClientFacts::Snapshot snapshot = askClient(functions);
-        QCOMPARE(freed, static_cast<void *>(list));
-        QCOMPARE(snapshot.current, uint64(1));
-        QVERIFY(snapshot.connections);
-        QCOMPARE(int(snapshot.connections->size()), 3);
-        const ClientFacts::Connection one = snapshot.connections->at(1), three = snapshot.connections->at(3);
-        QCOMPARE(one.status, 4);
-        QVERIFY(one.micMuted && !one.soundMuted && one.away);
-        QCOMPARE(snapshot.connections->at(2).status, 5);
-        QCOMPARE(three.status, 0);
-        QVERIFY(!three.micMuted && !three.away);
-        QVERIFY(!askClient(TS3Functions{}).connections);  // a table without the functions: nothing known
     }
 };
 
