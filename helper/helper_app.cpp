@@ -2,15 +2,19 @@
 
 #include "attach_event_filter.h"
 #include "desktop_session.h"
+#include "device_settings.h"
 #include "light_control_api.h"
 #include "log_output.h"
 #include "message_endpoint.h"
+#include "openrgb_client.h"
 #include "qt_wnd.h"
 #include "settings_file.h"
 #include "termination_request.h"
 
 #include <QApplication>
 #include <QDebug>
+
+#include <memory>
 
 namespace {
 
@@ -51,8 +55,17 @@ int runHelper(int argc, char *argv[])
     window.show();
     AttachEventFilter filter;
     app.installNativeEventFilter(&filter);
+    const DeviceSettings device = readDeviceSettings();
     g_lightApi = new LightControlApi;
-    startLightHandshake(g_lightApi, platform::openEndpoint(&window));
+    // Declared after the window, so both end before it frees the link.
+    std::unique_ptr<OpenRgbClient> server;
+    if (device.service != LightService::Zell)
+        server = std::make_unique<OpenRgbClient>(device.openrgb);
+    LightRouter router(device.service, device.service == LightService::OpenRgb ? nullptr : g_lightApi, server.get());
+    if (device.service != LightService::OpenRgb) {
+        g_lightApi->serviceChanged = [&router] { router.onServiceChanged(); };
+        startLightHandshake(g_lightApi, platform::openEndpoint(&window));
+    }
     const int status = app.exec();
     app.removeNativeEventFilter(&filter);
     return status;

@@ -4,6 +4,7 @@
 #include "command_server_name.h"
 #include "command_words.h"
 #include "config_wnd.h"
+#include "light_output.h"
 #include "settings_file.h"
 #include "window_owner_watch.h"
 #include "window_placement.h"
@@ -92,7 +93,7 @@ void Qt_wnd::readSettings()
 
 void Qt_wnd::vossikRdy()
 {
-    if (!g_lightApi) {
+    if (!g_lightOutput) {
         QTimer::singleShot(kStartDelayMs, this, SLOT(vossikRdy()));
         return;
     }
@@ -345,8 +346,8 @@ void Qt_wnd::stopServing()
         m_channel->close();
     // The light is the next helper's now: a device service that comes back
     // is not shown ours again.
-    if (g_lightApi)
-        g_lightApi->hasLastCommand = false;
+    if (g_lightOutput)
+        g_lightOutput->forgetLastCommand();
 }
 
 void Qt_wnd::updateIdleTimer()
@@ -381,7 +382,7 @@ void Qt_wnd::applyCommand(const protocol::LightCommand &command)
     // or ending one keeps off the light.
     if (!m_channel || !m_channel->isServing())
         return;
-    if (!g_lightApi || !postLightCommand(g_lightApi, command))
+    if (!g_lightOutput || !g_lightOutput->show(command))
         qDebug() << "Failed to set vossik colors";
 }
 
@@ -404,7 +405,7 @@ void Qt_wnd::onSetDefault()
         else
             showVoiceState(std::nullopt);
     } else if (m_ending && m_channel && m_channel->nameIsFree()) {
-        if (!g_lightApi || !postLightCommand(g_lightApi, profile(ShutdownProfile).command()))
+        if (!g_lightOutput || !g_lightOutput->show(profile(ShutdownProfile).command()))
             qDebug() << "Failed to set vossik colors";
     }
 }

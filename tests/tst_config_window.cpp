@@ -2,6 +2,7 @@
 // link to a stand-in service endpoint that records what is posted.
 #include "config_wnd.h"
 #include "light_control_api.h"
+#include "light_router.h"
 #include "message_endpoint.h"
 #include "settings_file.h"
 #include "test_support.h"
@@ -33,6 +34,7 @@ private:
     const QString m_file = m_settings.filePath(QLatin1String(protocol::kSettingsFileName));
     std::unique_ptr<QWidget> m_serviceWindow;
     platform::Handle m_service = 0;
+    std::unique_ptr<LightRouter> m_router;
     std::unique_ptr<MessageRecorder> m_recorder;
 
     // The previews posted since the last call, as "wParam/lParam" in hex.
@@ -73,6 +75,7 @@ private slots:
         g_lightApi = new LightControlApi;
         startLightHandshake(g_lightApi, 0);
         g_lightApi->serviceWnd = m_service;
+        m_router = std::make_unique<LightRouter>(LightService::Zell, g_lightApi, nullptr);
     }
 
     void init()
@@ -82,7 +85,11 @@ private slots:
         previews();  // drop what earlier windows posted
     }
 
-    void cleanupTestCase() { freeLightControlApi(g_lightApi); }
+    void cleanupTestCase()
+    {
+        m_router.reset();
+        freeLightControlApi(g_lightApi);
+    }
 
     // Edited by hand while the window is open, its group header left without
     // its ']': the save keeps the window's values and the file's other keys,

@@ -6,6 +6,8 @@
 #include "command_server_name.h"
 #include "config_wnd.h"
 #include "light_control_api.h"
+#include "light_router.h"
+#include "device_settings.h"
 #include "message_endpoint.h"
 #include "qt_wnd.h"
 #include "settings_file.h"
@@ -57,6 +59,7 @@ private:
     AttachEventFilter m_filter;
     std::unique_ptr<QWidget> m_serviceWindow;
     platform::Handle m_service = 0;
+    std::unique_ptr<LightRouter> m_router;
     std::uint32_t m_commandMsg = platform::registerMessage("WM_VOSSIK_ZELL_LIGHT_CONTROL_API");
 
     // A control window whose light link is attached to our stand-in service
@@ -67,6 +70,7 @@ private:
         auto window = std::make_unique<Qt_wnd>();
         g_lightApi = new LightControlApi;
         g_lightApi->serviceWnd = m_service;
+        m_router = std::make_unique<LightRouter>(LightService::Zell, g_lightApi, nullptr);
         startLightHandshake(g_lightApi, platform::openEndpoint(window.get()));
         const bool ready = QTest::qWaitFor(
             [&] {
@@ -112,6 +116,7 @@ private slots:
     void cleanup()
     {
         QFile::remove(settingsFilePath());
+        m_router.reset();
         QVERIFY(!g_lightApi);  // each window frees its record
     }
 
@@ -143,9 +148,18 @@ private slots:
                 for (int n = SpeakingProfile; n <= OthersProfile; ++n)
                     dump << QStringLiteral("  profile %1: %2").arg(n).arg(describe(helper.profile(n)));
                 dump << QStringLiteral("  others option %1").arg(helper.otherTalking()) << logged(log);
+                LogCapture deviceLog;
+                const DeviceSettings device = readDeviceSettings();
+                const char *const services[] = {"auto", "zell", "openrgb"};
+                dump << QStringLiteral("  device: %1 at %2:%3, controllers [%4]")
+                            .arg(QLatin1String(services[int(device.service)]), device.openrgb.host)
+                            .arg(device.openrgb.port)
+                            .arg(device.openrgb.devices.join(QLatin1Char('|')))
+                     << logged(deviceLog);
             }
             g_lightApi = new LightControlApi;  // with a light link: not the bare form
             const auto freeLink = qScopeGuard([] { freeLightControlApi(g_lightApi); });
+            LightRouter router(LightService::Zell, g_lightApi, nullptr);
             LogCapture log;
             ConfigWnd window;
             QSignalSpy changed(&window, &ConfigWnd::settingsChanged);

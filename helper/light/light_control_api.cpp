@@ -30,6 +30,8 @@ void onServiceAttached(LightControlApi *api)
     // Show the current state on a service that has just come (back).
     if (api->hasLastCommand && !postLightCommand(api, api->lastCommand))
         qDebug() << "Failed to set vossik colors";
+    if (api->serviceChanged)
+        api->serviceChanged();
 }
 
 }  // namespace
@@ -86,6 +88,8 @@ void onLightServiceEnded(LightControlApi *api)
     qDebug() << "Light service ended, looking for it again";
     api->serviceWnd = 0;  // its watch has fired and stays until the next attach
     searchForService(api);
+    if (api->serviceChanged)
+        api->serviceChanged();
 }
 
 bool attachEventFilter(void *message, long *result)

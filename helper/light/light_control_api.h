@@ -6,6 +6,7 @@
 #include "window_messages.h"
 
 #include <cstdint>
+#include <functional>
 
 class QObject;
 class QTimer;
@@ -27,6 +28,10 @@ struct LightControlApi {
     QTimer *rediscoverTimer = nullptr;
     bool hasLastCommand = false;
     protocol::LightCommand lastCommand;
+
+    // Told after a service attached or ended, so another light output can
+    // step in or aside.
+    std::function<void()> serviceChanged;
 };
 
 extern LightControlApi *g_lightApi;

@@ -1,6 +1,6 @@
 #include "config_wnd.h"
 
-#include "light_control_api.h"
+#include "light_output.h"
 #include "light_profile.h"
 #include "settings_file.h"
 
@@ -78,7 +78,7 @@ ConfigWnd::ConfigWnd(QWidget *parent) : QWidget(parent)
 {
     setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
-    if (!g_lightApi)
+    if (!g_lightOutput)
         return;  // the bare form: nothing to preview with
 
     // Without a file name QSettings reads nothing, and every control shows its default.
@@ -352,7 +352,8 @@ void ConfigWnd::setSpeed(int number, int speed, const char *logLine)
 void ConfigWnd::preview(int number)
 {
     const Profile p = profile(number);
-    if (!g_lightApi || !postLightCommand(g_lightApi, *p.zone, *p.effect, *p.speed, *p.red, *p.green, *p.blue))
+    if (!g_lightOutput
+        || !g_lightOutput->show(protocol::LightCommand::pack(*p.zone, *p.effect, *p.speed, *p.red, *p.green, *p.blue)))
         qDebug() << "Failed to set vossik colors";
 }
 

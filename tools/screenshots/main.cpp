@@ -4,6 +4,7 @@
 #include "config_wnd.h"
 #include "desktop_session.h"
 #include "light_control_api.h"
+#include "light_router.h"
 #include "settings_file.h"
 
 #include <QApplication>
@@ -26,6 +27,7 @@ int main(int argc, char *argv[])
     const QString output = QString::fromLocal8Bit(argv[2]);
     QDir().mkpath(output);
     g_lightApi = new LightControlApi;  // no service: the previews only log that they failed
+    LightRouter router(LightService::Zell, g_lightApi, nullptr);
 
     platform::useDialogFont(&app);
     auto *window = new ConfigWnd;
