@@ -1,0 +1,56 @@
+// What the stand-in lighting server is told on its command line, and the
+// made-up controllers it shows.
+#pragma once
+
+#include "openrgb_protocol.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+class QCommandLineParser;
+
+namespace openrgbserver {
+
+using Controllers = std::vector<protocol::openrgb::Controller>;
+
+// How a server misbehaves towards every client it accepts.
+enum class Fault {
+    None,
+    Garbage,   // random bytes
+    Magic,     // a header with a wrong magic
+    Oversize,  // a header announcing a 2 GiB packet, then its data forever
+    Silent,    // reads everything, answers nothing
+    Cut,       // half of the first controller block, then closes
+};
+
+struct ServerOptions {
+    quint16 port = protocol::openrgb::kDefaultPort;
+    std::uint32_t protocolVersion = protocol::openrgb::kClientVersion;
+    Controllers controllers;
+    Controllers thenControllers;  // switched to on SIGUSR1; empty = no switch
+    QString logPath;              // empty: standard output
+    QString stampsPath;
+    bool window = false;
+    Fault fault = Fault::None;
+};
+
+enum class ParseResult { Ok, Help, Error };
+
+ParseResult parseServerOptions(QCommandLineParser *parser, const QStringList &arguments, ServerOptions *options,
+                               QString *error);
+
+// "Name:LEDs:Mode,..." — each controller with its per-LED mode named Mode
+// and an active "Rainbow" mode; nullopt with `error` set when a part is
+// malformed.
+std::optional<Controllers> parseControllers(const QString &text, QString *error);
+// A desk strip, a keyboard and a mouse: different LED counts and per-LED
+// mode names.
+QString defaultControllersText();
+
+// The colours as runs, "#rrggbbxN,...", the way the log shows them.
+QString runLengthColours(const std::vector<protocol::openrgb::Colour> &colours);
+
+}  // namespace openrgbserver
