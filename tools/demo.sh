@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # The lights following a voice-chat session through the real chain: the
-# stand-in device service, the stand-in client (ts3host) loading the plugin,
-# and the helper that the plugin starts.
+# stand-in device service (or, with --openrgb, the stand-in lighting
+# server), the stand-in client (ts3host) loading the plugin, and the helper
+# that the plugin starts.
+#   demo.sh BUILD_DIR [--openrgb]
 set -euo pipefail
 
 BUILD_DIR="$1"
+OPENRGB=0
+[ "${2:-}" = "--openrgb" ] && OPENRGB=1
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 LIGHTSERVICE="$BUILD_DIR/tools/lightservice/lightservice"
+OPENRGBSERVER="$BUILD_DIR/tools/openrgbserver/openrgbserver"
 TS3HOST="$BUILD_DIR/tools/ts3host/ts3host"
 PLUGIN="$BUILD_DIR/plugin/libVossik_Plugin.so"
 HELPER="$BUILD_DIR/helper/TS3_Vossik_Helper_win64"
@@ -18,8 +23,10 @@ chmod 700 "$work/runtime"
 cp "$HERE/sample/TS3_Vossik_Plugin.ini" "$work/config/"
 export XDG_RUNTIME_DIR="$work/runtime"
 service=""
+follower=""
 cleanup() {
     [ -n "$service" ] && kill "$service" 2>/dev/null
+    [ -n "$follower" ] && kill "$follower" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -28,19 +35,37 @@ session="$work/session.ts3"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     echo "== the device service shows the LED in its window"
     service_args=()
+    server_args=(--window)
     cp "$HERE/demo/session.ts3" "$session"
     display=1
 else
     echo "== no display: the device service shows each light command as a coloured line"
     export QT_QPA_PLATFORM=offscreen
     service_args=(--no-window --terminal-view)
+    server_args=()
     # Nobody could close a settings window nobody sees: leave the menu out.
     grep -v -e '^menu' -e 'Color settings' "$HERE/demo/session.ts3" > "$session"
     display=0
 fi
-"$LIGHTSERVICE" "${service_args[@]}" > >(sed -u 's/^/   device: /') &
-service=$!
-sleep 0.5
+if [ "$OPENRGB" = 1 ]; then
+    # Any free port; the server names it on its first line.
+    "$OPENRGBSERVER" --port 0 --protocol 4 "${server_args[@]}" > "$work/server.out" &
+    service=$!
+    for _ in $(seq 50); do
+        port="$(sed -n 's/^listening on \([0-9]*\)$/\1/p' "$work/server.out")"
+        [ -n "$port" ] && break
+        sleep 0.1
+    done
+    [ -n "$port" ] || { echo "== the lighting server did not start"; exit 1; }
+    echo "== the stand-in lighting server listens on port $port; each LED update is a line"
+    printf '[device]\nlightService=openrgb\nopenrgbPort=%s\n' "$port" >> "$work/config/TS3_Vossik_Plugin.ini"
+    tail --pid="$service" -n +2 -f "$work/server.out" | sed -u 's/^/   server: /' &
+    follower=$!
+else
+    "$LIGHTSERVICE" "${service_args[@]}" > >(sed -u 's/^/   device: /') &
+    service=$!
+    sleep 0.5
+fi
 
 log="$BUILD_DIR/demo-client.log"
 echo "== the client loads the plugin (its log lines go to $log)"

@@ -10,7 +10,8 @@ namespace {
 constexpr char kUsage[] =
     "Usage: vossik_bench [--events N] [--burst N] [--idle SECONDS] [--json FILE] [--log FILE] [--commit ID]\n"
     "                    [--plugin LIBRARY]\n"
-    "Measures the light chain (plugin, helper, device service) beside plain-socket baselines.\n"
+    "Measures the light chain (plugin, helper, device service) beside plain-socket baselines, and the helper\n"
+    "on the stand-in lighting server.\n"
     "--plugin measures another build of the plugin library in the same chain.\n";
 
 }  // namespace
@@ -21,6 +22,7 @@ int main(int argc, char *argv[])
     options.plugin = VOSSIK_BENCH_PLUGIN;
     options.helper = VOSSIK_BENCH_HELPER;
     options.lightservice = VOSSIK_BENCH_LIGHTSERVICE;
+    options.openrgbServer = VOSSIK_BENCH_OPENRGBSERVER;
     options.relay = VOSSIK_BENCH_RELAY;
     options.minimalWidgets = VOSSIK_BENCH_MINIMAL_WIDGETS;
     options.json = "bench.json";

@@ -4,6 +4,7 @@
 #include "child_process.h"
 #include "command_frame.h"
 #include "command_server_name.h"
+#include "light_command.h"
 #include "local_socket.h"
 #include "names.h"
 #include "plugin_host.h"
@@ -15,6 +16,7 @@
 #include "window_messages_posix.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,7 +26,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <netinet/in.h>
 #include <random>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -219,6 +223,11 @@ int spacedEvents(const BenchOptions &options)
 {
     return std::max(1, options.events / 20);
 }
+// Words to the device service and to the lighting server, side by side.
+int serverEvents(const BenchOptions &options)
+{
+    return std::max(2, options.events / 10);
+}
 
 // Everything measured; filled scenario by scenario.
 struct Results {
@@ -230,7 +239,65 @@ struct Results {
     std::int64_t helperKiB = -1, minimalKiB = -1;
     probe::Activity helperIdle, minimalIdle;
     std::int64_t startToListening = -1, startToLight = -1, minimalStart = -1;
+    // The same words written on the helper's socket, to their light: at the
+    // device service, and at a lighting server's first LED update.
+    Pass wordToService, wordToServer;
+    // The helper on a lighting server: while it animates, and while it
+    // holds a still colour (with the LED updates the server got meanwhile).
+    probe::Activity animating, still;
+    std::int64_t stillUpdates = -1;
 };
+
+// Words one after the other on an open connection to the helper, each after
+// the last one's light: alternately "stop" and "start".
+void wordsToLight(int fd, StampReader &in, int events, Pass *pass,
+                  const std::function<bool(const stamps::StampRecord &, const Word &, std::uint64_t)> &isLightOf)
+{
+    const std::vector<unsigned char> frames[] = {frameOf(kStop), frameOf(kStart)};
+    const Word words[] = {kStop, kStart};
+    for (int i = 0; i < events; ++i) {
+        const int which = i % 2 == 0 ? 0 : 1;
+        const std::uint64_t started = stamps::steadyNowNs();
+        writeAll(fd, frames[which].data(), frames[which].size());
+        stamps::StampRecord record;
+        bool found = false;
+        // A lighting server may still get a frame of the last effect first.
+        while (!found && in.next(&record, kReplyTimeoutMs))
+            found = isLightOf(record, words[which], started);
+        if (!found) {
+            ++pass->delivery.missing;
+            continue;
+        }
+        pass->delivery.records.push_back(record);
+        pass->latency.push_back(static_cast<std::int64_t>(record.ns - started));
+    }
+}
+
+// The first LED's colour as the lighting server stamps it: every effect
+// starts at full brightness, Off is black.
+bool serverShows(const stamps::StampRecord &record, const Word &word, std::uint64_t after)
+{
+    const protocol::LightFields fields = protocol::LightCommand{word.wParam, word.lParam}.unpack();
+    const std::int64_t rgb = fields.effect == protocol::LightEffectOff ? 0 : static_cast<std::int64_t>(fields.rgb);
+    return record.ns >= after && record.lParam == rgb;
+}
+
+// Any free TCP port on the loopback address, for the lighting server.
+int freeLoopbackPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    int port = -1;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    if (fd >= 0)
+        ::close(fd);
+    return port;
+}
 
 class Bench
 {
@@ -241,7 +308,8 @@ public:
     {
         m_results = results;
         return startService(error) && startHelper(error) && measureIdle(error) && burstThroughHelper(error)
-               && talkThroughPlugin(error) && helperAbsent(error) && relayBaseline(error);
+               && wordsThroughHelper(error) && talkThroughPlugin(error) && helperAbsent(error)
+               && relayBaseline(error) && lightingServer(error);
     }
 
 private:
@@ -340,6 +408,87 @@ private:
         if (!m_results->burstChainDelivery.records.empty())
             m_results->burstChain =
                 static_cast<std::int64_t>(m_results->burstChainDelivery.records.back().ns - started);
+        return true;
+    }
+
+    // The words at the helper, to the device service: the figure beside
+    // the lighting server's.
+    bool wordsThroughHelper(std::string *error)
+    {
+        const int fd = connectTo(m_rig.serverPath());
+        if (fd < 0) {
+            *error = "cannot reach the helper for the words";
+            return false;
+        }
+        wordsToLight(fd, m_serviceStamps, serverEvents(m_options), &m_results->wordToService,
+                     [](const stamps::StampRecord &record, const Word &word, std::uint64_t) {
+                         return lightMatches(record, word);
+                     });
+        closeFd(fd);
+        return true;
+    }
+
+    // A second helper, on the stand-in lighting server: word to LED
+    // update, and what the helper costs while it animates and while it
+    // holds a still colour.
+    bool lightingServer(std::string *error)
+    {
+        const int port = freeLoopbackPort();
+        const std::string config = m_rig.runtime + "/config-server";
+        ::mkdir(config.c_str(), 0700);
+        std::ifstream sample(sample::settingsFile(), std::ios::binary);
+        std::ofstream(config + "/" + protocol::kSettingsFileName)
+            << sample.rdbuf() << "\n[device]\nlightService=openrgb\nopenrgbPort=" << port << "\n";
+        StampReader in;
+        ChildProcess server;
+        ChildProcess helper;
+        if (port < 0 || !in.create(m_rig.runtime + "/server-stamps")
+            || !server.start({m_options.openrgbServer, "--port", std::to_string(port), "--controllers",
+                              "Bench strip:12:Direct", "--log", "/dev/null", "--stamps",
+                              m_rig.runtime + "/server-stamps"})
+            || !helper.start({m_options.helper, config + "/"})) {
+            *error = "cannot start the lighting server or its helper";
+            return false;
+        }
+        int fd = -1;
+        waitUntil(
+            [&] {
+                closeFd(fd);
+                fd = connectTo(m_rig.serverPath());
+                return fd >= 0;
+            },
+            10000, 200);
+        // Connected, enumerated and showing the first word's light.
+        const std::vector<unsigned char> stop = frameOf(kStop);
+        stamps::StampRecord record;
+        const std::uint64_t asked = stamps::steadyNowNs();
+        if (fd < 0 || !writeAll(fd, stop.data(), stop.size()) || !in.next(&record, 10000)
+            || !serverShows(record, kStop, asked)) {
+            closeFd(fd);
+            *error = "the helper never lit the lighting server";
+            return false;
+        }
+        wordsToLight(fd, in, serverEvents(m_options), &m_results->wordToServer, serverShows);
+
+        const auto measure = [&](const Word &word, probe::Activity *activity) {
+            const std::vector<unsigned char> frame = frameOf(word);
+            writeAll(fd, frame.data(), frame.size());
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            in.discardPending();
+            const probe::Activity before = probe::activityOf(helper.pid());
+            std::this_thread::sleep_for(std::chrono::seconds(m_options.idleSeconds));
+            const probe::Activity after = probe::activityOf(helper.pid());
+            *activity = {after.cpuNs - before.cpuNs, after.switches - before.switches};
+        };
+        measure(kStart, &m_results->animating);  // breathing
+        measure(kStop, &m_results->still);       // on
+        std::int64_t updates = 0;
+        while (in.next(&record, 0))
+            ++updates;
+        m_results->stillUpdates = updates;
+        closeFd(fd);
+        helper.stop();
+        server.stop();
         return true;
     }
 
@@ -597,6 +746,32 @@ Report reportOf(const BenchOptions &options, const Results &r)
     wakeups.targetMet = r.helperIdle.switches == 0;
     report.figures.push_back(wakeups);
 
+    Figure toServer = durations("Word at the helper to light, lighting server", r.wordToServer.latency,
+                                r.wordToService.latency, "the same words to the device service");
+    toServer.name += " (" + std::to_string(r.wordToServer.latency.size()) + " words)";
+    toServer.note = "from the word written on the helper's socket to the stand-in server's stamp of the first "
+                    "LED update with the word's colour; "
+                    + r.wordToServer.delivery.note(static_cast<std::size_t>(serverEvents(options)));
+    toServer.target = "p99 < 2 ms";
+    toServer.targetMet = r.wordToServer.delivery.whole() && !r.wordToServer.latency.empty()
+                         && toServer.measured.p99 < 2000000;
+    report.figures.push_back(toServer);
+    const std::string seconds = ", " + std::to_string(options.idleSeconds) + " s";
+    Figure animating = value("Helper CPU time while animating (breathing), lighting server", "ns",
+                             r.animating.cpuNs, r.helperIdle.cpuNs, "the idle helper on the device service");
+    animating.name += seconds;
+    animating.target = "< 2 % of one core";
+    animating.targetMet = r.animating.cpuNs < options.idleSeconds * 1000000000LL / 50;
+    report.figures.push_back(animating);
+    Figure still = value("Helper wake-ups on a still colour (On), lighting server", "switches", r.still.switches,
+                         r.helperIdle.switches, "the idle helper on the device service");
+    still.name += seconds;
+    still.note = std::to_string(r.stillUpdates) + " LED updates meanwhile; CPU " + std::to_string(r.still.cpuNs)
+                 + " ns";
+    still.target = "no LED update, no more wake-ups than the idle helper";
+    still.targetMet = r.stillUpdates == 0 && r.still.switches <= r.helperIdle.switches;
+    report.figures.push_back(still);
+
     report.figures.push_back(value("Helper start to listening", "ns", r.startToListening, r.minimalStart,
                                    "minimal Qt Widgets program, start to event loop"));
     report.figures.push_back(value("Helper start to first light command", "ns", r.startToLight, r.minimalStart,
@@ -614,7 +789,7 @@ int runBench(const BenchOptions &options)
         std::fprintf(stderr, "vossik_bench: %s\n", error.c_str());
         return 1;
     }
-    std::fprintf(stdout, "Measuring (about %d s)...\n", options.idleSeconds + 7);
+    std::fprintf(stdout, "Measuring (about %d s)...\n", 3 * options.idleSeconds + 9);
     std::fflush(stdout);
     // The plugin and the helper log as they go (the plugin on standard
     // output too); that goes to the log, so only the table reaches the terminal.
@@ -650,7 +825,8 @@ int runBench(const BenchOptions &options)
     // Slow is a figure; a lost or misplaced command is a failure.
     const bool whole = results.chain.delivery.whole() && results.chainSpaced.delivery.whole()
                        && results.burstChainDelivery.whole() && results.relay.delivery.whole()
-                       && results.relaySpaced.delivery.whole() && results.burstRelayDelivery.whole();
+                       && results.relaySpaced.delivery.whole() && results.burstRelayDelivery.whole()
+                       && results.wordToService.delivery.whole() && results.wordToServer.delivery.whole();
     if (!whole)
         std::fprintf(stderr, "vossik_bench: commands were lost or arrived out of order\n");
     return whole ? 0 : 3;

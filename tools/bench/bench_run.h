@@ -11,6 +11,7 @@ struct BenchOptions {
     std::string plugin;
     std::string helper;
     std::string lightservice;
+    std::string openrgbServer;
     std::string relay;           // bench_relay
     std::string minimalWidgets;  // bench_minimal_widgets
     int events = 10000;

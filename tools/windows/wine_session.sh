@@ -2,11 +2,13 @@
 # The whole chain on Windows, under Wine in a private X server: ts3host.exe
 # loads Vossik_Plugin.dll, the plugin starts the helper with ShellExecuteW,
 # the helper finds lightservice.exe by a real HWND_BROADCAST, and the light
-# commands arrive as posted window messages.
-#   wine_session.sh BUILD_DIR   (run inside xvfb-run)
+# commands arrive as posted window messages. Then, with the Linux build's
+# stand-in lighting server, the same helper lights its controllers over TCP.
+#   wine_session.sh BUILD_DIR [LINUX_BUILD_DIR]   (run inside xvfb-run)
 set -euo pipefail
 
 BUILD="$1"
+LINUX_BUILD="${2:-}"
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 export WINEDEBUG=-all
@@ -103,5 +105,52 @@ check "the helper ended with the client" '[ "$helper_ended" = yes ]'
 check "the settings window stood at (100, 150), 550 x 442" \
     'echo "$geometry" | grep -Eq "Position: 10[0-8],1[5-8][0-9] " && echo "$geometry" | grep -q "Geometry: 550x44[24]"'
 check "the open settings window kept the helper running" '[ "$window_kept_helper" = yes ]'
+
+# The lighting server: a native process of this machine, reached by the
+# Windows helper over TCP.
+server_bin="$LINUX_BUILD/tools/openrgbserver/openrgbserver"
+if [ -x "$server_bin" ]; then
+    "$server_bin" --port 0 --protocol 4 > "$work/server.log" 2>&1 &
+    server=$!
+    port=""
+    for _ in $(seq 50); do
+        port="$(sed -n 's/^listening on \([0-9]*\)$/\1/p' "$work/server.log")"
+        [ -n "$port" ] && break
+        sleep 0.1
+    done
+    server_config="$work/Server User/TS3 Client"
+    mkdir -p "$server_config"
+    cp "$HERE/../sample/TS3_Vossik_Plugin.ini" "$server_config/"
+    printf '[device]\r\nlightService=openrgb\r\nopenrgbPort=%s\r\n' "$port" >> "$server_config/TS3_Vossik_Plugin.ini"
+    config_win="$(winepath -w "$server_config")\\"
+    cat > "$work/server.ts3" <<'SESSION'
+sleep 3000
+talk own 1
+sleep 500
+talk own 0
+sleep 500
+shutdown
+SESSION
+    echo "== a session on the lighting server"
+    host "$work/server.ts3" server > "$work/server-host.log" 2>&1 || true
+    for _ in $(seq 50); do helper_running || break; sleep 0.2; done
+    kill "$server" 2>/dev/null || true
+    wait "$server" 2>/dev/null || true
+    echo "== lighting server"
+    grep -v ' leds ' "$work/server.log" || true
+    # The first LED of the first controller: silent, speaking (breathing
+    # starts at full colour), silent, and the shutdown profile's Off.
+    first_leds="$(sed -n 's/^[0-9]* leds 0 "[^"]*" [0-9]* #\([0-9a-f]\{6\}\).*/\1/p' "$work/server.log")"
+    printf '%s\n' "$first_leds" | uniq | head -n 20 | sed 's/^/   led 0: #/'
+    in_order() {
+        printf '%s\n' "$first_leds" | awk -v want="$*" 'BEGIN { n = split(want, w, " "); i = 1 }
+            i <= n && $0 == w[i] { i++ } END { exit i <= n }'
+    }
+    check "the Windows helper named itself to the lighting server" \
+        'grep -q "client \"Vossik colorful plugin\"" "$work/server.log"'
+    check "the lighting server got silent, speaking, silent, shutdown" 'in_order 0000ff 00c83c 0000ff 000000'
+else
+    echo "== no Linux build of the stand-in lighting server: its Wine session is skipped"
+fi
 [ "$failed" = 0 ] || exit 1
 echo "== the Wine session passed"
