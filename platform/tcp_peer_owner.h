@@ -19,6 +19,6 @@ enum class PeerOwner {
 // `peerPort`: the server's. Addresses in text (IPv4 or IPv6). Only
 // meaningful for loopback connections.
 PeerOwner tcpPeerOwner(const std::string &localAddress, std::uint16_t localPort, const std::string &peerAddress,
-    std::uint16_t peerPort);
+                       std::uint16_t peerPort);
 
 }  // namespace platform

@@ -52,7 +52,7 @@ enum class HeaderStatus { Complete, NeedMore, BadMagic, TooLarge };
 // there and the size is at most `maxSize`; BadMagic as soon as one of the
 // first four bytes is wrong (even before all 16 came).
 HeaderStatus parseHeader(const std::uint8_t *data, std::size_t size, Header *header,
-    std::uint32_t maxSize = kMaxPacketSize);
+                         std::uint32_t maxSize = kMaxPacketSize);
 
 struct Colour {
     std::uint8_t red = 0;
@@ -116,7 +116,7 @@ struct Controller {
     std::vector<Mode> modes;
     std::vector<Zone> zones;
     std::vector<Led> leds;
-    std::vector<Colour> colors;  // the current colour of every LED
+    std::vector<Colour> colors;                  // the current colour of every LED
     std::vector<std::string> alternateLedNames;  // version >= 5
     std::uint32_t flags = 0;                     // version >= 5
 };

@@ -122,8 +122,7 @@ private:
         const QString settings =
             sampleSettings().replace(QRegularExpression("\nradioEffect=\\d+\nradioSpeed=\\d+\n"),
                                      QStringLiteral("\nradioEffect=%1\nradioSpeed=%2\n").arg(effect).arg(speed))
-            + QStringLiteral(
-                  "\n[device]\nlightService=%3\nopenrgbHost=127.0.0.1\nopenrgbPort=%1\nopenrgbDevices=%2\n")
+            + QStringLiteral("\n[device]\nlightService=%3\nopenrgbHost=127.0.0.1\nopenrgbPort=%1\nopenrgbDevices=%2\n")
                   .arg(port)
                   .arg(devices, service);
         if (port == 0 || !file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(settings.toUtf8()) <= 0)

@@ -308,8 +308,8 @@ public:
     {
         m_results = results;
         return startService(error) && startHelper(error) && measureIdle(error) && burstThroughHelper(error)
-               && wordsThroughHelper(error) && talkThroughPlugin(error) && helperAbsent(error)
-               && relayBaseline(error) && lightingServer(error);
+               && wordsThroughHelper(error) && talkThroughPlugin(error) && helperAbsent(error) && relayBaseline(error)
+               && lightingServer(error);
     }
 
 private:
@@ -753,12 +753,12 @@ Report reportOf(const BenchOptions &options, const Results &r)
                     "LED update with the word's colour; "
                     + r.wordToServer.delivery.note(static_cast<std::size_t>(serverEvents(options)));
     toServer.target = "p99 < 2 ms";
-    toServer.targetMet = r.wordToServer.delivery.whole() && !r.wordToServer.latency.empty()
-                         && toServer.measured.p99 < 2000000;
+    toServer.targetMet =
+        r.wordToServer.delivery.whole() && !r.wordToServer.latency.empty() && toServer.measured.p99 < 2000000;
     report.figures.push_back(toServer);
     const std::string seconds = ", " + std::to_string(options.idleSeconds) + " s";
-    Figure animating = value("Helper CPU time while animating (breathing), lighting server", "ns",
-                             r.animating.cpuNs, r.helperIdle.cpuNs, "the idle helper on the device service");
+    Figure animating = value("Helper CPU time while animating (breathing), lighting server", "ns", r.animating.cpuNs,
+                             r.helperIdle.cpuNs, "the idle helper on the device service");
     animating.name += seconds;
     animating.target = "< 2 % of one core";
     animating.targetMet = r.animating.cpuNs < options.idleSeconds * 1000000000LL / 50;
@@ -766,8 +766,8 @@ Report reportOf(const BenchOptions &options, const Results &r)
     Figure still = value("Helper wake-ups on a still colour (On), lighting server", "switches", r.still.switches,
                          r.helperIdle.switches, "the idle helper on the device service");
     still.name += seconds;
-    still.note = std::to_string(r.stillUpdates) + " LED updates meanwhile; CPU " + std::to_string(r.still.cpuNs)
-                 + " ns";
+    still.note =
+        std::to_string(r.stillUpdates) + " LED updates meanwhile; CPU " + std::to_string(r.still.cpuNs) + " ns";
     still.target = "no LED update, no more wake-ups than the idle helper";
     still.targetMet = r.stillUpdates == 0 && r.still.switches <= r.helperIdle.switches;
     report.figures.push_back(still);
