@@ -59,7 +59,28 @@ if [ "$OPENRGB" = 1 ]; then
     [ -n "$port" ] || { echo "== the lighting server did not start"; exit 1; }
     echo "== the stand-in lighting server listens on port $port; each LED update is a line"
     printf '[device]\nlightService=openrgb\nopenrgbPort=%s\n' "$port" >> "$work/config/TS3_Vossik_Plugin.ini"
-    tail --pid="$service" -n +2 -f "$work/server.out" | sed -u 's/^/   server: /' &
+    # The first controller's updates only, and of a moving effect about
+    # five a second: enough to see it move without a flood of lines.
+    tail --pid="$service" -s 0.1 -n +2 -f "$work/server.out" | {
+        last=-1000
+        after_mode=0
+        while read -r ms kind index rest; do
+            if [ "$kind" = mode ]; then
+                after_mode=1
+                [ "$index" = 0 ] && echo "   server: $ms $kind $index $rest"
+            elif [ "$kind" = leds ]; then
+                if [ "$index" = 0 ] && { [ "$after_mode" = 1 ] || [ $((ms - last)) -ge 200 ]; }; then
+                    c="${rest##*#}"
+                    printf '   server: \e[48;2;%d;%d;%dm    \e[0m %s\n' "$((16#${c:0:2}))" "$((16#${c:2:2}))" \
+                        "$((16#${c:4:2}))" "$ms $kind $index $rest"
+                    last=$ms
+                fi
+                after_mode=0
+            else
+                echo "   server: $ms $kind $index $rest"
+            fi
+        done
+    } &
     follower=$!
 else
     "$LIGHTSERVICE" "${service_args[@]}" > >(sed -u 's/^/   device: /') &
