@@ -131,6 +131,9 @@ void OpenRgbClient::Private::onConnected()
             qDebug().noquote() << QStringLiteral("Cannot tell who runs the light server at %1; using it").arg(where());
         }
     }
+    // Each frame goes out at once: waiting for the server's acknowledgement
+    // of the last one would hold a colour back for tens of milliseconds.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     stage = Stage::WaitVersion;
     version = 0;
     send(orgb::requestProtocolVersion(orgb::kClientVersion));
