@@ -300,6 +300,7 @@ private slots:
                                                              + (first.contains("--protocol") ? first : QStringList()));
             QCOMPARE(server->port(), port);
             QVERIFY(server->showsEverywhere(0, kControllers, commandOf("stop").rgb, budgetMs + 2000));
+            qInfo("shown %lld ms after the server started", server->events().constLast().ms);
             QVERIFY2(server->events().constLast().ms <= budgetMs, qPrintable(server->log()));
         }
         QCOMPARE(m_helper->process().state(), QProcess::Running);
