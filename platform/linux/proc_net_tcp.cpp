@@ -1,5 +1,7 @@
 #include "proc_net_tcp.h"
 
+#include "tcp_socket_table.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -11,46 +13,17 @@ namespace platform {
 
 namespace {
 
-// Every address as IPv6; IPv4 as ::ffff:a.b.c.d, the way a dual-stack
-// socket sees it too.
-using Address = std::array<std::uint8_t, 16>;
-constexpr std::uint8_t kMappedPrefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
 constexpr std::string_view kListen = "0A";
-// Left behind by a closed socket, owned by no one (uid 0): not a server.
 constexpr std::string_view kTimeWait = "06";
 
-struct End {
-    Address address{};
-    std::uint16_t port = 0;
-    bool operator==(const End &o) const { return address == o.address && port == o.port; }
-};
-
-Address mapped(const std::uint8_t (&ipv4)[4])
-{
-    Address address{};
-    std::memcpy(address.data(), kMappedPrefix, sizeof kMappedPrefix);
-    std::memcpy(address.data() + 12, ipv4, 4);
-    return address;
-}
-
-bool isMapped(const Address &address)
-{
-    return std::memcmp(address.data(), kMappedPrefix, sizeof kMappedPrefix) == 0;
-}
-
-bool isWildcard(const Address &address)
-{
-    return address == Address{} || address == mapped({0, 0, 0, 0});
-}
-
-std::optional<End> endOfText(std::string address, std::uint16_t port)
+std::optional<TcpEnd> endOfText(std::string address, std::uint16_t port)
 {
     address = address.substr(0, address.find('%'));  // a scope id
-    End end;
+    TcpEnd end;
     end.port = port;
     std::uint8_t ipv4[4];
     if (inet_pton(AF_INET, address.c_str(), ipv4) == 1)
-        end.address = mapped(ipv4);
+        end.address = mappedIpv4(ipv4);
     else if (inet_pton(AF_INET6, address.c_str(), end.address.data()) != 1)
         return std::nullopt;
     return end;
@@ -76,7 +49,7 @@ std::optional<std::uint32_t> hexNumber(std::string_view text)
 // "0100007F:1A56": the kernel prints each 32-bit word of the address as a
 // number in host byte order, so the word's bytes in memory are the
 // address's bytes again.
-std::optional<End> endOfProc(std::string_view text)
+std::optional<TcpEnd> endOfProc(std::string_view text)
 {
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos || (colon != 8 && colon != 32))
@@ -91,10 +64,10 @@ std::optional<End> endOfProc(std::string_view text)
     const std::optional<std::uint32_t> port = hexNumber(text.substr(colon + 1));
     if (!port || *port > 0xFFFF)
         return std::nullopt;
-    End end;
+    TcpEnd end;
     end.port = std::uint16_t(*port);
     if (colon == 8)
-        end.address = mapped({bytes[0], bytes[1], bytes[2], bytes[3]});
+        end.address = mappedIpv4(bytes);
     else
         std::memcpy(end.address.data(), bytes, 16);
     return end;
@@ -130,26 +103,19 @@ std::vector<std::string_view> fields(std::string_view line)
     return out;
 }
 
-struct Entry {
-    End local;
-    End remote;
-    bool listening = false;
-    std::uint32_t uid = 0;
-};
-
 // "  sl  local_address rem_address   st tx_queue:rx_queue tr:tm->when retrnsmt   uid ..."
 // The heading and any line not of that form are skipped.
-std::optional<Entry> entryOfLine(std::string_view line)
+std::optional<TcpSocketRow> rowOfLine(std::string_view line)
 {
     const std::vector<std::string_view> field = fields(line);
     if (field.size() < 8)
         return std::nullopt;
-    const std::optional<End> local = endOfProc(field[1]);
-    const std::optional<End> remote = endOfProc(field[2]);
+    const std::optional<TcpEnd> local = endOfProc(field[1]);
+    const std::optional<TcpEnd> remote = endOfProc(field[2]);
     const std::optional<std::uint32_t> uid = decimalNumber(field[7]);
-    if (!local || !remote || !uid || field[3] == kTimeWait)
+    if (!local || !remote || !uid)
         return std::nullopt;
-    return Entry{*local, *remote, field[3] == kListen, *uid};
+    return TcpSocketRow{*local, *remote, field[3] == kListen, field[3] == kTimeWait, *uid};
 }
 
 }  // namespace
@@ -158,34 +124,19 @@ std::optional<std::uint32_t> tcpServerSocketUid(std::string_view procNetTcp, con
                                                 std::uint16_t localPort, const std::string &peerAddress,
                                                 std::uint16_t peerPort)
 {
-    const std::optional<End> ours = endOfText(localAddress, localPort);
-    const std::optional<End> server = endOfText(peerAddress, peerPort);
+    const std::optional<TcpEnd> ours = endOfText(localAddress, localPort);
+    const std::optional<TcpEnd> server = endOfText(peerAddress, peerPort);
     if (!ours || !server)
         return std::nullopt;
-    std::optional<std::uint32_t> listenerAtAddress;
-    std::optional<std::uint32_t> listenerAtWildcard;
+    std::vector<TcpSocketRow> rows;
     std::size_t at = 0;
     while (at < procNetTcp.size()) {
         const std::size_t end = std::min(procNetTcp.find('\n', at), procNetTcp.size());
-        const std::optional<Entry> entry = entryOfLine(procNetTcp.substr(at, end - at));
+        if (const std::optional<TcpSocketRow> row = rowOfLine(procNetTcp.substr(at, end - at)))
+            rows.push_back(*row);
         at = end + 1;
-        if (!entry)
-            continue;
-        if (!entry->listening && entry->local == *server && entry->remote == *ours)
-            return entry->uid;
-        if (!entry->listening || entry->local.port != server->port)
-            continue;
-        if (entry->local.address == server->address) {
-            if (!listenerAtAddress)
-                listenerAtAddress = entry->uid;
-        } else if (isWildcard(entry->local.address)
-                   // 0.0.0.0 takes IPv4 only; :: both, unless the socket is IPv6-only.
-                   && (entry->local.address == Address{} || isMapped(server->address))) {
-            if (!listenerAtWildcard)
-                listenerAtWildcard = entry->uid;
-        }
     }
-    return listenerAtAddress ? listenerAtAddress : listenerAtWildcard;
+    return serverSocketOwner(rows, *ours, *server);
 }
 
 }  // namespace platform
