@@ -1,6 +1,7 @@
 #include "tcp_peer_owner.h"
 
 #include "tcp_socket_table.h"
+#include "user_sid.h"
 
 #include <array>
 #include <cstring>
@@ -80,27 +81,6 @@ std::vector<TcpSocketRow> tcpRows()
     return rows;
 }
 
-// The user of a process's token, as a TOKEN_USER buffer; empty when it
-// cannot be read (another user's process usually cannot be asked).
-std::vector<unsigned char> tokenUser(HANDLE process)
-{
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
-        return {};
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<unsigned char> buffer(size);
-    if (!size || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size))
-        buffer.clear();
-    CloseHandle(token);
-    return buffer;
-}
-
-PSID sidOf(std::vector<unsigned char> &tokenUserBuffer)
-{
-    return reinterpret_cast<TOKEN_USER *>(tokenUserBuffer.data())->User.Sid;
-}
-
 }  // namespace
 
 PeerOwner tcpPeerOwner(const std::string &localAddress, std::uint16_t localPort, const std::string &peerAddress,
@@ -113,17 +93,16 @@ PeerOwner tcpPeerOwner(const std::string &localAddress, std::uint16_t localPort,
     const DWORD pid = serverSocketOwner(tcpRows(), *ours, *server).value_or(0);
     if (pid == 0)
         return PeerOwner::Unknown;
-    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process)
-        return PeerOwner::Unknown;
-    std::vector<unsigned char> theirs = tokenUser(process);
-    CloseHandle(process);
-    std::vector<unsigned char> mine = tokenUser(GetCurrentProcess());
-    if (theirs.empty() || mine.empty())
-        return PeerOwner::Unknown;
-    if (EqualSid(sidOf(theirs), sidOf(mine)) || IsWellKnownSid(sidOf(theirs), WinLocalSystemSid))
+    switch (userOfProcess(pid)) {
+    case ProcessUser::Current:
+    case ProcessUser::System:
         return PeerOwner::Trusted;
-    return PeerOwner::OtherUser;
+    case ProcessUser::Other:
+        return PeerOwner::OtherUser;
+    case ProcessUser::Unknown:
+        break;
+    }
+    return PeerOwner::Unknown;
 }
 
 }  // namespace platform

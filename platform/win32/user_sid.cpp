@@ -9,7 +9,8 @@ namespace platform {
 
 namespace {
 
-std::wstring userSidOf(HANDLE process)
+// The TOKEN_USER of a process's token; empty when it cannot be read.
+std::vector<unsigned char> tokenUser(HANDLE process)
 {
     HANDLE token = nullptr;
     if (!OpenProcessToken(process, TOKEN_QUERY, &token))
@@ -17,32 +18,49 @@ std::wstring userSidOf(HANDLE process)
     DWORD size = 0;
     GetTokenInformation(token, TokenUser, nullptr, 0, &size);
     std::vector<unsigned char> buffer(size);
-    std::wstring sid;
-    LPWSTR text = nullptr;
-    if (size && GetTokenInformation(token, TokenUser, buffer.data(), size, &size)
-        && ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER *>(buffer.data())->User.Sid, &text)) {
-        sid = text;
-        LocalFree(text);
-    }
+    if (!size || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size))
+        buffer.clear();
     CloseHandle(token);
-    return sid;
+    return buffer;
+}
+
+PSID sidIn(std::vector<unsigned char> &tokenUserBuffer)
+{
+    return reinterpret_cast<TOKEN_USER *>(tokenUserBuffer.data())->User.Sid;
 }
 
 }  // namespace
 
 std::wstring currentUserSid()
 {
-    return userSidOf(GetCurrentProcess());
+    std::vector<unsigned char> user = tokenUser(GetCurrentProcess());
+    std::wstring sid;
+    LPWSTR text = nullptr;
+    if (!user.empty() && ConvertSidToStringSidW(sidIn(user), &text)) {
+        sid = text;
+        LocalFree(text);
+    }
+    return sid;
+}
+
+ProcessUser userOfProcess(unsigned long pid)
+{
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process)
+        return ProcessUser::Unknown;
+    std::vector<unsigned char> theirs = tokenUser(process);
+    CloseHandle(process);
+    std::vector<unsigned char> mine = tokenUser(GetCurrentProcess());
+    if (theirs.empty() || mine.empty())
+        return ProcessUser::Unknown;
+    if (EqualSid(sidIn(theirs), sidIn(mine)))
+        return ProcessUser::Current;
+    return IsWellKnownSid(sidIn(theirs), WinLocalSystemSid) ? ProcessUser::System : ProcessUser::Other;
 }
 
 bool runsAsCurrentUser(unsigned long pid)
 {
-    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process)
-        return false;
-    const std::wstring sid = userSidOf(process);
-    CloseHandle(process);
-    return !sid.empty() && sid == currentUserSid();
+    return userOfProcess(pid) == ProcessUser::Current;
 }
 
 }  // namespace platform
