@@ -3,6 +3,7 @@
 #include "command_framing.h"
 #include "command_server_name.h"
 #include "peer_process.h"
+#include "termination_request.h"
 
 #include <QDebug>
 #include <QLocalServer>
@@ -49,6 +50,12 @@ void CommandChannel::tryToServe()
 {
     if (m_claim.held())
         return;
+    // Asked to end while waiting: the request may still sit in the event
+    // loop behind this tick, and a helper on its way out must not serve.
+    if (platform::terminationRequested()) {
+        m_takeOverTimer.stop();
+        return;
+    }
     if (!m_claim.tryClaim()) {
         if (!m_waitLogged)
             qDebug() << "Another helper serves" << m_name << "- waiting for it to end";

@@ -11,4 +11,8 @@ namespace platform {
 // end, for as long as `owner` lives. Once per program.
 void onTerminationRequest(QObject *owner, std::function<void()> requested);
 
+// Whether the program has been asked to end, true from the moment the
+// request arrives, before the event loop gets to it.
+bool terminationRequested();
+
 }  // namespace platform

@@ -13,12 +13,14 @@ namespace platform {
 namespace {
 
 int g_wakeFd = -1;
+volatile std::sig_atomic_t g_requested = 0;
 
 // Only the write is safe in a signal handler; the event loop does the rest.
 // The pipe lives as long as the process, so the write never meets a
 // closed reader.
 void noteSignal(int)
 {
+    g_requested = 1;
     const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(g_wakeFd, &byte, 1);
@@ -47,6 +49,11 @@ void onTerminationRequest(QObject *owner, std::function<void()> requested)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+}
+
+bool terminationRequested()
+{
+    return g_requested != 0;
 }
 
 }  // namespace platform

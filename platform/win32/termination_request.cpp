@@ -6,4 +6,9 @@ namespace platform {
 // already turns into a close.
 void onTerminationRequest(QObject *, std::function<void()>) {}
 
+bool terminationRequested()
+{
+    return false;
+}
+
 }  // namespace platform
