@@ -119,8 +119,13 @@ private slots:
     void helpersStartedTogether()
     {
         const int rounds = 10, pairs = 5;
-        int serving = 0;
         qint64 peak = 0;
+        const auto serves = [](Child *h) { return h->errors().contains(QStringLiteral("Command server listening")); };
+        const auto decided = [&](Child *h) {
+            return serves(h) || h->errors().contains(QStringLiteral("Another helper serves"));
+        };
+        const auto ended = [](Child *h) { return h->finished() && h->process().exitCode() == 0; };
+        const QString shutdown = QStringLiteral("----->SHUTDOWN<-----");
         for (int round = 0; round < rounds; ++round) {
             std::vector<std::unique_ptr<ProcessRig>> rigs;  // a runtime folder for each pair
             std::vector<std::unique_ptr<Child>> helpers;
@@ -130,24 +135,17 @@ private slots:
                     helpers.push_back(
                         std::make_unique<Child>(HELPER_PATH, QStringList{m_rig.configDir}, rigs.back()->env));
             }
-            const auto decided = [](Child &h) {
-                return h.errors().contains(QStringLiteral("Command server listening"))
-                       || h.errors().contains(QStringLiteral("Another helper serves"));
-            };
-            for (auto &helper : helpers)
-                QVERIFY(helper->started() && QTest::qWaitFor([&] { return decided(*helper); }, 5000));
+            for (auto &h : helpers)
+                QVERIFY(h->started() && QTest::qWaitFor([&] { return decided(h.get()); }, 5000));
             for (auto &helper : helpers)
                 peak = qMax(peak, qint64(probe::peakResidentKiB(pid_t(helper->process().processId()))));
             std::vector<Child *> waiters, servers;
             for (int pair = 0; pair < pairs; ++pair) {
-                Child *both[] = {helpers[2 * pair].get(), helpers[2 * pair + 1].get()};
-                const bool firstServes = both[0]->errors().contains(QStringLiteral("Command server listening"));
-                QCOMPARE(int(firstServes) + int(both[1]->errors().contains(QStringLiteral("Command server listening"))),
-                         1);
-                servers.push_back(both[firstServes ? 0 : 1]);
-                waiters.push_back(both[firstServes ? 1 : 0]);
+                Child *first = helpers[2 * pair].get(), *second = helpers[2 * pair + 1].get();
+                QCOMPARE(int(serves(first)) + int(serves(second)), 1);
+                servers.push_back(serves(first) ? first : second);
+                waiters.push_back(serves(first) ? second : first);
             }
-            serving += int(servers.size());
             // Each waiter is asked first but held still until its name has
             // been free for longer than a take-over poll, so its event loop
             // sees the request as late as it can.
@@ -157,23 +155,15 @@ private slots:
             }
             for (Child *server : servers)
                 server->process().terminate();
-            for (Child *server : servers) {
-                QVERIFY(server->finished());
-                QCOMPARE(server->process().exitCode(), 0);
-                QVERIFY(server->errors().contains(QStringLiteral("----->SHUTDOWN<-----")));
-            }
+            for (Child *server : servers)
+                QVERIFY(ended(server) && server->errors().contains(shutdown));
             QTest::qWait(300);
             for (Child *waiter : waiters)
                 ::kill(pid_t(waiter->process().processId()), SIGCONT);
-            for (Child *waiter : waiters) {
-                QVERIFY(waiter->finished());
-                QCOMPARE(waiter->process().exitCode(), 0);
-                QVERIFY(!waiter->errors().contains(QStringLiteral("Command server listening")));
-                QVERIFY(!waiter->errors().contains(QStringLiteral("----->SHUTDOWN<-----")));
-            }
+            for (Child *waiter : waiters)
+                QVERIFY(ended(waiter) && !serves(waiter) && !waiter->errors().contains(shutdown));
         }
-        QCOMPARE(serving, rounds * pairs);
-        qInfo("%d pairs, one helper serving in each; peak resident memory %lld KiB at most", serving, peak);
+        qInfo("%d pairs, one helper serving in each; peak resident memory %lld KiB at most", rounds * pairs, peak);
     }
 
     // Connections that each hold part of a word: against a helper with 1,024
