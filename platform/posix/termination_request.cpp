@@ -15,9 +15,9 @@ namespace {
 int g_wakeFd = -1;
 volatile std::sig_atomic_t g_requested = 0;
 
-// Only the write is safe in a signal handler; the event loop does the rest.
-// The pipe lives as long as the process, so the write never meets a
-// closed reader.
+// Only the flag and the write are safe in a signal handler; the event loop
+// does the rest. The pipe lives as long as the process, so the write never
+// meets a closed reader.
 void noteSignal(int)
 {
     g_requested = 1;
