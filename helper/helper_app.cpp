@@ -46,7 +46,20 @@ int runHelper(int argc, char *argv[])
     // The tests' way to see the idle end without waiting a minute.
     bool idleSet = false;
     const int idleLimitMs = qEnvironmentVariableIntValue("VOSSIK_HELPER_IDLE_MS", &idleSet);
-    Qt_wnd window(nullptr, idleSet && idleLimitMs > 0 ? idleLimitMs : Qt_wnd::kIdleLimitMs);
+    // And to see a search for a light device slow down without waiting minutes.
+    bool fastSearchSet = false;
+    const int fastSearchMs = qEnvironmentVariableIntValue("VOSSIK_SEARCH_FAST_MS", &fastSearchSet);
+    const qint64 searchFastPhaseMs = fastSearchSet && fastSearchMs >= 0 ? fastSearchMs : SearchSchedule::kFastPhaseMs;
+    DeviceSettings device = readDeviceSettings();
+    device.openrgb.searchFastPhaseMs = searchFastPhaseMs;
+    g_lightApi = new LightControlApi;  // freed by the control window, as it always was
+    g_lightApi->search = SearchSchedule(searchFastPhaseMs);
+    std::unique_ptr<OpenRgbClient> server;
+    if (device.service != LightService::Zell)
+        server = std::make_unique<OpenRgbClient>(device.openrgb);
+    LightRouter router(device.service, device.service == LightService::OpenRgb ? nullptr : g_lightApi, server.get());
+    // Declared after the output it shows on, so it ends first.
+    Qt_wnd window(router, nullptr, idleSet && idleLimitMs > 0 ? idleLimitMs : Qt_wnd::kIdleLimitMs);
     platform::onTerminationRequest(&window, [&window] { window.endAllSessions(); });
     // Hidden when the plugin starts it, yet shown for Qt: an open settings
     // window must not be the last window whose closing ends the program.
@@ -55,13 +68,6 @@ int runHelper(int argc, char *argv[])
     window.show();
     AttachEventFilter filter;
     app.installNativeEventFilter(&filter);
-    const DeviceSettings device = readDeviceSettings();
-    g_lightApi = new LightControlApi;
-    // Declared after the window, so both end before it frees the link.
-    std::unique_ptr<OpenRgbClient> server;
-    if (device.service != LightService::Zell)
-        server = std::make_unique<OpenRgbClient>(device.openrgb);
-    LightRouter router(device.service, device.service == LightService::OpenRgb ? nullptr : g_lightApi, server.get());
     if (device.service != LightService::OpenRgb) {
         g_lightApi->serviceChanged = [&router] { router.onServiceChanged(); };
         startLightHandshake(g_lightApi, platform::openEndpoint(&window));

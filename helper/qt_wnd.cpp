@@ -20,7 +20,7 @@ constexpr int kSettingsWindowY = 150;
 
 }  // namespace
 
-Qt_wnd::Qt_wnd(QWidget *parent, int idleLimitMs) : QWidget(parent)
+Qt_wnd::Qt_wnd(LightOutput &output, QWidget *parent, int idleLimitMs) : QWidget(parent), m_output(output)
 {
     setupUi(this);
     m_idleTimer.setSingleShot(true);
@@ -93,10 +93,6 @@ void Qt_wnd::readSettings()
 
 void Qt_wnd::vossikRdy()
 {
-    if (!g_lightOutput) {
-        QTimer::singleShot(kStartDelayMs, this, SLOT(vossikRdy()));
-        return;
-    }
     m_channel = new CommandChannel(
         QString::fromStdString(platform::commandServerName()),
         [this](qint64 client, const QString &word) { return dispatch(client, word); }, this);
@@ -264,7 +260,7 @@ void Qt_wnd::setLightsOff(bool off)
 {
     m_lightsOff = off;
     if (off) {
-        applyProfile(ShutdownProfile);
+        applyShutdown();
     } else {
         m_shown.reset();
         showVoiceState(std::nullopt);
@@ -326,7 +322,7 @@ void Qt_wnd::endAllSessions()
         return;
     if (m_channel && m_channel->isServing()) {
         qDebug() << "----->SHUTDOWN<-----";
-        applyProfile(ShutdownProfile);
+        applyShutdown();
     }
     m_clients.clear();
     for (QObject *watch : qAsConst(m_clientWatches))
@@ -346,8 +342,7 @@ void Qt_wnd::stopServing()
         m_channel->close();
     // The light is the next helper's now: a device service that comes back
     // is not shown ours again.
-    if (g_lightOutput)
-        g_lightOutput->forgetLastCommand();
+    m_output.forgetLastCommand();
 }
 
 void Qt_wnd::updateIdleTimer()
@@ -363,7 +358,7 @@ void Qt_wnd::openSettingsWindow()
 {
     if (m_configWnd)
         return;  // one at a time; the open one stays where the user put it
-    m_configWnd = new ConfigWnd;
+    m_configWnd = new ConfigWnd(&m_output);
     connect(m_configWnd, SIGNAL(destroyed()), this, SLOT(onConfigDestroyed()));
     connect(m_configWnd, SIGNAL(destroyed()), this, SLOT(onSetDefault()));
     connect(m_configWnd, SIGNAL(settingsChanged()), this, SLOT(loadConfig()));
@@ -382,7 +377,17 @@ void Qt_wnd::applyCommand(const protocol::LightCommand &command)
     // or ending one keeps off the light.
     if (!m_channel || !m_channel->isServing())
         return;
-    if (!g_lightOutput || !g_lightOutput->show(command))
+    if (!m_output.show(command))
+        qDebug() << "Failed to set vossik colors";
+}
+
+// Where the shutdown profile shows for the clients, the output may give the
+// devices back to their owner's lighting instead.
+void Qt_wnd::applyShutdown()
+{
+    if (!m_channel || !m_channel->isServing())
+        return;
+    if (!m_output.showShutdown(profile(ShutdownProfile).command()))
         qDebug() << "Failed to set vossik colors";
 }
 
@@ -401,11 +406,11 @@ void Qt_wnd::onSetDefault()
     if (m_channel && m_channel->isServing()) {
         m_shown.reset();
         if (m_lightsOff)
-            applyProfile(ShutdownProfile);
+            applyShutdown();
         else
             showVoiceState(std::nullopt);
     } else if (m_ending && m_channel && m_channel->nameIsFree()) {
-        if (!g_lightOutput || !g_lightOutput->show(profile(ShutdownProfile).command()))
+        if (!m_output.showShutdown(profile(ShutdownProfile).command()))
             qDebug() << "Failed to set vossik colors";
     }
 }

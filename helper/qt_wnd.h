@@ -16,6 +16,7 @@
 
 class CommandChannel;
 class ConfigWnd;
+class LightOutput;
 
 class Qt_wnd : public QWidget, private Ui::Qt_wnd
 {
@@ -25,7 +26,8 @@ public:
     // A helper with no client and no connection for this long ends.
     static constexpr int kIdleLimitMs = 60 * 1000;
 
-    explicit Qt_wnd(QWidget *parent = nullptr, int idleLimitMs = kIdleLimitMs);
+    // Shows the clients' state through `output`, which must outlive it.
+    explicit Qt_wnd(LightOutput &output, QWidget *parent = nullptr, int idleLimitMs = kIdleLimitMs);
     ~Qt_wnd() override;
 
     // The control window's copy of the settings, as last loaded.
@@ -62,12 +64,14 @@ private:
     void updateIdleTimer();
     void openSettingsWindow();
     void applyProfile(int number);
+    void applyShutdown();
     void applyCommand(const protocol::LightCommand &command);
     LightProfile *profileOfTab(int tab);
 
     // By profile number - 1. Before the first load each is zone Event,
     // effect On, speed Normal, black, as the settings window starts its
     // profiles.
+    LightOutput &m_output;
     LightProfile m_profiles[kProfileCount];
     int otherTalkingBool = 0;
     std::array<bool, kFactCount> m_stateEnabled{};  // by Fact: stateEnabled_5 .. _8

@@ -96,7 +96,7 @@ private slots:
     // and tells the control window to reload.
     void savesOverAFileBrokenMeanwhile()
     {
-        ConfigWnd window;
+        ConfigWnd window(m_router.get());
         QSignalSpy changed(&window, &ConfigWnd::settingsChanged);
         child<QSlider>(&window, "redSlider")->setValue(9);
         writeFile(m_file, "[colors\nm_redValue=7\nlater=1\n");
@@ -107,7 +107,7 @@ private slots:
 
     void firstStartPreviewsEachProfileOnce()
     {
-        ConfigWnd window;
+        ConfigWnd window(m_router.get());
         QCOMPARE(previews(), QStringList(QVector<QString>(4, QStringLiteral("010002/000000")).toList()));
     }
 
@@ -116,7 +116,7 @@ private slots:
         // The optional states' profiles preview only when the user changes them.
         writeFile(m_file, "[colors]\nm_redValue=1\nradioEffect=2\nradioSpeed=3\nm_redValue_2=2\nradioZone_2=2\n"
                           "m_redValue_3=3\nm_redValue_4=4\nm_redValue_5=5\nradioEffect_6=2\nstateEnabled_7=1\n");
-        ConfigWnd window;
+        ConfigWnd window(m_router.get());
         QCOMPARE(previews(), (QStringList{"010102/010000", "010202/010000", "010203/010000",  // colour, effect, speed
                                           "020102/020000", "020002/020000",  // silent, Ambient: colour, effect Off
                                           "010102/030000", "010002/030000", "010102/040000", "010002/040000"}));
@@ -127,7 +127,7 @@ private slots:
     // radio previews again.
     void controlsEditTheirOwnProfile()
     {
-        ConfigWnd window;
+        ConfigWnd window(m_router.get());
         previews();
         child<QSlider>(&window, "redSlider_4")->setValue(10);
         QCOMPARE(previews(), QStringList{"010002/0a0000"});
@@ -164,7 +164,7 @@ private slots:
         QFETCH(bool, staysOpen);
         QFETCH(bool, writes);
         writeFile(m_file, "[colors]\nradioZone_2=2\notherTalkingBool=1\n");  // Ambient, which no control shows
-        auto *window = new ConfigWnd;
+        auto *window = new ConfigWnd(m_router.get());
         QPointer<ConfigWnd> alive(window);
         window->show();
         child<QSlider>(window, "blueSlider")->setValue(40);
@@ -221,7 +221,7 @@ private slots:
                            + (values.isEmpty() ? QString() : QStringLiteral("=%1").arg(values[i]));
             return keys;
         };
-        ConfigWnd window;
+        ConfigWnd window(m_router.get());
         const auto shown = [&window] {
             QVector<int> values;
             for (const QByteArray colour : {"red", "green", "blue"}) {
@@ -326,7 +326,7 @@ private slots:
         };
         const QString before = state();
         LogCapture log;
-        ConfigWnd window;
+        ConfigWnd window(m_router.get());
         QSignalSpy changed(&window, &ConfigWnd::settingsChanged);
 #ifdef Q_OS_UNIX
         rlimit limit{};
@@ -360,7 +360,7 @@ private slots:
             QVERIFY(QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path));
         const QByteArray good = "[colors]\nradioEffect=3\n";
         writeFile(path, good);
-        ConfigWnd again;
+        ConfigWnd again(m_router.get());
         QVERIFY(child<QAbstractButton>(&again, "radioEffectBreathing")->isChecked());
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));

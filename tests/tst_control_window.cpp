@@ -67,10 +67,10 @@ private:
     // nothing until a client speaks.
     std::unique_ptr<Qt_wnd> startHelper()
     {
-        auto window = std::make_unique<Qt_wnd>();
         g_lightApi = new LightControlApi;
         g_lightApi->serviceWnd = m_service;
         m_router = std::make_unique<LightRouter>(LightService::Zell, g_lightApi, nullptr);
+        auto window = std::make_unique<Qt_wnd>(*m_router);
         startLightHandshake(g_lightApi, platform::openEndpoint(window.get()));
         const bool ready = QTest::qWaitFor(
             [&] {
@@ -142,7 +142,8 @@ private slots:
             QVERIFY(name.isEmpty() || QFile::copy(seeds.filePath(name), settingsFilePath()));
             dump << "== " + (name.isEmpty() ? QStringLiteral("no file") : name) << "control window:";
             {
-                Qt_wnd helper;
+                LightRouter noLight(LightService::Zell, nullptr, nullptr);
+                Qt_wnd helper(noLight);
                 LogCapture log;
                 QVERIFY(QMetaObject::invokeMethod(&helper, "loadConfig"));
                 for (int n = SpeakingProfile; n <= OthersProfile; ++n)
@@ -161,7 +162,7 @@ private slots:
             const auto freeLink = qScopeGuard([] { freeLightControlApi(g_lightApi); });
             LightRouter router(LightService::Zell, g_lightApi, nullptr);
             LogCapture log;
-            ConfigWnd window;
+            ConfigWnd window(&router);
             QSignalSpy changed(&window, &ConfigWnd::settingsChanged);
             QStringList checked;
             for (QRadioButton *radio : window.findChildren<QRadioButton *>()) {
@@ -184,7 +185,8 @@ private slots:
     void rejectedValuesKeepThePreviousLoad()
     {
         writeFile(settingsFilePath(), "[colors]\nradioZone=2\nradioEffect=4\nradioSpeed=3\n");
-        Qt_wnd window;
+        LightRouter noLight(LightService::Zell, nullptr, nullptr);
+        Qt_wnd window(noLight);
         QVERIFY(QMetaObject::invokeMethod(&window, "loadConfig"));
         writeFile(settingsFilePath(), "[colors]\nradioZone=7\nradioEffect=9\nradioSpeed=5\nm_redValue=12\n");
         QVERIFY(QMetaObject::invokeMethod(&window, "loadConfig"));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "light_command.h"
+#include "search_schedule.h"
 #include "window_messages.h"
 
 #include <cstdint>
@@ -26,6 +27,7 @@ struct LightControlApi {
     // once a service attaches.
     platform::Handle ownWnd = 0;
     QTimer *rediscoverTimer = nullptr;
+    SearchSchedule search;
     bool hasLastCommand = false;
     protocol::LightCommand lastCommand;
 

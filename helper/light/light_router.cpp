@@ -5,12 +5,9 @@
 
 #include <QDebug>
 
-LightOutput *g_lightOutput = nullptr;
-
 LightRouter::LightRouter(LightService service, LightControlApi *link, OpenRgbClient *client, QObject *parent)
     : QObject(parent), m_service(service), m_link(link), m_client(client)
 {
-    g_lightOutput = this;
     if (m_service == LightService::OpenRgb && m_client) {
         useServer(true);
     } else if (m_service == LightService::Auto && m_client) {
@@ -19,12 +16,6 @@ LightRouter::LightRouter(LightService service, LightControlApi *link, OpenRgbCli
         connect(&m_grace, &QTimer::timeout, this, &LightRouter::onServiceChanged);
         m_grace.start();
     }
-}
-
-LightRouter::~LightRouter()
-{
-    if (g_lightOutput == this)
-        g_lightOutput = nullptr;
 }
 
 bool LightRouter::show(const protocol::LightCommand &command)
@@ -38,6 +29,11 @@ bool LightRouter::show(const protocol::LightCommand &command)
     if (m_service != LightService::Zell && m_client)
         shown = m_client->show(command) || shown;
     return shown;
+}
+
+bool LightRouter::showShutdown(const protocol::LightCommand &shutdownProfile)
+{
+    return show(shutdownProfile);
 }
 
 void LightRouter::forgetLastCommand()

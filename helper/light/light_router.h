@@ -20,11 +20,11 @@ class LightRouter : public QObject, public LightOutput
 public:
     // `link` (the window-message link, needed for Auto and Zell) and
     // `client` (needed for Auto and OpenRgb) stay owned by the caller and
-    // must outlive the router. Becomes g_lightOutput.
+    // must outlive the router.
     LightRouter(LightService service, LightControlApi *link, OpenRgbClient *client, QObject *parent = nullptr);
-    ~LightRouter() override;
 
     bool show(const protocol::LightCommand &command) override;
+    bool showShutdown(const protocol::LightCommand &shutdownProfile) override;
     void forgetLastCommand() override;
 
     // The link's service attached or ended.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "light_command.h"
+#include "search_schedule.h"
 
 #include <QObject>
 #include <QString>
@@ -16,6 +17,7 @@ struct OpenRgbSettings {
     QString host = QStringLiteral("127.0.0.1");
     quint16 port = 6742;
     QStringList devices;  // controller names; empty = every controller
+    qint64 searchFastPhaseMs = SearchSchedule::kFastPhaseMs;
 };
 
 class OpenRgbClient : public QObject

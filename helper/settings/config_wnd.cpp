@@ -74,11 +74,11 @@ VOSSIK_PROFILE_SLOTS(_4, 4)
 #undef VOSSIK_PROFILE_SLOTS
 // clang-format on
 
-ConfigWnd::ConfigWnd(QWidget *parent) : QWidget(parent)
+ConfigWnd::ConfigWnd(LightOutput *output, QWidget *parent) : QWidget(parent), m_output(output)
 {
     setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
-    if (!g_lightOutput)
+    if (!m_output)
         return;  // the bare form: nothing to preview with
 
     // Without a file name QSettings reads nothing, and every control shows its default.
@@ -352,8 +352,8 @@ void ConfigWnd::setSpeed(int number, int speed, const char *logLine)
 void ConfigWnd::preview(int number)
 {
     const Profile p = profile(number);
-    if (!g_lightOutput
-        || !g_lightOutput->show(protocol::LightCommand::pack(*p.zone, *p.effect, *p.speed, *p.red, *p.green, *p.blue)))
+    if (!m_output
+        || !m_output->show(protocol::LightCommand::pack(*p.zone, *p.effect, *p.speed, *p.red, *p.green, *p.blue)))
         qDebug() << "Failed to set vossik colors";
 }
 

@@ -8,6 +8,7 @@
 
 #include <QWidget>
 
+class LightOutput;
 class QPushButton;
 class QSettings;
 class QRadioButton;
@@ -19,7 +20,9 @@ class ConfigWnd : public QWidget, private Ui::ConfigWnd
     Q_OBJECT
 
 public:
-    explicit ConfigWnd(QWidget *parent = nullptr);
+    // Previews on `output`, which must outlive the window; without one it is
+    // the bare form, which reads no settings and previews nothing.
+    explicit ConfigWnd(LightOutput *output = nullptr, QWidget *parent = nullptr);
     ~ConfigWnd() override;
 
 signals:
@@ -76,6 +79,7 @@ private:
     void setSpeed(int number, int speed, const char *logLine);
     void preview(int number);
 
+    LightOutput *const m_output;
     int m_redValue = 0, m_greenValue = 0, m_blueValue = 0;
     int m_redValue_2 = 0, m_greenValue_2 = 0, m_blueValue_2 = 0;
     int m_redValue_3 = 0, m_greenValue_3 = 0, m_blueValue_3 = 0;

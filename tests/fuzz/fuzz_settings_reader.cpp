@@ -2,6 +2,7 @@
 // the real QSettings path. Checks: whatever the file holds, every profile
 // comes out with a zone, effect, speed and colour the device accepts.
 #include "light_control_api.h"
+#include "light_router.h"
 #include "qt_wnd.h"
 #include "settings_file.h"
 
@@ -53,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
                                  ? QStringLiteral("/dev/shm/fuzz_settings_reader-XXXXXX")
                                  : QDir::tempPath() + QStringLiteral("/fuzz_settings_reader-XXXXXX"));
-    static Qt_wnd window;
+    static LightRouter noLight(LightService::Zell, nullptr, nullptr);
+    static Qt_wnd window(noLight);
     g_settingsDir = dir.path() + QLatin1Char('/');
     {
         QFile file(settingsFilePath());

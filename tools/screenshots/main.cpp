@@ -30,7 +30,7 @@ int main(int argc, char *argv[])
     LightRouter router(LightService::Zell, g_lightApi, nullptr);
 
     platform::useDialogFont(&app);
-    auto *window = new ConfigWnd;
+    auto *window = new ConfigWnd(&router);
     window->show();
     auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
     for (int index = 0; index < tabs->count(); ++index) {
