@@ -55,6 +55,8 @@ LightProfile Qt_wnd::profile(int number) const
 void Qt_wnd::loadConfig()
 {
     readSettings();
+    // A user who saves may just have started the device's software.
+    m_output.searchAgain();
     onSetDefault();
 }
 

@@ -52,6 +52,14 @@ void startLightHandshake(LightControlApi *api, platform::Handle ownWindow)
         searchForService(api);
 }
 
+void restartLightSearch(LightControlApi *api)
+{
+    if (api->serviceWnd || !api->rediscoverTimer)
+        return;
+    broadcastDiscover(api);
+    searchForService(api);
+}
+
 void freeLightControlApi(LightControlApi *api)
 {
     if (!api)

@@ -46,6 +46,10 @@ constexpr int kRediscoverIntervalMs = 2000;
 // a service attaches.
 void startLightHandshake(LightControlApi *api, platform::Handle ownWindow);
 
+// Sends DISCOVER now when no service is attached, and searches often again
+// from now on.
+void restartLightSearch(LightControlApi *api);
+
 // Frees the record (and clears g_lightApi when it points to it).
 void freeLightControlApi(LightControlApi *api);
 

@@ -17,6 +17,9 @@ public:
     // can give the devices back to the lighting their owner set up does
     // that instead; any other shows the profile.
     virtual bool showShutdown(const protocol::LightCommand &shutdownProfile) { return show(shutdownProfile); }
+    // The settings were reloaded: a device not found yet is looked for at
+    // once, and often again for a while.
+    virtual void searchAgain() {}
     // The light is another helper's now: a device that comes back is not
     // shown our last command.
     virtual void forgetLastCommand() = 0;

@@ -44,6 +44,14 @@ void LightRouter::forgetLastCommand()
         m_client->forgetLastCommand();
 }
 
+void LightRouter::searchAgain()
+{
+    if (m_service != LightService::OpenRgb && m_link)
+        restartLightSearch(m_link);
+    if (m_service != LightService::Zell && m_client)
+        m_client->searchAgain();
+}
+
 void LightRouter::onServiceChanged()
 {
     if (m_service != LightService::Auto || !m_client)

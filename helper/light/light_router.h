@@ -26,6 +26,7 @@ public:
     bool show(const protocol::LightCommand &command) override;
     bool showShutdown(const protocol::LightCommand &shutdownProfile) override;
     void forgetLastCommand() override;
+    void searchAgain() override;
 
     // The link's service attached or ended.
     void onServiceChanged();

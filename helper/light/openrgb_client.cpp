@@ -447,6 +447,14 @@ void OpenRgbClient::stop()
     d->dropSession();
 }
 
+void OpenRgbClient::searchAgain()
+{
+    if (!d->started || d->socket)
+        return;
+    d->retry.stop();
+    d->connectNow();
+}
+
 bool OpenRgbClient::isStarted() const
 {
     return d->started;

@@ -34,6 +34,8 @@ public:
     // is kept for the next start.
     void stop();
     bool isStarted() const;
+    // Started but not connected: connects now instead of at the next retry.
+    void searchAgain();
     // Connected, enumerated, and at least one selected controller known.
     bool isReady() const;
 
