@@ -22,8 +22,12 @@ QHash<QString, QString> deviceGroup()
     bool inGroup = false;
     for (const QByteArray &bytes : file.readAll().split('\n')) {
         const QString line = QString::fromUtf8(bytes).trimmed();
-        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
-            inGroup = line.mid(1, line.size() - 2).trimmed().compare(QLatin1String("device"), Qt::CaseInsensitive) == 0;
+        if (line.startsWith(QLatin1Char('['))) {
+            // As QSettings reads a header: up to its ']', or the whole line
+            // without one; a comment after it is no part of the name.
+            const int close = line.indexOf(QLatin1Char(']'));
+            const QString name = line.mid(1, close < 0 ? -1 : close - 1).trimmed();
+            inGroup = name.compare(QLatin1String("device"), Qt::CaseInsensitive) == 0;
             continue;
         }
         const int equals = line.indexOf(QLatin1Char('='));

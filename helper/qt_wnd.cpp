@@ -68,13 +68,14 @@ void Qt_wnd::readSettings()
     settings.beginGroup(QLatin1String(kSettingsGroup));
     for (int n = SpeakingProfile; n <= kProfileCount; ++n) {
         const QString suffix = profileSuffix(n);
-        const auto read = [&settings, &suffix](const char *key) {
-            return settings.value(QLatin1String(key) + suffix, QString()).toInt();
+        const auto stored = [&settings, &suffix](const char *key) {
+            return storedInteger(settings, QLatin1String(key) + suffix);
         };
+        const auto read = [&stored](const char *key) { return stored(key).toInt(); };
         LightProfile &p = m_profiles[n - 1];
-        p.green = clampStoredColour(QLatin1String("m_greenValue") + suffix, read("m_greenValue"));
-        p.red = clampStoredColour(QLatin1String("m_redValue") + suffix, read("m_redValue"));
-        p.blue = clampStoredColour(QLatin1String("m_blueValue") + suffix, read("m_blueValue"));
+        p.green = clampStoredColour(QLatin1String("m_greenValue") + suffix, stored("m_greenValue"));
+        p.red = clampStoredColour(QLatin1String("m_redValue") + suffix, stored("m_redValue"));
+        p.blue = clampStoredColour(QLatin1String("m_blueValue") + suffix, stored("m_blueValue"));
         // The newer profiles may well be absent: a file without them reads
         // as it always did, without a complaint about their zone.
         if (n <= OthersProfile || settings.contains(QLatin1String("radioZone") + suffix))
@@ -85,10 +86,10 @@ void Qt_wnd::readSettings()
         const int speed = read("radioSpeed");
         setOptSpeed(speed == 0 ? int(protocol::LightSpeedNormal) : speed, n);
     }
-    otherTalkingBool = settings.value(QStringLiteral("otherTalkingBool"), QString()).toInt();
+    otherTalkingBool = storedInteger(settings, QStringLiteral("otherTalkingBool")).toInt();
     for (int fact = 0; fact < kFactCount; ++fact) {
         const QString key = QStringLiteral("stateEnabled_%1").arg(SoundMutedProfile + fact);
-        m_stateEnabled[fact] = settings.value(key, QString()).toInt() == 1;
+        m_stateEnabled[fact] = storedInteger(settings, key).value == 1;
     }
     settings.endGroup();
 }

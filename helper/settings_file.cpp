@@ -2,9 +2,11 @@
 
 #include <QDebug>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <limits>
 
 QString g_settingsDir;
 
@@ -94,6 +96,18 @@ QByteArray withValues(const QByteArray &text, const QVector<QPair<QString, int>>
     return result;
 }
 
+// An editor's "Unicode" is often UTF-16, which QSettings reads as noise:
+// every key missing. Told by its byte order mark, or by the zero bytes
+// that ASCII text has in UTF-16 and never in UTF-8.
+bool looksLikeUtf16(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(512);
+    return head.startsWith("\xff\xfe") || head.startsWith("\xfe\xff") || head.contains('\0');
+}
+
 }  // namespace
 
 const char kSettingsGroup[] = "colors";
@@ -118,6 +132,8 @@ QString settingsFileProblem(bool *missing)
         return QStringLiteral("is %1 bytes, more than the %2 read").arg(info.size()).arg(kSettingsFileMaxBytes);
     if (!info.isReadable())
         return QStringLiteral("cannot be read");
+    if (looksLikeUtf16(settingsFilePath()))
+        return QStringLiteral("is UTF-16 text, which cannot be read (save it as UTF-8)");
     return QString();
 }
 
@@ -142,20 +158,46 @@ QString writeSettingsFile(const QVector<QPair<QString, int>> &values)
             return QStringLiteral("cannot be read");
         text = current.read(kSettingsFileMaxBytes);
     }
+    // The helper would refuse the file it is given: every profile off.
+    const QByteArray merged = withValues(text, values);
+    if (merged.size() > kSettingsFileMaxBytes)
+        return QStringLiteral("would be %1 bytes, more than the %2 read").arg(merged.size()).arg(kSettingsFileMaxBytes);
     // Unbuffered: a write that fails only in the flush at commit would still
     // be renamed into place, as a cut-off file.
     QSaveFile file(settingsFilePath());
-    const QByteArray merged = withValues(text, values);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(merged) != merged.size()
         || !file.commit())
         return QStringLiteral("could not be written");
     return QString();
 }
 
-int clampStoredColour(const QString &key, int value)
+int StoredInteger::toInt() const
 {
-    const int clamped = qBound(0, value, 255);
-    if (clamped != value)
-        qDebug().noquote() << QStringLiteral("%1 = %2 out of range, clamped to %3").arg(key).arg(value).arg(clamped);
+    return value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max()
+               ? int(value)
+               : std::numeric_limits<int>::min();
+}
+
+StoredInteger storedInteger(const QSettings &settings, const QString &key)
+{
+    StoredInteger stored;
+    stored.text = settings.value(key, QString()).toString();
+    const QString number = stored.text.trimmed();
+    bool ok = false;
+    stored.value = number.toLongLong(&ok);
+    // Digits past what 64 bits hold: the nearest limit, still out of range.
+    static const QRegularExpression digits(QStringLiteral("^[+-]?[0-9]+$"));
+    if (!ok && digits.match(number).hasMatch())
+        stored.value = number.startsWith(QLatin1Char('-')) ? std::numeric_limits<qint64>::min()
+                                                            : std::numeric_limits<qint64>::max();
+    return stored;
+}
+
+int clampStoredColour(const QString &key, const StoredInteger &stored)
+{
+    const int clamped = int(qBound<qint64>(0, stored.value, 255));
+    if (clamped != stored.value)
+        qDebug().noquote()
+            << QStringLiteral("%1 = %2 out of range, clamped to %3").arg(key, stored.text.trimmed()).arg(clamped);
     return clamped;
 }

@@ -4,6 +4,7 @@
 #include "names.h"
 
 #include <QPair>
+#include <QSettings>
 #include <QString>
 #include <QVector>
 
@@ -35,6 +36,19 @@ bool settingsFileReadable(const QString &instead);
 // Empty on success, otherwise why nothing was written.
 QString writeSettingsFile(const QVector<QPair<QString, int>> &values);
 
+// An integer as the settings file holds it. Missing or no number reads as
+// 0, as QSettings' toInt() reads it; a number beyond 32 bits keeps its size
+// (up to the 64-bit limits), so it is out of every range instead of wrapping
+// into one (toInt() reads 4294967297 as 1).
+struct StoredInteger {
+    qint64 value = 0;
+    QString text;  // as the file has it, for a log line
+    // The value where an int holds it; else one that no field takes.
+    int toInt() const;
+};
+StoredInteger storedInteger(const QSettings &settings, const QString &key);
+
 // A stored colour outside 0..255 would spill into the neighbouring field of
-// the light command: bring it into range, with a log line naming the key.
-int clampStoredColour(const QString &key, int value);
+// the light command: bring it into range, with a log line naming the key
+// and the value in the file.
+int clampStoredColour(const QString &key, const StoredInteger &stored);

@@ -276,7 +276,8 @@ private slots:
     }
 
     // A file that cannot be read is never opened, so a FIFO blocks nothing:
-    // the window shows the defaults; a save fails whole, says why and tells
+    // the window shows the defaults. A save fails whole (also one that would
+    // write more than the helper reads), says why and tells
     // nobody to reload, and whatever stands in the file's place stays. Then
     // nothing of the failed save is pending: a new window on a good file in
     // that place shows the file and writes nothing.
@@ -289,6 +290,7 @@ private slots:
         QTest::newRow("folder") << "folder" << "is not a regular file" << "is not a regular file";
         QTest::newRow("2 MiB") << "2 MiB" << "is 2097175 bytes, more than the 1048576 read"
                                << "is 2097175 bytes, more than the 1048576 read";
+        QTest::newRow("1 MiB, read but not saved") << "1 MiB" << QString() << "would be 1049400 bytes, more than the 1048576 read";
         QTest::newRow("unreadable") << "unreadable" << "cannot be read" << "cannot be read";
         QTest::newRow("readable, no room to write") << "size limit" << QString() << "could not be written";
         // clang-format on
@@ -317,6 +319,8 @@ private slots:
             file.write("[colors]\nradioEffect=2\n");  // Blinking, if it were read
             if (place == "2 MiB")
                 file.write(QByteArray(2 << 20, '\n'));
+            if (place == "1 MiB")  // the most the helper reads: the save's keys would take it past
+                file.write(QByteArray((1 << 20) - int(file.size()), '\n'));
             if (place == "unreadable" && (!file.setPermissions({}) || QFileInfo(path).isReadable()))
                 QSKIP("this user reads every file");
         }

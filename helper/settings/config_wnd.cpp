@@ -12,6 +12,7 @@
 #include <QSlider>
 #include <QSpinBox>
 
+#include <limits>
 #include <type_traits>
 
 // The zone, effect and speed values the controls stand for.
@@ -85,7 +86,7 @@ ConfigWnd::ConfigWnd(LightOutput *output, QWidget *parent) : QWidget(parent), m_
     const bool readable = settingsFileReadable(QStringLiteral("the window shows the defaults"));
     QSettings settings(readable ? settingsFilePath() : QString(), QSettings::IniFormat);
     settings.beginGroup(QLatin1String(kSettingsGroup));
-    const int other = settings.value(QStringLiteral("otherTalkingBool"), QString()).toInt();
+    const qint64 other = storedInteger(settings, QStringLiteral("otherTalkingBool")).value;
     qDebug() << "boolother" << other;
     // As the control window reads it: only 1 changes the colour.
     otherTalkingBool = other == 1 ? 1 : 2;
@@ -186,22 +187,22 @@ void ConfigWnd::connectStates()
 void ConfigWnd::readState(int number, QSettings &settings)
 {
     const auto read = [&settings, number](const char *key) {
-        return settings.value(QLatin1String(withSuffix(key, number)), QString()).toInt();
+        return storedInteger(settings, QLatin1String(withSuffix(key, number))).value;
     };
     StateProfile &state = m_states[number - kFirstState];
-    const int zone = read("radioZone");
+    const qint64 zone = read("radioZone");
     state.zone = zone == LightZoneAmbient ? LightZoneAmbient : LightZoneEvent;
     if (zone != 0 && zone != LightZoneEvent && zone != LightZoneAmbient)
         qDebug() << (withSuffix("zoneValue", number) + " autoset").constData();
     // The controls hold 0..255, and the working copy is what they would show.
-    state.red = qBound(0, read("m_redValue"), kColourMax);
-    state.green = qBound(0, read("m_greenValue"), kColourMax);
-    state.blue = qBound(0, read("m_blueValue"), kColourMax);
-    const quint32 effect = quint32(read("radioEffect"));
+    state.red = int(qBound<qint64>(0, read("m_redValue"), kColourMax));
+    state.green = int(qBound<qint64>(0, read("m_greenValue"), kColourMax));
+    state.blue = int(qBound<qint64>(0, read("m_blueValue"), kColourMax));
+    const quint64 effect = quint64(read("radioEffect"));
     state.effect = effect <= LightEffectHeartbeat ? int(effect) : LightEffectOn;
     if (effect > LightEffectHeartbeat)
         qDebug() << (withSuffix("effectValue", number) + " autoset").constData();
-    const quint32 speed = quint32(read("radioSpeed"));
+    const quint64 speed = quint64(read("radioSpeed"));
     state.speed = speed >= LightSpeedSlow && speed <= LightSpeedFast ? int(speed) : LightSpeedNormal;
     if (speed > LightSpeedFast)
         qDebug() << (withSuffix("speedValue", number) + " autoset").constData();
@@ -266,10 +267,10 @@ void ConfigWnd::connectProfile(const Profile &p)
 void ConfigWnd::loadProfile(const Profile &p, QSettings &settings)
 {
     const auto read = [&settings, &p](const char *key) {
-        return settings.value(QLatin1String(withSuffix(key, p.number)), QString()).toInt();
+        return storedInteger(settings, QLatin1String(withSuffix(key, p.number))).value;
     };
     // No control shows the zone: it is kept for the save, read as the control window reads it.
-    const int zone = read("radioZone");
+    const qint64 zone = read("radioZone");
     *p.zone = zone == LightZoneAmbient ? LightZoneAmbient : LightZoneEvent;
     if (zone != 0 && zone != LightZoneEvent && zone != LightZoneAmbient)
         qDebug() << (withSuffix("zoneValue", p.number) + " autoset").constData();
@@ -281,12 +282,12 @@ void ConfigWnd::loadProfile(const Profile &p, QSettings &settings)
     for (const auto &[key, field, slider, box] : channels) {
         // Below 0 would stay in the working copy, since a slider left at 0
         // emits nothing; above 255 the slider's change brings it to 255.
-        *field = qMax(0, read(key));
+        *field = int(qBound<qint64>(0, read(key), std::numeric_limits<int>::max()));
         slider->setValue(*field);
         box->setValue(*field);
     }
 
-    const quint32 effect = quint32(read("radioEffect"));
+    const quint64 effect = quint64(read("radioEffect"));
     if (effect <= LightEffectHeartbeat) {
         p.effects[effect]->setChecked(true);
         setEffect(p.number, int(effect), nullptr);
@@ -298,7 +299,7 @@ void ConfigWnd::loadProfile(const Profile &p, QSettings &settings)
         qDebug() << (withSuffix("effectValue", p.number) + " autoset").constData();
     }
 
-    const quint32 speed = quint32(read("radioSpeed"));
+    const quint64 speed = quint64(read("radioSpeed"));
     QRadioButton *const speeds[] = {nullptr, p.slow, p.normal, p.fast};
     if (speed == 0) {
         // A missing speed is Normal, as the control window reads it.
