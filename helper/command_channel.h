@@ -72,7 +72,12 @@ private:
     void adopt(QLocalSocket *socket);
     void readFrom(QLocalSocket *socket);
     void forget(QLocalSocket *socket);
-    void checkHealth();
+    void drop(QLocalSocket *socket);
+    bool serverFailed() const;
+    void queueServerCheck();
+    void checkServer();
+    void armCheckTimer();
+    void onCheckTimer();
     Connection *find(QLocalSocket *socket);
 
     const QString m_name;
@@ -81,8 +86,12 @@ private:
     QLocalServer *m_server = nullptr;
     std::vector<Connection> m_connections;
     QTimer m_takeOverTimer;
-    QTimer m_healthTimer;
+    // Runs only while there is something to check: a connection that holds
+    // part of a word, or a server to open again.
+    QTimer m_checkTimer;
     QElapsedTimer m_clock;
+    qint64 m_listenRetryAt = -1;  // -1: the server listens, or is not ours to open
+    bool m_serverCheckQueued = false;
     qint64 m_lastStandIn = 0;
     bool m_waitLogged = false;
     bool m_listenFailureLogged = false;
