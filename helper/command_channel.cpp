@@ -142,6 +142,16 @@ void CommandChannel::adopt(QLocalSocket *socket)
     qint64 client = platform::peerProcessId(socket->socketDescriptor());
     if (client <= 0)
         client = --m_lastStandIn;
+    if (connectionsOf(client) >= kMaxConnectionsPerClient) {
+        // Its own oldest makes way, so its places never grow at the others' cost.
+        const auto oldest = std::find_if(m_connections.begin(), m_connections.end(),
+                                         [client](const Connection &c) { return c.client == client; });
+        if (m_crowdingLogged != client)
+            qDebug() << "Process" << client << "holds" << kMaxConnectionsPerClient
+                     << "command connections - closing its oldest";
+        m_crowdingLogged = client;
+        drop(oldest->socket);
+    }
     if (m_connections.size() >= std::size_t(kMaxConnections)) {
         // Room for a client that speaks beats room for one that never has.
         const auto silent =

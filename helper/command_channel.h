@@ -25,6 +25,9 @@ public:
     // More plugins than a user runs clients, few enough for any system's
     // descriptor limit.
     static constexpr int kMaxConnections = 32;
+    // More than one client process ever needs: a process that opens more
+    // loses its oldest, so it cannot crowd the others out.
+    static constexpr int kMaxConnectionsPerClient = 8;
     // Longer than any real word takes in transit.
     static constexpr qint64 kIncompleteWordLimitMs = 5000;
     // How soon a waiting helper takes over a name that has come free.
@@ -97,4 +100,5 @@ private:
     bool m_listenFailureLogged = false;
     bool m_stopLogged = false;  // once: a flood may stop it again and again
     bool m_fullLogged = false;
+    qint64 m_crowdingLogged = 0;  // the last process told it holds too many
 };
