@@ -17,7 +17,8 @@ namespace {
 // Enough for any burst of real commands; bounds what one client can make us
 // hold, since complete frames are taken out as soon as they arrive.
 constexpr qint64 kSocketReadBufferBytes = 64 * 1024;
-constexpr int kHealthCheckMs = 1000;
+// How soon a server that could not be opened again is tried once more.
+constexpr qint64 kListenRetryMs = 1000;
 
 }  // namespace
 
@@ -27,8 +28,10 @@ CommandChannel::CommandChannel(const QString &name, WordHandler handler, QObject
     m_clock.start();
     m_takeOverTimer.setInterval(kTakeOverPollMs);
     connect(&m_takeOverTimer, &QTimer::timeout, this, &CommandChannel::tryToServe);
-    m_healthTimer.setInterval(kHealthCheckMs);
-    connect(&m_healthTimer, &QTimer::timeout, this, &CommandChannel::checkHealth);
+    // Precise: a coarse timer may fire a little early, and then again.
+    m_checkTimer.setSingleShot(true);
+    m_checkTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_checkTimer, &QTimer::timeout, this, &CommandChannel::onCheckTimer);
 }
 
 CommandChannel::~CommandChannel()
@@ -64,7 +67,6 @@ void CommandChannel::tryToServe()
         return;
     }
     m_takeOverTimer.stop();
-    m_healthTimer.start();
     listen();
     emit serving();
 }
@@ -81,17 +83,22 @@ void CommandChannel::listen()
     if (m_server->listen(m_name)) {
         m_claim.serverListening();
         m_listenFailureLogged = false;
+        m_listenRetryAt = -1;
         qDebug() << "Command server listening on" << m_name;
-    } else if (!m_listenFailureLogged) {
+    } else {
+        if (!m_listenFailureLogged)
+            qDebug() << "Command server not listening on" << m_name << m_server->errorString() << "- trying again";
         m_listenFailureLogged = true;
-        qDebug() << "Command server not listening on" << m_name << m_server->errorString() << "- trying again";
+        m_listenRetryAt = m_clock.elapsed() + kListenRetryMs;
     }
+    armCheckTimer();
 }
 
 void CommandChannel::close()
 {
     m_takeOverTimer.stop();
-    m_healthTimer.stop();
+    m_checkTimer.stop();
+    m_listenRetryAt = -1;
     delete m_server;
     m_server = nullptr;
     const std::vector<Connection> connections = std::move(m_connections);
@@ -125,10 +132,26 @@ void CommandChannel::acceptPending()
 {
     while (QLocalSocket *socket = m_server ? m_server->nextPendingConnection() : nullptr)
         adopt(socket);
+    queueServerCheck();
 }
 
 void CommandChannel::adopt(QLocalSocket *socket)
 {
+    // Ours, not the server's: a server opened again keeps them.
+    socket->setParent(this);
+    qint64 client = platform::peerProcessId(socket->socketDescriptor());
+    if (client <= 0)
+        client = --m_lastStandIn;
+    if (connectionsOf(client) >= kMaxConnectionsPerClient) {
+        // Its own oldest makes way, so its places never grow at the others' cost.
+        const auto oldest = std::find_if(m_connections.begin(), m_connections.end(),
+                                         [client](const Connection &c) { return c.client == client; });
+        if (m_crowdingLogged != client)
+            qDebug() << "Process" << client << "holds" << kMaxConnectionsPerClient
+                     << "command connections - closing its oldest";
+        m_crowdingLogged = client;
+        drop(oldest->socket);
+    }
     if (m_connections.size() >= std::size_t(kMaxConnections)) {
         // Room for a client that speaks beats room for one that never has.
         const auto silent =
@@ -138,21 +161,18 @@ void CommandChannel::adopt(QLocalSocket *socket)
                      << (silent != m_connections.end() ? "- closing the oldest that never sent a word"
                                                        : "- refusing new ones");
         m_fullLogged = true;
-        QLocalSocket *closing = silent != m_connections.end() ? silent->socket : socket;
-        if (closing != socket)
-            forget(closing);
-        closing->disconnect(this);
-        closing->abort();
-        closing->deleteLater();
-        if (closing == socket)
+        if (silent == m_connections.end()) {
+            socket->disconnect(this);
+            socket->abort();
+            socket->deleteLater();
             return;
+        }
+        drop(silent->socket);
     }
     socket->setReadBufferSize(kSocketReadBufferBytes);
     Connection connection;
     connection.socket = socket;
-    connection.client = platform::peerProcessId(socket->socketDescriptor());
-    if (connection.client <= 0)
-        connection.client = --m_lastStandIn;
+    connection.client = client;
     connection.openedAt = m_clock.elapsed();
     m_connections.push_back(connection);
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
@@ -180,8 +200,20 @@ void CommandChannel::forget(QLocalSocket *socket)
     // A storm is logged once, not once for every connection it brings.
     if (m_connections.size() <= std::size_t(kMaxConnections / 2))
         m_fullLogged = false;
+    // A connection that ends may have freed what the server lacked to accept.
+    queueServerCheck();
+    armCheckTimer();
     emit connectionClosed(client);
     emit connectionsChanged();
+}
+
+// Closed by us: its end is not reported back through its own signals.
+void CommandChannel::drop(QLocalSocket *socket)
+{
+    socket->disconnect(this);
+    forget(socket);
+    socket->abort();
+    socket->deleteLater();
 }
 
 void CommandChannel::readFrom(QLocalSocket *socket)
@@ -189,6 +221,10 @@ void CommandChannel::readFrom(QLocalSocket *socket)
     // Carry out every whole word that has arrived, in order; a word still in
     // transit stays in the socket until the rest of it comes.
     const QPointer<QLocalSocket> guard(socket);
+    const Connection *at = find(socket);
+    const qint64 incompleteBefore = at ? at->incompleteSince : -1;
+    // A client that writes tells us as well whether the server still accepts.
+    queueServerCheck();
     for (;;) {
         Connection *connection = find(socket);
         if (!guard || !connection)
@@ -200,6 +236,8 @@ void CommandChannel::readFrom(QLocalSocket *socket)
                 connection->incompleteSince = -1;
             else if (connection->incompleteSince < 0)
                 connection->incompleteSince = m_clock.elapsed();
+            if (connection->incompleteSince != incompleteBefore)
+                armCheckTimer();
             return;
         }
         if (frame.status != framing::FrameStatus::Complete) {
@@ -236,7 +274,54 @@ void CommandChannel::readPending()
     }
 }
 
-void CommandChannel::checkHealth()
+// A server that failed to accept (out of descriptors, say) closes itself,
+// yet still calls itself listening; only its error tells.
+bool CommandChannel::serverFailed() const
+{
+    return m_claim.held() && (!m_server || !m_server->isListening() || !m_server->errorString().isEmpty());
+}
+
+// Later, from the event loop: the server or a socket whose signal brought
+// us here must not be deleted under it.
+void CommandChannel::queueServerCheck()
+{
+    if (m_serverCheckQueued || !serverFailed())
+        return;
+    m_serverCheckQueued = true;
+    QMetaObject::invokeMethod(
+        this, [this] { checkServer(); }, Qt::QueuedConnection);
+}
+
+void CommandChannel::checkServer()
+{
+    m_serverCheckQueued = false;
+    if (!serverFailed())
+        return;
+    if (!m_stopLogged && !m_listenFailureLogged && m_server)
+        qDebug() << "Command server stopped listening:" << m_server->errorString() << "- listening again";
+    m_stopLogged = true;
+    m_listenFailureLogged = true;
+    listen();
+}
+
+// Armed for the earliest moment something is due, and stopped when nothing
+// is: an idle channel never wakes.
+void CommandChannel::armCheckTimer()
+{
+    qint64 due = m_listenRetryAt;
+    for (const Connection &connection : m_connections) {
+        if (connection.incompleteSince < 0)
+            continue;
+        const qint64 limit = connection.incompleteSince + kIncompleteWordLimitMs + 1;
+        due = due < 0 ? limit : std::min(due, limit);
+    }
+    if (due < 0)
+        m_checkTimer.stop();
+    else
+        m_checkTimer.start(int(std::max<qint64>(0, due - m_clock.elapsed())));
+}
+
+void CommandChannel::onCheckTimer()
 {
     const qint64 now = m_clock.elapsed();
     std::vector<QLocalSocket *> stuck;
@@ -247,15 +332,9 @@ void CommandChannel::checkHealth()
     for (QLocalSocket *socket : stuck) {
         qDebug() << "Closing a command connection that held an incomplete word for" << kIncompleteWordLimitMs / 1000
                  << "s";
-        socket->abort();
+        drop(socket);
     }
-    // A server that failed to accept (out of descriptors, say) closes
-    // itself, yet still calls itself listening; only its error tells.
-    if (m_claim.held() && (!m_server || !m_server->isListening() || !m_server->errorString().isEmpty())) {
-        if (!m_stopLogged && m_server)
-            qDebug() << "Command server stopped listening:" << m_server->errorString() << "- listening again";
-        m_stopLogged = true;
-        m_listenFailureLogged = true;
-        listen();
-    }
+    if (m_listenRetryAt >= 0 && now >= m_listenRetryAt)
+        checkServer();
+    armCheckTimer();
 }

@@ -25,6 +25,9 @@ public:
     // More plugins than a user runs clients, few enough for any system's
     // descriptor limit.
     static constexpr int kMaxConnections = 32;
+    // More than one client process ever needs: a process that opens more
+    // loses its oldest, so it cannot crowd the others out.
+    static constexpr int kMaxConnectionsPerClient = 8;
     // Longer than any real word takes in transit.
     static constexpr qint64 kIncompleteWordLimitMs = 5000;
     // How soon a waiting helper takes over a name that has come free.
@@ -72,7 +75,12 @@ private:
     void adopt(QLocalSocket *socket);
     void readFrom(QLocalSocket *socket);
     void forget(QLocalSocket *socket);
-    void checkHealth();
+    void drop(QLocalSocket *socket);
+    bool serverFailed() const;
+    void queueServerCheck();
+    void checkServer();
+    void armCheckTimer();
+    void onCheckTimer();
     Connection *find(QLocalSocket *socket);
 
     const QString m_name;
@@ -81,11 +89,16 @@ private:
     QLocalServer *m_server = nullptr;
     std::vector<Connection> m_connections;
     QTimer m_takeOverTimer;
-    QTimer m_healthTimer;
+    // Runs only while there is something to check: a connection that holds
+    // part of a word, or a server to open again.
+    QTimer m_checkTimer;
     QElapsedTimer m_clock;
+    qint64 m_listenRetryAt = -1;  // -1: the server listens, or is not ours to open
+    bool m_serverCheckQueued = false;
     qint64 m_lastStandIn = 0;
     bool m_waitLogged = false;
     bool m_listenFailureLogged = false;
     bool m_stopLogged = false;  // once: a flood may stop it again and again
     bool m_fullLogged = false;
+    qint64 m_crowdingLogged = 0;  // the last process told it holds too many
 };

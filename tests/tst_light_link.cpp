@@ -1,13 +1,18 @@
 // The helper's link to the device service over window messages: the
-// handshake, which ATTACH counts, and a service found again.
+// handshake, which ATTACH counts, a service found again, and how often it
+// is looked for.
 #include "attach_event_filter.h"
 #include "light_control_api.h"
 #include "message_endpoint.h"
+#include "search_schedule.h"
 #include "test_support.h"
 
 #include <QTimer>
 #include <QWidget>
 #include <QtTest>
+
+// (time, the delay asked for then); a delay of -1 restarts the search there.
+using Steps = QList<QPair<qint64, qint64>>;
 
 class TestLightLink : public QObject
 {
@@ -31,6 +36,38 @@ private:
     }
 
 private slots:
+    // The waits after each attempt: fast for the fast phase after a
+    // (re)start, then doubling to the cap.
+    void searchSchedule_data()
+    {
+        // clang-format off
+        columns<qint64, Steps>({"fastPhaseMs", "steps"});
+        QTest::newRow("fast for the whole phase") << qint64(10000)
+            << Steps{{0, 2000}, {2000, 2000}, {9999, 2000}};
+        QTest::newRow("then growing to the cap") << qint64(10000)
+            << Steps{{8000, 2000}, {10000, 4000}, {14000, 8000}, {22000, 16000}, {38000, 30000}, {68000, 30000},
+                     {98000, 30000}};
+        QTest::newRow("no fast phase") << qint64(0)
+            << Steps{{0, 4000}, {4000, 8000}, {12000, 16000}, {28000, 30000}};
+        QTest::newRow("a restart is fast again, then grows from the start") << qint64(10000)
+            << Steps{{10000, 4000}, {14000, 8000}, {22000, 16000}, {38000, 30000}, {50000, -1}, {50000, 2000},
+                     {59999, 2000}, {60000, 4000}};
+        // clang-format on
+    }
+    void searchSchedule()
+    {
+        QFETCH(qint64, fastPhaseMs);
+        QFETCH(Steps, steps);
+        SearchSchedule schedule(fastPhaseMs);
+        schedule.restart(0);
+        for (const auto &[at, delay] : steps) {
+            if (delay < 0)
+                schedule.restart(at);
+            else
+                QCOMPARE(schedule.nextDelayMs(at), delay);
+        }
+    }
+
     void init()
     {
         qApp->installNativeEventFilter(&m_filter);
@@ -118,17 +155,39 @@ private slots:
             QVERIFY(!postLightCommand(g_lightApi, 1, 2, 3, 1, 2, 3));
         QCOMPARE(g_lightApi->serviceWnd == 0, processWatched);
         QVERIFY(g_lightApi->rediscoverTimer->isActive());
+        QCOMPARE(g_lightApi->rediscoverTimer->interval(), int(SearchSchedule::kFastIntervalMs));
 
         m_serviceWindow = new QWidget;  // and starts again under a new handle
         m_service = platform::openEndpoint(m_serviceWindow);
         QVERIFY(QTest::qWaitFor([&] { return !recorder.to(m_service, m_discoverMsg).isEmpty(); },
-                                kRediscoverIntervalMs + 1000));
+                                SearchSchedule::kFastIntervalMs + 1000));
         attach(m_service, 1);
         QVERIFY(QTest::qWaitFor([&] { return !recorder.to(m_service, m_commandMsg).isEmpty(); }, 1000));
         const platform::Message shown = recorder.to(m_service, m_commandMsg).first();
         QCOMPARE(shown.wParam, quint64(0x010203));
         QCOMPARE(shown.lParam, qint64(0x010203));
         QVERIFY(!g_lightApi->rediscoverTimer->isActive());
+    }
+
+    // The timer follows the schedule: past the fast phase DISCOVER goes out
+    // less often, a word for a missing service changes nothing, and a reload
+    // sends DISCOVER at once and searches fast again.
+    void theSearchSlowsDownUntilAReload()
+    {
+        g_lightApi->search = SearchSchedule(300);
+        MessageRecorder recorder;
+        const auto discovers = [&] { return recorder.to(m_service, m_discoverMsg).size(); };
+        startLightHandshake(g_lightApi, m_helper);
+        QTimer *timer = g_lightApi->rediscoverTimer;
+        QVERIFY(timer->isSingleShot());
+        QCOMPARE(timer->interval(), int(SearchSchedule::kFastIntervalMs));
+        QVERIFY(QTest::qWaitFor([&] { return discovers() == 2; }, SearchSchedule::kFastIntervalMs + 1000));
+        QCOMPARE(timer->interval(), int(2 * SearchSchedule::kFastIntervalMs));
+        QVERIFY(!postLightCommand(g_lightApi, 1, 1, 2, 10, 20, 30));
+        QCOMPARE(timer->interval(), int(2 * SearchSchedule::kFastIntervalMs));
+        restartLightSearch(g_lightApi);
+        QVERIFY(QTest::qWaitFor([&] { return discovers() == 3; }, 500));
+        QCOMPARE(timer->interval(), int(SearchSchedule::kFastIntervalMs));
     }
 };
 

@@ -1,6 +1,8 @@
 // One helper serves every client of the user: clients that come and go in
 // either order or are killed outright, helpers started at the same instant,
-// and a flood of connections that never finish a word.
+// a flood of connections that never finish a word, and one process that
+// holds many.
+#include "command_channel.h"
 #include "command_framing.h"
 #include "process_support.h"
 #include "test_support.h"
@@ -10,26 +12,83 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-// A connection of our own that sends part of a word and no more.
-int connectPartial(const QString &path)
+sockaddr_un addressOf(const QString &path)
 {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path);
-    if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
-        || ::send(fd, framing::encodeFrame(QStringLiteral("start")).constData(), 7, MSG_NOSIGNAL) != 7) {
+    return address;
+}
+
+// A connection that sends `bytes`, or -1; never waits, not even on a full
+// backlog. System calls only, for a forked child.
+int connectAndSend(const sockaddr_un &address, const QByteArray &bytes)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd >= 0
+        && (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0
+            || ::send(fd, bytes.constData(), std::size_t(bytes.size()), MSG_NOSIGNAL) != bytes.size())) {
         ::close(fd);
         return -1;
     }
     return fd;
+}
+
+// `count` such connections (at most 8) made by a child process that hands
+// them to us and ends: to the helper they are another process's.
+std::vector<int> connectFromChild(const sockaddr_un &address, const QByteArray &bytes, int count)
+{
+    constexpr int kMax = 8;
+    int channel[2];
+    if (count > kMax || ::socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, channel) != 0)
+        return {};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * kMax)] = {};
+    char byte = 0;
+    iovec data{&byte, 1};
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        int fds[kMax];
+        int opened = 0;
+        for (int i = 0; i < count; ++i) {
+            if ((fds[opened] = connectAndSend(address, bytes)) >= 0)
+                ++opened;
+        }
+        message.msg_controllen = opened ? CMSG_SPACE(sizeof(int) * opened) : 0;
+        if (opened) {
+            cmsghdr *header = CMSG_FIRSTHDR(&message);
+            header->cmsg_level = SOL_SOCKET;
+            header->cmsg_type = SCM_RIGHTS;
+            header->cmsg_len = CMSG_LEN(sizeof(int) * opened);
+            std::memcpy(CMSG_DATA(header), fds, sizeof(int) * opened);
+        }
+        ::_exit(::sendmsg(channel[1], &message, 0) == 1 ? 0 : 1);
+    }
+    ::close(channel[1]);
+    std::vector<int> fds;
+    if (child > 0 && ::recvmsg(channel[0], &message, MSG_CMSG_CLOEXEC) == 1) {
+        if (cmsghdr *header = CMSG_FIRSTHDR(&message); header && header->cmsg_type == SCM_RIGHTS) {
+            fds.resize((header->cmsg_len - CMSG_LEN(0)) / sizeof(int));
+            std::memcpy(fds.data(), CMSG_DATA(header), sizeof(int) * fds.size());
+        }
+    }
+    if (child > 0)
+        ::waitpid(child, nullptr, 0);
+    ::close(channel[0]);
+    return fds;
 }
 
 bool closedByPeer(int fd)
@@ -166,24 +225,33 @@ private slots:
         qInfo("%d pairs, one helper serving in each; peak resident memory %lld KiB at most", rounds * pairs, peak);
     }
 
-    // Connections that each hold part of a word: against a helper with 1,024
-    // descriptors, 1,100 of them fill its 32 places; against one with too few
-    // descriptors for 32, they make its server fail to accept. Either way a
-    // real client still gets through, connections that never finish a word
-    // are closed after 5 s, the fault is logged once, and afterwards the
-    // helper serves as before.
-    void aFloodOfUnfinishedWords_data()
+    // Connections that each hold part of a word, four from each process:
+    // against a helper with 1,024 descriptors, 1,100 of them fill its 32
+    // places; against one with too few descriptors for 32, they make its
+    // server fail to accept. And one process that speaks on 40 connections
+    // of its own, one after the other, which would fill the places with
+    // connections that cannot be replaced: only its newest 8 stay. Either
+    // way a real client still gets through, connections that never finish
+    // a word are closed after 5 s, the fault is logged once, and afterwards
+    // the helper serves as before.
+    void aFloodOfConnections_data()
     {
         // clang-format off
-        columns<int, int, QString>({"descriptors", "connections", "logged"});
-        QTest::newRow("1,024 descriptors") << 1024 << 1100 << "Command connections full";
-        QTest::newRow("too few descriptors") << 30 << 200 << "Command server stopped listening";
+        // perProcess 0: every connection is this process's, each says "stop"
+        columns<int, int, int, int, QString>({"descriptors", "connections", "perProcess", "clientAfter", "logged"});
+        QTest::newRow("1,024 descriptors") << 1024 << 1100 << 4 << 550 << "Command connections full";
+        QTest::newRow("too few descriptors") << 30 << 200 << 4 << 100 << "Command server stopped listening";
+        QTest::newRow("one process on 40") << 1024 << 40 << 0 << 40
+                                           << QStringLiteral("holds %1 command connections")
+                                                  .arg(CommandChannel::kMaxConnectionsPerClient);
         // clang-format on
     }
-    void aFloodOfUnfinishedWords()
+    void aFloodOfConnections()
     {
         QFETCH(int, descriptors);
         QFETCH(int, connections);
+        QFETCH(int, perProcess);
+        QFETCH(int, clientAfter);
         QFETCH(QString, logged);
         rlimit limit{};
         QVERIFY(::getrlimit(RLIMIT_NOFILE, &limit) == 0);
@@ -198,15 +266,25 @@ private slots:
                      m_rig.env);
         QVERIFY(helper.started() && m_rig.waitForServer(true, 5000));
 
+        const sockaddr_un address = addressOf(m_rig.serverPath());
+        const bool ours = perProcess == 0;
+        const QByteArray bytes =
+            ours ? framing::encodeFrame(QStringLiteral("stop")) : framing::encodeFrame(QStringLiteral("start")).left(7);
         std::vector<int> flood;
         std::unique_ptr<Child> client;
         QElapsedTimer storm;
         storm.start();
-        for (int i = 0; i < connections; ++i) {
-            const int fd = connectPartial(m_rig.serverPath());  // fails while the server is closed
-            if (fd >= 0)
-                flood.push_back(fd);
-            if (i == connections / 2) {  // a client arrives in the middle of it
+        for (int i = 0; i < connections; i += ours ? 1 : perProcess) {
+            if (ours) {
+                // Each spoken, so none of them may simply be replaced.
+                const int shown = service->commands().size();
+                flood.push_back(connectAndSend(address, bytes));
+                QVERIFY(flood.back() >= 0 && service->waitForCommands(shown + 1));
+            } else {
+                for (const int fd : connectFromChild(address, bytes, perProcess))  // none while the server is closed
+                    flood.push_back(fd);
+            }
+            if (i + 1 >= clientAfter && !client) {
                 client = m_rig.startBareClient();
                 QVERIFY(client && service->waitForCommands(1, 10000));
                 play(*client, {"talk own 1"});
@@ -224,7 +302,16 @@ private slots:
                 shown << command;
         }
         QCOMPARE(shown, (QStringList{kSilent, kSpeaking, kSilent}));
-        QVERIFY(QTest::qWaitFor([&] { return closedByPeer(flood.back()); }, 8000));
+        if (ours) {
+            const int kept = CommandChannel::kMaxConnectionsPerClient;
+            for (int i = 0; i < connections; ++i)
+                QCOMPARE(closedByPeer(flood[i]), i < connections - kept);
+            const QByteArray shutdown = framing::encodeFrame(QStringLiteral("shutdown"));
+            QCOMPARE(::send(flood.back(), shutdown.constData(), std::size_t(shutdown.size()), MSG_NOSIGNAL),
+                     ssize_t(shutdown.size()));
+        } else {
+            QVERIFY(QTest::qWaitFor([&] { return closedByPeer(flood.back()); }, 8000));
+        }
         for (const int fd : flood)
             ::close(fd);
         QCOMPARE(helper.errors().count(logged), 1);

@@ -15,10 +15,29 @@ void broadcastDiscover(const LightControlApi *api)
     platform::broadcastMessage(api->discoverMsg, api->ownWnd, 0);
 }
 
-void searchForService(LightControlApi *api)
+// Waits as long as the schedule says after an attempt made now.
+void scheduleNextDiscover(LightControlApi *api)
 {
-    if (api->rediscoverTimer && !api->rediscoverTimer->isActive())
-        api->rediscoverTimer->start();
+    api->rediscoverTimer->start(int(api->search.nextDelayMs(api->searchClock.elapsed())));
+}
+
+void discoverNow(LightControlApi *api)
+{
+    broadcastDiscover(api);
+    scheduleNextDiscover(api);
+}
+
+// The service has just gone: search often again. A DISCOVER already due
+// sooner stays, so posts failing one after the other never put it off.
+void searchFastAgain(LightControlApi *api)
+{
+    if (!api->rediscoverTimer)
+        return;
+    const qint64 now = api->searchClock.elapsed();
+    api->search.restart(now);
+    const qint64 delay = api->search.nextDelayMs(now);
+    if (!api->rediscoverTimer->isActive() || api->rediscoverTimer->remainingTime() > delay)
+        api->rediscoverTimer->start(int(delay));
 }
 
 void onServiceAttached(LightControlApi *api)
@@ -44,20 +63,22 @@ void startLightHandshake(LightControlApi *api, platform::Handle ownWindow)
     api->ownWnd = ownWindow;
     if (!api->rediscoverTimer) {
         api->rediscoverTimer = new QTimer;
-        api->rediscoverTimer->setInterval(kRediscoverIntervalMs);
-        QObject::connect(api->rediscoverTimer, &QTimer::timeout, [api] { broadcastDiscover(api); });
+        api->rediscoverTimer->setSingleShot(true);
+        QObject::connect(api->rediscoverTimer, &QTimer::timeout, [api] { discoverNow(api); });
     }
+    api->searchClock.start();
+    api->search.restart(api->searchClock.elapsed());
     broadcastDiscover(api);
     if (!api->serviceWnd)
-        searchForService(api);
+        scheduleNextDiscover(api);
 }
 
 void restartLightSearch(LightControlApi *api)
 {
     if (api->serviceWnd || !api->rediscoverTimer)
         return;
-    broadcastDiscover(api);
-    searchForService(api);
+    api->search.restart(api->searchClock.elapsed());
+    discoverNow(api);
 }
 
 void freeLightControlApi(LightControlApi *api)
@@ -75,12 +96,11 @@ bool postLightCommand(LightControlApi *api, const protocol::LightCommand &comman
 {
     api->lastCommand = command;
     api->hasLastCommand = true;
-    if (!api->serviceWnd) {
-        searchForService(api);
+    // Without a service the search goes on at its own pace.
+    if (!api->serviceWnd)
         return false;
-    }
     if (!platform::postMessage(api->serviceWnd, api->commandMsg, command.wParam, command.lParam)) {
-        searchForService(api);
+        searchFastAgain(api);
         return false;
     }
     return true;
@@ -95,7 +115,7 @@ void onLightServiceEnded(LightControlApi *api)
 {
     qDebug() << "Light service ended, looking for it again";
     api->serviceWnd = 0;  // its watch has fired and stays until the next attach
-    searchForService(api);
+    searchFastAgain(api);
     if (api->serviceChanged)
         api->serviceChanged();
 }

@@ -6,6 +6,8 @@
 #include "search_schedule.h"
 #include "window_messages.h"
 
+#include <QElapsedTimer>
+
 #include <cstdint>
 #include <functional>
 
@@ -23,11 +25,13 @@ struct LightControlApi {
     QObject *serviceWatch = nullptr;
 
     // Finding a service that starts late or restarts: our own handle for
-    // DISCOVER, the timer that repeats it, and the command to show again
-    // once a service attaches.
+    // DISCOVER, the single-shot timer that repeats it when the schedule says
+    // (on the steady clock), and the command to show again once a service
+    // attaches.
     platform::Handle ownWnd = 0;
     QTimer *rediscoverTimer = nullptr;
     SearchSchedule search;
+    QElapsedTimer searchClock;
     bool hasLastCommand = false;
     protocol::LightCommand lastCommand;
 
@@ -38,12 +42,9 @@ struct LightControlApi {
 
 extern LightControlApi *g_lightApi;
 
-// How often DISCOVER is repeated while no service is attached.
-constexpr int kRediscoverIntervalMs = 2000;
-
 // Registers the three messages (protocol's names.h), broadcasts DISCOVER
-// with `ownWindow`, and keeps repeating it every kRediscoverIntervalMs until
-// a service attaches.
+// with `ownWindow`, and keeps repeating it as `search` says until a service
+// attaches: often at first, rarely once nothing has answered for a while.
 void startLightHandshake(LightControlApi *api, platform::Handle ownWindow);
 
 // Sends DISCOVER now when no service is attached, and searches often again
@@ -53,8 +54,8 @@ void restartLightSearch(LightControlApi *api);
 // Frees the record (and clears g_lightApi when it points to it).
 void freeLightControlApi(LightControlApi *api);
 
-// True when the command was posted to an attached service. A failure starts
-// the search for the service again.
+// True when the command was posted to an attached service. A failed post to
+// an attached service searches often again.
 bool postLightCommand(LightControlApi *api, int zone, int effect, int speed, int red, int green, int blue);
 bool postLightCommand(LightControlApi *api, const protocol::LightCommand &command);
 

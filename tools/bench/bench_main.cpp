@@ -8,10 +8,12 @@
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: vossik_bench [--events N] [--burst N] [--idle SECONDS] [--json FILE] [--log FILE] [--commit ID]\n"
-    "                    [--plugin LIBRARY]\n"
+    "Usage: vossik_bench [--events N] [--burst N] [--idle SECONDS] [--search-wait SECONDS] [--json FILE]\n"
+    "                    [--log FILE] [--commit ID] [--plugin LIBRARY]\n"
     "Measures the light chain (plugin, helper, device service) beside plain-socket baselines, and the helper\n"
     "on the stand-in lighting server.\n"
+    "--search-wait is the longest wait (60 s by default) for that helper's search for a device service to slow\n"
+    "down before its wake-ups on a still colour are measured; 0 measures them at once.\n"
     "--plugin measures another build of the plugin library in the same chain.\n";
 
 }  // namespace
@@ -36,6 +38,8 @@ int main(int argc, char *argv[])
             options.burst = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--idle") == 0 && hasValue)
             options.idleSeconds = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--search-wait") == 0 && hasValue)
+            options.searchWaitSeconds = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--json") == 0 && hasValue)
             options.json = argv[++i];
         else if (std::strcmp(argv[i], "--log") == 0 && hasValue)
@@ -49,7 +53,7 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
-    if (options.events < 1 || options.burst < 1 || options.idleSeconds < 1) {
+    if (options.events < 1 || options.burst < 1 || options.idleSeconds < 1 || options.searchWaitSeconds < 0) {
         std::fputs(kUsage, stderr);
         return 2;
     }

@@ -11,6 +11,7 @@
 #include "process_probe.h"
 #include "relay_frames.h"
 #include "sample_lights.h"
+#include "search_schedule.h"
 #include "stamp_reader.h"
 #include "start_hidden.h"
 #include "window_messages_posix.h"
@@ -243,9 +244,16 @@ struct Results {
     // device service, and at a lighting server's first LED update.
     Pass wordToService, wordToServer;
     // The helper on a lighting server: while it animates, and while it
-    // holds a still colour (with the LED updates the server got meanwhile).
-    probe::Activity animating, still;
+    // holds a still colour (with the LED updates the server got meanwhile),
+    // beside the minimal Qt program in the same seconds.
+    probe::Activity animating, still, minimalStill;
     std::int64_t stillUpdates = -1;
+    // Its search for a device service then: whether it had slowed to its
+    // longest interval, the DISCOVERs before and during the still colour,
+    // and when the still colour began, after the helper's start.
+    bool searchSlowed = false;
+    int discoversBefore = 0, discoversDuring = 0;
+    std::int64_t stillBeganMs = 0;
 };
 
 // Words one after the other on an open connection to the helper, each after
@@ -282,6 +290,38 @@ bool serverShows(const stamps::StampRecord &record, const Word &word, std::uint6
     return record.ns >= after && record.lParam == rgb;
 }
 
+// When the helper's search for a device service, started with no fast phase
+// (VOSSIK_SEARCH_FAST_MS=0), first waits its longest: after which DISCOVER,
+// and how long after the first.
+struct SlowSearch {
+    int attempts = 1;
+    std::int64_t afterMs = 0;
+};
+SlowSearch slowestSearch()
+{
+    SearchSchedule schedule(0);
+    schedule.restart(0);
+    SlowSearch slow;
+    for (std::int64_t delay; (delay = schedule.nextDelayMs(slow.afterMs)) < SearchSchedule::kSlowestIntervalMs;
+         ++slow.attempts)
+        slow.afterMs += delay;
+    return slow;
+}
+
+// An endpoint of this process in another runtime folder, to see the
+// DISCOVERs of the helper there. The stand-in finds its folder through
+// XDG_RUNTIME_DIR, so that points there for the call; no other thread of
+// ours runs yet.
+bool openEndpointIn(const std::string &runtime, platform::Endpoint *endpoint)
+{
+    const char *own = std::getenv("XDG_RUNTIME_DIR");
+    const std::string saved = own ? own : "";
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    const bool opened = platform::openEndpoint(endpoint);
+    ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+    return opened;
+}
+
 // Any free TCP port on the loopback address, for the lighting server.
 int freeLoopbackPort()
 {
@@ -303,13 +343,18 @@ class Bench
 {
 public:
     Bench(const BenchOptions &options, const Rig &rig) : m_options(options), m_rig(rig) {}
+    ~Bench()
+    {
+        closeFd(m_autoFd);
+        platform::closeEndpoint(&m_watch);
+    }
 
     bool run(Results *results, std::string *error)
     {
         m_results = results;
-        return startService(error) && startHelper(error) && measureIdle(error) && burstThroughHelper(error)
-               && wordsThroughHelper(error) && talkThroughPlugin(error) && helperAbsent(error) && relayBaseline(error)
-               && lightingServer(error);
+        return startAutoHelper(error) && startService(error) && startHelper(error) && measureIdle(error)
+               && burstThroughHelper(error) && wordsThroughHelper(error) && talkThroughPlugin(error)
+               && helperAbsent(error) && relayBaseline(error) && lightingServer(error);
     }
 
 private:
@@ -384,7 +429,6 @@ private:
         m_results->helperIdle = {helperAfter.cpuNs - helperBefore.cpuNs, helperAfter.switches - helperBefore.switches};
         m_results->minimalIdle = {minimalAfter.cpuNs - minimalBefore.cpuNs,
                                   minimalAfter.switches - minimalBefore.switches};
-        m_minimal.stop();
         return true;
     }
 
@@ -428,67 +472,100 @@ private:
         return true;
     }
 
-    // A second helper, on the stand-in lighting server: word to LED
-    // update, and what the helper costs while it animates and while it
-    // holds a still colour.
-    bool lightingServer(std::string *error)
+    // A second helper, on the stand-in lighting server in auto mode (the
+    // default): the device service while one is attached, else the server.
+    // It runs in a runtime folder of its own, where no device service
+    // answers, and searches for one with no fast phase, so its DISCOVERs go
+    // out after 4, 8 and 16 s, then every 30 s. Started first, so that most
+    // of that wait passes while the rest is measured; this process is its
+    // client from the start (a helper without one ends after a minute) and
+    // counts its DISCOVERs at an endpoint of its own there.
+    bool startAutoHelper(std::string *error)
     {
-        const int port = freeLoopbackPort();
+        const std::string runtime = m_rig.runtime + "/auto";
         const std::string config = m_rig.runtime + "/config-server";
+        const int port = freeLoopbackPort();
+        ::mkdir(runtime.c_str(), 0700);
         ::mkdir(config.c_str(), 0700);
-        std::ifstream sample(sample::settingsFile(), std::ios::binary);
-        std::ofstream(config + "/" + protocol::kSettingsFileName)
-            << sample.rdbuf() << "\n[device]\nlightService=openrgb\nopenrgbPort=" << port << "\n";
-        StampReader in;
-        ChildProcess server;
-        ChildProcess helper;
-        if (port < 0 || !in.create(m_rig.runtime + "/server-stamps")
-            || !server.start({m_options.openrgbServer, "--port", std::to_string(port), "--controllers",
-                              "Bench strip:12:Direct", "--log", "/dev/null", "--stamps",
-                              m_rig.runtime + "/server-stamps"})
-            || !helper.start({m_options.helper, config + "/"})) {
+        {
+            std::ifstream sample(sample::settingsFile(), std::ios::binary);
+            std::ofstream(config + "/" + protocol::kSettingsFileName)
+                << sample.rdbuf() << "\n[device]\nlightService=auto\nopenrgbPort=" << port << "\n";
+        }
+        if (port < 0 || !m_serverStamps.create(m_rig.runtime + "/server-stamps")
+            || !m_server.start({m_options.openrgbServer, "--port", std::to_string(port), "--controllers",
+                                "Bench strip:12:Direct", "--log", "/dev/null", "--stamps",
+                                m_rig.runtime + "/server-stamps"})
+            || !openEndpointIn(runtime, &m_watch)
+            || !m_autoHelper.start({m_options.helper, config + "/"},
+                                   {"XDG_RUNTIME_DIR=" + runtime, "VOSSIK_SEARCH_FAST_MS=0"})) {
             *error = "cannot start the lighting server or its helper";
             return false;
         }
-        int fd = -1;
-        waitUntil(
-            [&] {
-                closeFd(fd);
-                fd = connectTo(m_rig.serverPath());
-                return fd >= 0;
-            },
-            10000, 200);
+        m_autoStarted = Clock::now();
+        m_autoFd = connectWithin(runtime + "/" + protocol::kCommandServerBaseName, 10000);
         // Connected, enumerated and showing the first word's light.
         const std::vector<unsigned char> stop = frameOf(kStop);
         stamps::StampRecord record;
         const std::uint64_t asked = stamps::steadyNowNs();
-        if (fd < 0 || !writeAll(fd, stop.data(), stop.size()) || !in.next(&record, 10000)
+        if (m_autoFd < 0 || !writeAll(m_autoFd, stop.data(), stop.size()) || !m_serverStamps.next(&record, 10000)
             || !serverShows(record, kStop, asked)) {
-            closeFd(fd);
             *error = "the helper never lit the lighting server";
             return false;
         }
-        wordsToLight(fd, in, serverEvents(m_options), &m_results->wordToServer, serverShows);
+        return true;
+    }
 
-        const auto measure = [&](const Word &word, probe::Activity *activity) {
+    int discoversSeen()
+    {
+        platform::drainEndpoint(
+            &m_watch, [this](const platform::Message &message) { m_discovers += message.id == m_discoverMsg; });
+        return m_discovers;
+    }
+
+    // The helper on the lighting server: word to LED update, and what it
+    // costs while it animates and while it holds a still colour, the latter
+    // once its search for a device service has slowed down.
+    bool lightingServer(std::string *)
+    {
+        wordsToLight(m_autoFd, m_serverStamps, serverEvents(m_options), &m_results->wordToServer, serverShows);
+        const auto measure = [&](const Word &word, probe::Activity *activity, probe::Activity *minimal) {
             const std::vector<unsigned char> frame = frameOf(word);
-            writeAll(fd, frame.data(), frame.size());
+            writeAll(m_autoFd, frame.data(), frame.size());
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
-            in.discardPending();
-            const probe::Activity before = probe::activityOf(helper.pid());
+            m_serverStamps.discardPending();
+            const probe::Activity before = probe::activityOf(m_autoHelper.pid());
+            const probe::Activity minimalBefore = probe::activityOf(m_minimal.pid());
             std::this_thread::sleep_for(std::chrono::seconds(m_options.idleSeconds));
-            const probe::Activity after = probe::activityOf(helper.pid());
+            const probe::Activity after = probe::activityOf(m_autoHelper.pid());
+            const probe::Activity minimalAfter = probe::activityOf(m_minimal.pid());
             *activity = {after.cpuNs - before.cpuNs, after.switches - before.switches};
+            if (minimal)
+                *minimal = {minimalAfter.cpuNs - minimalBefore.cpuNs, minimalAfter.switches - minimalBefore.switches};
         };
-        measure(kStart, &m_results->animating);  // breathing
-        measure(kStop, &m_results->still);       // on
+        measure(kStart, &m_results->animating, nullptr);  // breathing
+
+        // Once the search waits its longest, the seconds measured are the
+        // ones around its next DISCOVER: the most a still colour costs.
+        const SlowSearch slow = slowestSearch();
+        m_results->searchSlowed =
+            waitUntil([&] { return discoversSeen() >= slow.attempts; }, m_options.searchWaitSeconds * 1000, 100000);
+        if (m_results->searchSlowed) {
+            const auto next = Clock::now() + std::chrono::milliseconds(SearchSchedule::kSlowestIntervalMs);
+            const auto settle = std::chrono::milliseconds(500 + m_options.idleSeconds * 1000 / 2);
+            std::this_thread::sleep_until(next - settle);
+        }
+        m_results->discoversBefore = discoversSeen();
+        // From the word on, as the seconds measured begin half a second later.
+        m_results->stillBeganMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_autoStarted).count() + 500;
+        measure(kStop, &m_results->still, &m_results->minimalStill);  // on
+        m_results->discoversDuring = discoversSeen() - m_results->discoversBefore;
         std::int64_t updates = 0;
-        while (in.next(&record, 0))
+        stamps::StampRecord record;
+        while (m_serverStamps.next(&record, 0))
             ++updates;
         m_results->stillUpdates = updates;
-        closeFd(fd);
-        helper.stop();
-        server.stop();
         return true;
     }
 
@@ -631,6 +708,15 @@ private:
     ChildProcess m_service;
     ChildProcess m_helper;
     ChildProcess m_minimal;
+    // The helper in auto mode on the lighting server, and its DISCOVERs.
+    StampReader m_serverStamps;
+    ChildProcess m_server;
+    ChildProcess m_autoHelper;
+    Clock::time_point m_autoStarted;
+    int m_autoFd = -1;
+    platform::Endpoint m_watch;
+    const std::uint32_t m_discoverMsg = platform::registerMessage(protocol::kLightDiscoverMessage);
+    int m_discovers = 0;
 };
 
 std::string today()
@@ -654,7 +740,12 @@ Report reportOf(const BenchOptions &options, const Results &r)
         "Each event waits for its light command before the next (in the spaced passes, 2 ms more). The baseline relay "
         "and sink are plain C++ "
         "processes on Unix domain sockets. Memory is VmRSS; idle activity is the sum over all threads of "
-        "schedstat run time and context switches over the idle period.";
+        "schedstat run time and of context switches (voluntary and not, from /proc/PID/task/*/status) over the "
+        "period: a thread that sleeps until a timer or a message wakes it counts one switch each time it goes back "
+        "to sleep, so a program that never wakes counts none. The minimal Qt Widgets program beside it is measured "
+        "over the same seconds. The lighting-server helper runs in auto mode in a runtime folder of its own, where "
+        "no device service answers its DISCOVERs; it starts first with VOSSIK_SEARCH_FAST_MS=0, so its search slows "
+        "down while the rest is measured, and the benchmark counts its DISCOVERs at an endpoint of its own.";
 
     const auto durations = [](const char *name, const std::vector<std::int64_t> &measured,
                               const std::vector<std::int64_t> &baseline, const char *baselineName) {
@@ -746,7 +837,7 @@ Report reportOf(const BenchOptions &options, const Results &r)
     wakeups.targetMet = r.helperIdle.switches == 0;
     report.figures.push_back(wakeups);
 
-    Figure toServer = durations("Word at the helper to light, lighting server", r.wordToServer.latency,
+    Figure toServer = durations("Word at the helper to light, lighting server (auto mode)", r.wordToServer.latency,
                                 r.wordToService.latency, "the same words to the device service");
     toServer.name += " (" + std::to_string(r.wordToServer.latency.size()) + " words)";
     toServer.note = "from the word written on the helper's socket to the stand-in server's stamp of the first "
@@ -757,19 +848,34 @@ Report reportOf(const BenchOptions &options, const Results &r)
         r.wordToServer.delivery.whole() && !r.wordToServer.latency.empty() && toServer.measured.p99 < 2000000;
     report.figures.push_back(toServer);
     const std::string seconds = ", " + std::to_string(options.idleSeconds) + " s";
-    Figure animating = value("Helper CPU time while animating (breathing), lighting server", "ns", r.animating.cpuNs,
-                             r.helperIdle.cpuNs, "the idle helper on the device service");
+    Figure animating = value("Helper CPU time while animating (breathing), lighting server (auto mode)", "ns",
+                             r.animating.cpuNs, r.helperIdle.cpuNs, "the idle helper on the device service");
     animating.name += seconds;
     animating.target = "< 2 % of one core";
     animating.targetMet = r.animating.cpuNs < options.idleSeconds * 1000000000LL / 50;
     report.figures.push_back(animating);
-    Figure still = value("Helper wake-ups on a still colour (On), lighting server", "switches", r.still.switches,
-                         r.helperIdle.switches, "the idle helper on the device service");
+    Figure still = value("Helper wake-ups on a still colour (On), lighting server (auto mode)", "switches",
+                         r.still.switches, r.minimalStill.switches, "minimal Qt Widgets program, the same seconds");
     still.name += seconds;
-    still.note =
-        std::to_string(r.stillUpdates) + " LED updates meanwhile; CPU " + std::to_string(r.still.cpuNs) + " ns";
-    still.target = "no LED update, no more wake-ups than the idle helper";
-    still.targetMet = r.stillUpdates == 0 && r.still.switches <= r.helperIdle.switches;
+    char began[32];
+    std::snprintf(began, sizeof began, "%.1f", double(r.stillBeganMs) / 1000);
+    still.note = std::to_string(r.stillUpdates) + " LED updates meanwhile; CPU " + std::to_string(r.still.cpuNs)
+                 + " ns; began " + began + " s after the helper's start, after its DISCOVER number "
+                 + std::to_string(r.discoversBefore) + ", with " + std::to_string(r.discoversDuring)
+                 + " DISCOVER(s) in these seconds";
+    // Its search for a device service, every 30 s once slowed down, is the
+    // one thing left that may wake it.
+    const std::int64_t searches =
+        (options.idleSeconds * 1000 + SearchSchedule::kSlowestIntervalMs - 1) / SearchSchedule::kSlowestIntervalMs;
+    still.target = "no LED update, at most " + std::to_string(searches)
+                   + " wake-up(s): the search for a device service, every 30 s by then";
+    if (r.searchSlowed) {
+        still.note += ", centred on the first one due 30 s after the one before";
+        still.targetMet = r.stillUpdates == 0 && r.still.switches <= searches;
+    } else {
+        still.note += "; the search had not slowed down to every 30 s yet (--search-wait "
+                      + std::to_string(options.searchWaitSeconds) + "), so the target is not judged";
+    }
     report.figures.push_back(still);
 
     report.figures.push_back(value("Helper start to listening", "ns", r.startToListening, r.minimalStart,
@@ -789,7 +895,13 @@ int runBench(const BenchOptions &options)
         std::fprintf(stderr, "vossik_bench: %s\n", error.c_str());
         return 1;
     }
-    std::fprintf(stdout, "Measuring (about %d s)...\n", 3 * options.idleSeconds + 9);
+    // With the wait, the still colour is measured around the first DISCOVER
+    // that comes the longest interval after the one before.
+    const int searchSlowS =
+        options.searchWaitSeconds > 0
+            ? int((slowestSearch().afterMs + SearchSchedule::kSlowestIntervalMs) / 1000) + options.idleSeconds / 2
+            : 0;
+    std::fprintf(stdout, "Measuring (about %d s)...\n", std::max(3 * options.idleSeconds + 9, searchSlowS + 2));
     std::fflush(stdout);
     // The plugin and the helper log as they go (the plugin on standard
     // output too); that goes to the log, so only the table reaches the terminal.

@@ -17,6 +17,10 @@ struct BenchOptions {
     int events = 10000;
     int burst = 10000;
     int idleSeconds = 10;
+    // How long to wait, at most, for the helper in auto mode to slow its
+    // search for a device service to the longest interval before its still
+    // colour is measured; 0 measures it without waiting.
+    int searchWaitSeconds = 60;
     std::string json;  // where the JSON goes
     std::string log;   // where the processes' own output goes
     std::string commit;

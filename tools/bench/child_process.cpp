@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -10,13 +11,25 @@ extern char **environ;
 
 namespace bench {
 
-bool ChildProcess::start(const std::vector<std::string> &arguments)
+bool ChildProcess::start(const std::vector<std::string> &arguments, const std::vector<std::string> &environment)
 {
     std::vector<char *> argv;
     for (const std::string &argument : arguments)
         argv.push_back(const_cast<char *>(argument.c_str()));
     argv.push_back(nullptr);
-    return ::posix_spawn(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0;
+    std::vector<char *> envp;
+    for (const std::string &entry : environment)
+        envp.push_back(const_cast<char *>(entry.c_str()));
+    for (char **entry = environ; *entry; ++entry) {
+        const std::size_t nameLength = std::strcspn(*entry, "=") + 1;
+        bool replaced = false;
+        for (const std::string &mine : environment)
+            replaced = replaced || mine.compare(0, nameLength, *entry, nameLength) == 0;
+        if (!replaced)
+            envp.push_back(*entry);
+    }
+    envp.push_back(nullptr);
+    return ::posix_spawn(&m_pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) == 0;
 }
 
 bool ChildProcess::running()

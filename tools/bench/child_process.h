@@ -15,8 +15,9 @@ public:
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
 
-    // Starts `arguments[0]` with the rest as its arguments. False if it could not.
-    bool start(const std::vector<std::string> &arguments);
+    // Starts `arguments[0]` with the rest as its arguments, in our environment
+    // with `environment`'s "NAME=value" entries put over it. False if it could not.
+    bool start(const std::vector<std::string> &arguments, const std::vector<std::string> &environment = {});
     pid_t pid() const { return m_pid; }
     bool running();
     // Waits up to `timeoutMs` for the process to end by itself.
