@@ -288,7 +288,6 @@ private slots:
             QCOMPARE(server->events().size(), 0);
             const QRegularExpression failure("^(?!Cannot tell).*light server at", QRegularExpression::MultilineOption);
             QCOMPARE(m_helper->errors().count(failure), 1);
-            // The refusal names the user, by account name where there is one.
             const passwd *account = ::getpwuid(uid_t(user));
             const QString who = account ? QString::fromLocal8Bit(account->pw_name) : QString::number(user);
             QVERIFY(user == 0 || m_helper->errors().contains("another user runs it (user " + who + ")"));

@@ -241,17 +241,15 @@ private slots:
     void aNullPluginIdIsIgnored_data()
     {
         columns<QStringList, QString>({"ids", "kept"});
-        QTest::newRow("an id") << QStringList{"vossik.7"} << "vossik.7";
         QTest::newRow("null after an id") << QStringList{"vossik.7", QString()} << "vossik.7";
         QTest::newRow("null, then an id") << QStringList{QString(), "vossik.8"} << "vossik.8";
     }
     void aNullPluginIdIsIgnored()
     {
         QFETCH(QStringList, ids);
-        QFETCH(QString, kept);
         for (const QString &id : ids)
             plugin::registerPluginID(id.isNull() ? nullptr : id.toUtf8().constData());
-        QCOMPARE(QString::fromStdString(plugin::registeredPluginID()), kept);
+        QTEST(QString::fromStdString(plugin::registeredPluginID()), "kept");
     }
 
     // Shutdown returns once "shutdown" is written, and within a second
