@@ -2,6 +2,8 @@
 
 #include "windows_text.h"
 
+#include <map>
+#include <mutex>
 #include <vector>
 #include <windows.h>
 
@@ -65,17 +67,24 @@ bool runsAsCurrentUser(unsigned long pid)
 
 std::string accountNameOfSid(const std::string &sid)
 {
+    // A domain account's lookup may wait on the network: each SID is asked
+    // once, not at every retry of a refused server.
+    static std::mutex mutex;
+    static std::map<std::string, std::string> known;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (const auto found = known.find(sid); found != known.end())
+        return found->second;
     PSID binary = nullptr;
-    if (!ConvertStringSidToSidW(wideFromUtf8(sid).c_str(), &binary))
-        return {};
-    wchar_t name[256], domain[256];
-    DWORD nameSize = 256, domainSize = 256;
-    SID_NAME_USE use;
     std::wstring account;
-    if (LookupAccountSidW(nullptr, binary, name, &nameSize, domain, &domainSize, &use))
-        account = domainSize ? std::wstring(domain) + L"\\" + name : std::wstring(name);
-    LocalFree(binary);
-    return utf8FromWide(account.data(), static_cast<int>(account.size()));
+    if (ConvertStringSidToSidW(wideFromUtf8(sid).c_str(), &binary)) {
+        wchar_t name[256], domain[256];
+        DWORD nameSize = 256, domainSize = 256;
+        SID_NAME_USE use;
+        if (LookupAccountSidW(nullptr, binary, name, &nameSize, domain, &domainSize, &use))
+            account = domainSize ? std::wstring(domain) + L"\\" + name : std::wstring(name);
+        LocalFree(binary);
+    }
+    return known[sid] = utf8FromWide(account.data(), static_cast<int>(account.size()));
 }
 
 }  // namespace platform
