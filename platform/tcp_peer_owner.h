@@ -15,10 +15,16 @@ enum class PeerOwner {
     Unknown,    // the system could not tell
 };
 
+struct ServerOwner {
+    PeerOwner verdict = PeerOwner::Unknown;
+    // Whom a log line names: "user alice", "user S-1-5-21-… in session 2".
+    std::string who;
+};
+
 // `localAddress`/`localPort`: our end of the connection; `peerAddress`/
 // `peerPort`: the server's. Addresses in text (IPv4 or IPv6). Only
 // meaningful for loopback connections.
-PeerOwner tcpPeerOwner(const std::string &localAddress, std::uint16_t localPort, const std::string &peerAddress,
-                       std::uint16_t peerPort);
+ServerOwner tcpPeerOwner(const std::string &localAddress, std::uint16_t localPort, const std::string &peerAddress,
+                         std::uint16_t peerPort);
 
 }  // namespace platform

@@ -185,6 +185,10 @@ void shutdown()
 void registerPluginID(const char *id)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
+    if (!id) {  // a host's mistake: the id given before, if any, stays
+        say("PLUGIN: registerPluginID without an id; ignored");
+        return;
+    }
     std::free(g_pluginID);
     const size_t size = std::strlen(id) + 1;
     g_pluginID = static_cast<char *>(std::malloc(size));
@@ -299,6 +303,12 @@ int ownTalkCount()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     return g_talkState.ownTalkCount();
+}
+
+std::string registeredPluginID()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_pluginID ? g_pluginID : "";
 }
 
 }  // namespace plugin

@@ -5,6 +5,8 @@
 
 #include "ts3_host_api.h"
 
+#include <string>
+
 namespace plugin {
 
 extern const char kName[];
@@ -29,8 +31,9 @@ void currentServerConnectionChanged(uint64 serverConnectionHandlerID);
 void initHotkeys(PluginHotkey ***hotkeys);
 void onHotkeyEvent(const char *keyword);
 
-// For tests: what the talk state holds now.
+// For tests: what the talk state holds now, and the id the host gave.
 bool ownTalking();
 int ownTalkCount();
+std::string registeredPluginID();
 
 }  // namespace plugin

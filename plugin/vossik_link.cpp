@@ -128,88 +128,118 @@ void Vossik::attemptConnection(platform::CommandClient &client, bool *inOutage)
         startHelper(now);
 }
 
+// What only the writer thread touches, made and ended on it.
+struct Vossik::Writer {
+    platform::CommandClient client;
+    std::vector<CommandWord> inFlight;  // taken from the queue, on their way until sent
+    bool inOutage = false;              // the failed connection is logged once
+    std::uint64_t droppedSoFar = 0;     // as logged
+    std::chrono::steady_clock::time_point lastWordAt;
+};
+
 void Vossik::run()
 {
     platform::yieldOnWake();
     m_log.line("Vossik::Vossik");
-    platform::CommandClient client;
-    std::vector<CommandWord> inFlight;
-    bool inOutage = false;
-    std::uint64_t droppedSoFar = 0;
-    std::chrono::steady_clock::time_point lastWordAt;
+    Writer writer;
     for (;;) {
-        bool shutdownRequested, shutdownFinished;
-        std::uint64_t dropped;
-        if (!client.isOpen() && !m_shutdownFinished && nowMs() >= m_schedule.nextAttemptAt())
-            attemptConnection(client, &inOutage);
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_exit)
-                break;
-            shutdownRequested = m_shutdownRequested;
-            shutdownFinished = m_shutdownFinished;
-            dropped = m_queue.dropped();
-            if (client.isOpen() && !client.sending()) {
-                while (!m_queue.empty())
-                    inFlight.push_back(m_queue.pop());
-                m_queued.store(false, std::memory_order_relaxed);
-            }
-        }
-        if (!inFlight.empty() && !client.sending()) {
-            std::string bytes;
-            for (const CommandWord word : inFlight)
-                protocol::appendFrame(&bytes, word);
-            client.send(std::move(bytes));
-            lastWordAt = std::chrono::steady_clock::now();
-            // Logged once on its way: a log line never delays a word.
-            for (const CommandWord word : inFlight)
-                m_log.line(std::string("Vossik::talkStatusChange \"") + protocol::commandWordText(word) + '"');
-        }
-        if (dropped != droppedSoFar) {
-            m_log.line(std::to_string(dropped - droppedSoFar)
-                       + " words dropped while the helper did not take them; the newest state is kept");
-            droppedSoFar = dropped;
-        }
+        if (!writer.client.isOpen() && !m_shutdownFinished && nowMs() >= m_schedule.nextAttemptAt())
+            attemptConnection(writer.client, &writer.inOutage);
+        const std::optional<Round> round = takeQueuedWords(writer);
+        if (!round)
+            break;
+        if (!writer.inFlight.empty() && !writer.client.sending())
+            sendInFlight(writer);
+        logDrops(writer, round->dropped);
         // Nobody alive or starting to tell: the shutdown is as done as it gets.
-        if (shutdownRequested && !shutdownFinished && !client.isOpen() && !m_schedule.helperStarting(nowMs()))
+        if (round->shutdownRequested && !round->shutdownFinished && !writer.client.isOpen()
+            && !m_schedule.helperStarting(nowMs()))
             finishShutdown();
-
-        int timeoutMs = -1;
-        if (!client.isOpen() && !shutdownFinished)
-            timeoutMs = static_cast<int>(std::max<std::int64_t>(0, m_schedule.nextAttemptAt() - nowMs()));
+        const int timeoutMs = waitTimeoutMs(writer, round->shutdownFinished);
         // Idle and connected, a new word is the only news: the host wakes
         // the writer then, and not while it is busy anyway.
-        const bool idle = client.isOpen() && !client.sending();
-        if (idle && (awakeAfterWord(lastWordAt) || !waitingMayBegin()))
+        const bool idle = writer.client.isOpen() && !writer.client.sending();
+        if (idle && (awakeAfterWord(writer.lastWordAt) || !waitingMayBegin()))
             continue;
-        const platform::CommandClient::Event event = client.wait(m_waker, timeoutMs);
+        const platform::CommandClient::Event event = writer.client.wait(m_waker, timeoutMs);
         m_idle.store(false);
-        switch (event) {
-        case platform::CommandClient::Event::Sent:
-            if (std::find(inFlight.begin(), inFlight.end(), CommandWord::Shutdown) != inFlight.end())
-                finishShutdown();
-            inFlight.clear();
-            break;
-        case platform::CommandClient::Event::Lost: {
-            m_log.line("helper connection lost");
-            m_schedule.lost(nowMs());
-            // The states are sent again on the next connection; what else
-            // was on its way goes again too.
-            std::lock_guard<std::mutex> lock(m_mutex);
-            for (auto word = inFlight.rbegin(); word != inFlight.rend(); ++word) {
-                if (int(wordKind(*word)) >= kStateWordKinds)
-                    m_queue.pushFront(*word);
-            }
-            inFlight.clear();
-            break;
-        }
-        case platform::CommandClient::Event::Woken:
-        case platform::CommandClient::Event::TimedOut:
-            break;
-        }
+        handleEvent(writer, event);
     }
-    client.close();
+    writer.client.close();
     m_log.line("Vossik::~Vossik");
+}
+
+std::optional<Vossik::Round> Vossik::takeQueuedWords(Writer &writer)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_exit)
+        return std::nullopt;
+    const Round round{m_shutdownRequested, m_shutdownFinished, m_queue.dropped()};
+    if (writer.client.isOpen() && !writer.client.sending()) {
+        while (!m_queue.empty())
+            writer.inFlight.push_back(m_queue.pop());
+        m_queued.store(false, std::memory_order_relaxed);
+    }
+    return round;
+}
+
+void Vossik::sendInFlight(Writer &writer)
+{
+    std::string bytes;
+    for (const CommandWord word : writer.inFlight)
+        protocol::appendFrame(&bytes, word);
+    writer.client.send(std::move(bytes));
+    writer.lastWordAt = std::chrono::steady_clock::now();
+    // Logged once on its way: a log line never delays a word.
+    for (const CommandWord word : writer.inFlight)
+        m_log.line(std::string("Vossik::talkStatusChange \"") + protocol::commandWordText(word) + '"');
+}
+
+void Vossik::logDrops(Writer &writer, std::uint64_t dropped)
+{
+    if (dropped == writer.droppedSoFar)
+        return;
+    m_log.line(std::to_string(dropped - writer.droppedSoFar)
+               + " words dropped while the helper did not take them; the newest state is kept");
+    writer.droppedSoFar = dropped;
+}
+
+int Vossik::waitTimeoutMs(const Writer &writer, bool shutdownFinished)
+{
+    if (writer.client.isOpen() || shutdownFinished)
+        return -1;  // until woken
+    return static_cast<int>(std::max<std::int64_t>(0, m_schedule.nextAttemptAt() - nowMs()));
+}
+
+void Vossik::handleEvent(Writer &writer, platform::CommandClient::Event event)
+{
+    switch (event) {
+    case platform::CommandClient::Event::Sent:
+        if (std::find(writer.inFlight.begin(), writer.inFlight.end(), CommandWord::Shutdown) != writer.inFlight.end())
+            finishShutdown();
+        writer.inFlight.clear();
+        break;
+    case platform::CommandClient::Event::Lost:
+        connectionLost(writer);
+        break;
+    case platform::CommandClient::Event::Woken:
+    case platform::CommandClient::Event::TimedOut:
+        break;
+    }
+}
+
+void Vossik::connectionLost(Writer &writer)
+{
+    m_log.line("helper connection lost");
+    m_schedule.lost(nowMs());
+    // The states are sent again on the next connection; what else was on
+    // its way goes again too.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto word = writer.inFlight.rbegin(); word != writer.inFlight.rend(); ++word) {
+        if (int(wordKind(*word)) >= kStateWordKinds)
+            m_queue.pushFront(*word);
+    }
+    writer.inFlight.clear();
 }
 
 bool Vossik::awakeAfterWord(std::chrono::steady_clock::time_point lastWordAt)

@@ -47,7 +47,25 @@ public:
     void shutdown(int timeoutMs);
 
 private:
+    struct Writer;
+    // What the writer saw of the shared state in one round of its loop.
+    struct Round {
+        bool shutdownRequested = false;
+        bool shutdownFinished = false;
+        std::uint64_t dropped = 0;  // by the queue, so far
+    };
+
     void run();
+    // Takes every queued word onto `writer`'s way when it may write; none
+    // when the link is to end.
+    std::optional<Round> takeQueuedWords(Writer &writer);
+    void sendInFlight(Writer &writer);
+    void logDrops(Writer &writer, std::uint64_t dropped);
+    // How long the writer may wait: until woken when connected or done,
+    // else until the next connection attempt.
+    int waitTimeoutMs(const Writer &writer, bool shutdownFinished);
+    void handleEvent(Writer &writer, platform::CommandClient::Event event);
+    void connectionLost(Writer &writer);
     void attemptConnection(platform::CommandClient &client, bool *inOutage);
     void startHelper(std::int64_t now);
     void finishShutdown();

@@ -305,9 +305,9 @@ private slots:
         client.connectToHost(QHostAddress::LocalHost, server.serverPort());
         QVERIFY(client.waitForConnected(5000) && server.waitForNewConnection(5000));
         const std::string local = client.localAddress().toString().toStdString();
-        QCOMPARE(platform::tcpPeerOwner(local, 1, "127.0.0.1", 1), platform::PeerOwner::Unknown);
+        QCOMPARE(platform::tcpPeerOwner(local, 1, "127.0.0.1", 1).verdict, platform::PeerOwner::Unknown);
         const platform::PeerOwner owner =
-            platform::tcpPeerOwner(local, client.localPort(), "127.0.0.1", server.serverPort());
+            platform::tcpPeerOwner(local, client.localPort(), "127.0.0.1", server.serverPort()).verdict;
 #ifdef Q_OS_WIN
         if (owner == platform::PeerOwner::Unknown)
             QSKIP("no process named for the server's socket (Wine names none)");

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <grp.h>
 #include <optional>
+#include <pwd.h>
 #include <unistd.h>
 
 namespace {
@@ -287,7 +288,9 @@ private slots:
             QCOMPARE(server->events().size(), 0);
             const QRegularExpression failure("^(?!Cannot tell).*light server at", QRegularExpression::MultilineOption);
             QCOMPARE(m_helper->errors().count(failure), 1);
-            QVERIFY(user == 0 || m_helper->errors().contains("another user runs it"));
+            const passwd *account = ::getpwuid(uid_t(user));
+            const QString who = account ? QString::fromLocal8Bit(account->pw_name) : QString::number(user);
+            QVERIFY(user == 0 || m_helper->errors().contains("another user runs it (user " + who + ")"));
         }
         const int mark = server->events().size();
         if (first.contains("--then-controllers")) {

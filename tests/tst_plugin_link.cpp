@@ -236,6 +236,22 @@ private slots:
         QCOMPARE(plugin::ownTalkCount(), 0);
     }
 
+    // The host's id stays until shutdown; a null one, a host's mistake,
+    // changes nothing.
+    void aNullPluginIdIsIgnored_data()
+    {
+        columns<QStringList, QString>({"ids", "kept"});
+        QTest::newRow("null after an id") << QStringList{"vossik.7", QString()} << "vossik.7";
+        QTest::newRow("null, then an id") << QStringList{QString(), "vossik.8"} << "vossik.8";
+    }
+    void aNullPluginIdIsIgnored()
+    {
+        QFETCH(QStringList, ids);
+        for (const QString &id : ids)
+            plugin::registerPluginID(id.isNull() ? nullptr : id.toUtf8().constData());
+        QTEST(QString::fromStdString(plugin::registeredPluginID()), "kept");
+    }
+
     // Shutdown returns once "shutdown" is written, and within a second
     // whatever the helper does; with nobody to tell, at once. The link's
     // threads end with it, so unloading the plugin leaves none.

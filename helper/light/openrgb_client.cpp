@@ -119,14 +119,16 @@ void OpenRgbClient::Private::connectNow()
 void OpenRgbClient::Private::onConnected()
 {
     if (socket->peerAddress().isLoopback()) {
-        const platform::PeerOwner owner =
+        const platform::ServerOwner owner =
             platform::tcpPeerOwner(socket->localAddress().toString().toStdString(), socket->localPort(),
                                    socket->peerAddress().toString().toStdString(), socket->peerPort());
-        if (owner == platform::PeerOwner::OtherUser) {
-            fail(QStringLiteral("Refusing the light server at %1: another user runs it").arg(where()));
+        if (owner.verdict == platform::PeerOwner::OtherUser) {
+            fail(QStringLiteral("Refusing the light server at %1: another user runs it (%2); run a lighting server "
+                                "of your own, in your own session, and set [device] openrgbPort to its port")
+                     .arg(where(), QString::fromStdString(owner.who)));
             return;
         }
-        if (owner == platform::PeerOwner::Unknown && !loggedUnknownOwner) {
+        if (owner.verdict == platform::PeerOwner::Unknown && !loggedUnknownOwner) {
             loggedUnknownOwner = true;
             qDebug().noquote() << QStringLiteral("Cannot tell who runs the light server at %1; using it").arg(where());
         }

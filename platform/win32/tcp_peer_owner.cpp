@@ -1,5 +1,6 @@
 #include "tcp_peer_owner.h"
 
+#include "process_owner_facts.h"
 #include "tcp_socket_table.h"
 #include "user_sid.h"
 
@@ -83,26 +84,15 @@ std::vector<TcpSocketRow> tcpRows()
 
 }  // namespace
 
-PeerOwner tcpPeerOwner(const std::string &localAddress, std::uint16_t localPort, const std::string &peerAddress,
-                       std::uint16_t peerPort)
+ServerOwner tcpPeerOwner(const std::string &localAddress, std::uint16_t localPort, const std::string &peerAddress,
+                         std::uint16_t peerPort)
 {
     const std::optional<TcpEnd> ours = endOfText(localAddress, localPort);
     const std::optional<TcpEnd> server = endOfText(peerAddress, peerPort);
     if (!ours || !server)
-        return PeerOwner::Unknown;
+        return {PeerOwner::Unknown, "no address"};
     const DWORD pid = serverSocketOwner(tcpRows(), *ours, *server).value_or(0);
-    if (pid == 0)
-        return PeerOwner::Unknown;
-    switch (userOfProcess(pid)) {
-    case ProcessUser::Current:
-    case ProcessUser::System:
-        return PeerOwner::Trusted;
-    case ProcessUser::Other:
-        return PeerOwner::OtherUser;
-    case ProcessUser::Unknown:
-        break;
-    }
-    return PeerOwner::Unknown;
+    return windowsProcessOwner(processOwnerFacts(pid), accountNameOfSid);
 }
 
 }  // namespace platform

@@ -46,7 +46,7 @@ echo "== configuring Qt for Windows (static, release)"
     -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz \
     -no-feature-sql -no-feature-concurrent -no-feature-xml -no-feature-vulkan -no-feature-tabletevent \
     > "$CACHE/configure.log" 2>&1 || { tail -30 "$CACHE/configure.log"; exit 1; }
-echo "== building Qt for Windows (about 20 minutes on two cores; log: $CACHE/make.log)"
+echo "== building Qt for Windows (about 35 minutes on two cores; log: $CACHE/make.log)"
 make -j"$(nproc)" > "$CACHE/make.log" 2>&1 || { tail -30 "$CACHE/make.log"; exit 1; }
 make install > "$CACHE/install.log" 2>&1 || { tail -30 "$CACHE/install.log"; exit 1; }
 touch "$MARKER"

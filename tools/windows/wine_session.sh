@@ -12,10 +12,15 @@ LINUX_BUILD="${2:-}"
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 export WINEDEBUG=-all
-export WINEPREFIX="${WINEPREFIX:-$HOME/.cache/vossik/wineprefix}"
 work="$(mktemp -d)"
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-wineboot -i >/dev/null 2>&1 || true
+# The caller's Wine prefix (./dev makes one per run); else one of this
+# run's own, removed with the rest.
+if [ -z "${WINEPREFIX:-}" ]; then
+    export WINEPREFIX="$work/wineprefix"
+    mkdir -m 700 "$WINEPREFIX"
+fi
+trap 'wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true; rm -rf "$work"' EXIT
+WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
 
 # A configuration folder with blanks and non-ASCII letters, as Windows
 # users' folders often are; the plugin hands it over with its trailing
