@@ -5,10 +5,10 @@
 LightState lightState(const ClientState &state, const ShowOptions &options)
 {
     switch (state.voice) {
-    case VoiceState::SpeakingMuted:
-        return LightState::SpeakingMuted;
     case VoiceState::Speaking:
         return LightState::Speaking;
+    case VoiceState::SpeakingMuted:
+        return LightState::SpeakingMuted;
     case VoiceState::OthersSpeaking:
         if (options.others)
             return LightState::OthersSpeaking;

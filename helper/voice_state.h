@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <map>
 
-// In rising rank: with several clients the light shows the highest.
-enum class VoiceState { Silent, OthersSpeaking, Speaking, SpeakingMuted };
+// In rising rank: with several clients the light shows the highest. Heard
+// anywhere outranks muted elsewhere, as between the plugin's connections:
+// the muted signal warns only when nobody hears the user at all.
+enum class VoiceState { Silent, OthersSpeaking, SpeakingMuted, Speaking };
 
 // What a client tells beside its talk, in falling rank; each shows only
 // when the user has enabled its state.
@@ -17,7 +19,7 @@ constexpr int kFactCount = 4;
 // What the light shows. OthersSpeaking stands for others speaking while the
 // others option is off too (shown as silent): a client's "startother" is
 // then still what shows, and posts, as it always did.
-enum class LightState { Silent, Offline, Away, MicMuted, SoundMuted, OthersSpeaking, Speaking, SpeakingMuted };
+enum class LightState { Silent, Offline, Away, MicMuted, SoundMuted, OthersSpeaking, SpeakingMuted, Speaking };
 
 // What the user chose to see.
 struct ShowOptions {
@@ -30,7 +32,7 @@ struct ClientState {
     std::array<bool, kFactCount> facts{};  // by Fact; a new client is unmuted, present and connected
 };
 
-// The first of: speaking muted, speaking, others speaking (option on), the
+// The first of: speaking, speaking muted, others speaking (option on), the
 // enabled facts in their rank, silent.
 LightState lightState(const ClientState &state, const ShowOptions &options);
 

@@ -265,6 +265,8 @@ private slots:
         QTest::newRow("two: offline when both are") << all << "b:stop a:offline b:offline a:online" << ".8.";
         QTest::newRow("two: muted when either is") << all << "b:stop a:micmuted b:start b:stop a:micunmuted" << ".6S6.";
         QTest::newRow("two, new states off") << QByteArray() << "b:start a:micmuted a:stop b:stop" << "S.";
+        QTest::newRow("two: heard there, muted here") << QByteArray() << "b:start a:mute a:stop b:stop" << "S.";
+        QTest::newRow("two: muted here, heard there") << QByteArray() << "a:mute b:start b:stop a:stop" << "mSm.";
         QTest::newRow("lights off follows") << all << "a:micmuted a:lightsoff a:start a:stop a:away a:lightson a:micunmuted" << "6x67";
         QTest::newRow("lights off: window") << QByteArray() << "a:start a:lightsoff a:wnd reload close a:lightson" << "SxxxS";
         // clang-format on
