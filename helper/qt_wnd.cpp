@@ -97,7 +97,7 @@ void Qt_wnd::vossikRdy()
 {
     m_channel = new CommandChannel(
         QString::fromStdString(platform::commandServerName()),
-        [this](qint64 client, const QString &word) { return dispatch(client, word); }, this);
+        [this](qint64 client, protocol::CommandWord command) { dispatch(client, command); }, this);
     connect(m_channel, &CommandChannel::connectionClosed, this, &Qt_wnd::onConnectionClosed);
     connect(m_channel, &CommandChannel::connectionsChanged, this, &Qt_wnd::updateIdleTimer);
     // Read once serving: they may have changed while another helper served.
@@ -143,18 +143,11 @@ void Qt_wnd::setOptSpeed(int speed, int tab)
         qDebug() << "setOptSpeed ERROR!";
 }
 
-// Only a command word makes its sender a client: garbage keeps nobody.
-bool Qt_wnd::dispatch(qint64 client, const QString &word)
+void Qt_wnd::dispatch(qint64 client, protocol::CommandWord command)
 {
     using protocol::CommandWord;
-    const std::optional<CommandWord> command = protocol::commandWordFromText(
-        std::u16string_view(reinterpret_cast<const char16_t *>(word.utf16()), std::size_t(word.size())));
-    if (!command) {
-        qDebug() << "param not equal" << word;
-        return false;
-    }
     addClient(client);
-    switch (*command) {
+    switch (command) {
     case CommandWord::Start:
         setVoiceState(client, VoiceState::Speaking);
         break;
@@ -175,26 +168,25 @@ bool Qt_wnd::dispatch(qint64 client, const QString &word)
         break;
     case CommandWord::MicMuted:
     case CommandWord::MicUnmuted:
-        setFact(client, Fact::MicMuted, *command == CommandWord::MicMuted);
+        setFact(client, Fact::MicMuted, command == CommandWord::MicMuted);
         break;
     case CommandWord::SoundMuted:
     case CommandWord::SoundUnmuted:
-        setFact(client, Fact::SoundMuted, *command == CommandWord::SoundMuted);
+        setFact(client, Fact::SoundMuted, command == CommandWord::SoundMuted);
         break;
     case CommandWord::Away:
     case CommandWord::Back:
-        setFact(client, Fact::Away, *command == CommandWord::Away);
+        setFact(client, Fact::Away, command == CommandWord::Away);
         break;
     case CommandWord::Offline:
     case CommandWord::Online:
-        setFact(client, Fact::Offline, *command == CommandWord::Offline);
+        setFact(client, Fact::Offline, command == CommandWord::Offline);
         break;
     case CommandWord::LightsOff:
     case CommandWord::LightsOn:
-        setLightsOff(*command == CommandWord::LightsOff);
+        setLightsOff(command == CommandWord::LightsOff);
         break;
     }
-    return true;
 }
 
 void Qt_wnd::setVoiceState(qint64 client, VoiceState state)

@@ -4,6 +4,7 @@
 // client has gone, and quietly when no client came for kIdleLimitMs.
 #pragma once
 
+#include "command_words.h"
 #include "light_profile.h"
 #include "ui_qt_wnd.h"
 #include "voice_state.h"
@@ -50,7 +51,7 @@ private slots:
 private:
     friend class TestControlWindow;  // plays clients that the socket cannot tell apart in one process
 
-    bool dispatch(qint64 client, const QString &word);
+    void dispatch(qint64 client, protocol::CommandWord command);
     void setVoiceState(qint64 client, VoiceState state);
     void setFact(qint64 client, Fact fact, bool holds);
     void showVoiceState(std::optional<qint64> sender);

@@ -194,9 +194,10 @@ private slots:
     }
 
     // Bytes on the command socket, and the light commands they become, one
-    // per word, each once, in order ('m' the mute signal, '-' another). A
-    // bad frame ends only the connection that sent it: the word before it
-    // counts, and a new connection's "mute" is carried out.
+    // per word, each once, in order ('m' the mute signal, '-' another); a
+    // text that is no command word is passed over. A bad frame ends only
+    // the connection that sent it: the word before it counts, and a new
+    // connection's "mute" is carried out.
     void wordsOnTheCommandSocket_data()
     {
         // clang-format off
@@ -208,6 +209,7 @@ private slots:
         QStringList words;
         for (int i = 0; i < 1000; ++i)
             words << (i % 2 ? QStringLiteral("mute") : QStringLiteral("stop"));
+        QTest::newRow("no command word between two") << QList<QByteArray>{frames({"start", "starts", "", QString(), "mute"})} << false << "-m";
         QTest::newRow("a thousand words in one write") << QList<QByteArray>{frames(words)} << false
                                                        << QString("-m").repeated(500);
         const QList<QPair<const char *, QByteArray>> garbage{
@@ -308,11 +310,13 @@ private slots:
                 QVERIFY(QTest::qWaitFor([&] { return !window->settingsWindow(); }, 2000));
             } else if (word.endsWith(QLatin1String("wnd"))) {
                 take();
-                QVERIFY(window->dispatch(-1, word.mid(2)));
+                window->dispatch(-1, protocol::CommandWord::Wnd);
                 QTest::qWait(150);
                 recorder.messages.clear();  // its previews are the settings window's affair
             } else {
-                QVERIFY(window->dispatch(word.startsWith('a') ? -1 : -2, word.mid(2)));
+                const auto command = protocol::commandWordFromText(word.mid(2).toStdU16String());
+                QVERIFY2(command, qPrintable(word));
+                window->dispatch(word.startsWith('a') ? -1 : -2, *command);
             }
             QTest::qWait(20);  // the service's messages in the order of the words
         }
