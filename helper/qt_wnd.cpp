@@ -184,7 +184,7 @@ void Qt_wnd::dispatch(qint64 client, protocol::CommandWord command)
         break;
     case CommandWord::LightsOff:
     case CommandWord::LightsOn:
-        setLightsOff(command == CommandWord::LightsOff);
+        setLightsOff(client, command == CommandWord::LightsOff);
         break;
     }
 }
@@ -219,7 +219,7 @@ void Qt_wnd::showVoiceState(std::optional<qint64> sender)
     if (m_shown == shown && !(sender && m_clients.shownOf(*sender, options) == shown))
         return;
     m_shown = shown;
-    if (m_lightsOff)
+    if (m_clients.lightsOff())
         return;
     switch (shown) {
     case LightState::Silent:
@@ -250,9 +250,15 @@ void Qt_wnd::showVoiceState(std::optional<qint64> sender)
     }
 }
 
-void Qt_wnd::setLightsOff(bool off)
+// A press changes only its client's toggle. The light is off while any
+// client has it off: the shutdown profile once as it goes off, the current
+// state at once as the last "off" is turned on.
+void Qt_wnd::setLightsOff(qint64 client, bool off)
 {
-    m_lightsOff = off;
+    const bool wasOff = m_clients.lightsOff();
+    m_clients.setLightsOff(client, off);
+    if (m_clients.lightsOff() == wasOff)
+        return;
     if (off) {
         applyShutdown();
     } else {
@@ -283,14 +289,18 @@ void Qt_wnd::removeClient(qint64 client)
 {
     if (!m_clients.contains(client))
         return;
+    const bool wasOff = m_clients.lightsOff();
     m_clients.remove(client);
     if (QObject *watch = m_clientWatches.take(client))
         watch->deleteLater();  // may be the caller
     updateIdleTimer();
-    if (m_clients.empty())
+    if (m_clients.empty()) {
         QTimer::singleShot(0, this, &Qt_wnd::endIfNoClients);  // after the words already here
-    else
-        showVoiceState(std::nullopt);
+        return;
+    }
+    if (wasOff)
+        m_shown.reset();  // shows at once if its toggle was the last "off"
+    showVoiceState(std::nullopt);
 }
 
 void Qt_wnd::onConnectionClosed(qint64 client)
@@ -399,7 +409,7 @@ void Qt_wnd::onSetDefault()
 {
     if (m_channel && m_channel->isServing()) {
         m_shown.reset();
-        if (m_lightsOff)
+        if (m_clients.lightsOff())
             applyShutdown();
         else
             showVoiceState(std::nullopt);

@@ -55,7 +55,7 @@ private:
     void setVoiceState(qint64 client, VoiceState state);
     void setFact(qint64 client, Fact fact, bool holds);
     void showVoiceState(std::optional<qint64> sender);
-    void setLightsOff(bool off);
+    void setLightsOff(qint64 client, bool off);
     ShowOptions showOptions() const;
     void addClient(qint64 client);
     void removeClient(qint64 client);
@@ -76,9 +76,6 @@ private:
     LightProfile m_profiles[kProfileCount];
     int otherTalkingBool = 0;
     std::array<bool, kFactCount> m_stateEnabled{};  // by Fact: stateEnabled_5 .. _8
-    // The user's toggle: while off the light keeps the shutdown profile and
-    // the states are only followed.
-    bool m_lightsOff = false;
     CommandChannel *m_channel = nullptr;
     ClientStates m_clients;
     QMap<qint64, QObject *> m_clientWatches;  // the end of each client's process

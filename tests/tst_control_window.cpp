@@ -271,6 +271,8 @@ private slots:
         QTest::newRow("two: muted here, heard there") << QByteArray() << "a:mute b:start b:stop a:stop" << "mSm.";
         QTest::newRow("lights off follows") << all << "a:micmuted a:lightsoff a:start a:stop a:away a:lightson a:micunmuted" << "6x67";
         QTest::newRow("lights off: window") << QByteArray() << "a:start a:lightsoff a:wnd reload close a:lightson" << "SxxxS";
+        QTest::newRow("two toggles: off while either is") << QByteArray() << "b:stop a:start a:lightsoff b:lightsoff a:lightson b:start b:lightson" << ".SxS";
+        QTest::newRow("two toggles: one ends with its client") << QByteArray() << "b:stop a:lightsoff a:shutdown b:start b:lightsoff" << ".x.Sx";
         // clang-format on
     }
     void statesShown()
