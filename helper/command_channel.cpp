@@ -247,11 +247,14 @@ void CommandChannel::readFrom(QLocalSocket *socket)
         }
         socket->skip(frame.consumed);
         connection->incompleteSince = -1;
-        const qint64 client = connection->client;
-        if (m_handler(client, frame.word)) {
-            if (Connection *still = find(socket))
-                still->spoke = true;
+        // Only a command word makes its sender a client: garbage keeps nobody.
+        if (!frame.word) {
+            qDebug() << "param not equal" << frame.unknown;
+            continue;
         }
+        m_handler(connection->client, *frame.word);
+        if (Connection *still = find(socket))
+            still->spoke = true;
     }
 }
 

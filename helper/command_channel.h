@@ -4,6 +4,7 @@
 // it.
 #pragma once
 
+#include "command_words.h"
 #include "server_name_claim.h"
 
 #include <QElapsedTimer>
@@ -33,10 +34,9 @@ public:
     // How soon a waiting helper takes over a name that has come free.
     static constexpr int kTakeOverPollMs = 250;
 
-    // Carries out one word from `client` (the sender's process id, or a
-    // negative stand-in when the system does not tell it); true when it was
-    // a command word.
-    using WordHandler = std::function<bool(qint64 client, const QString &word)>;
+    // Carries out one command word from `client` (the sender's process id,
+    // or a negative stand-in when the system does not tell it).
+    using WordHandler = std::function<void(qint64 client, protocol::CommandWord word)>;
 
     CommandChannel(const QString &name, WordHandler handler, QObject *parent = nullptr);
     ~CommandChannel() override;

@@ -12,9 +12,12 @@ Frame parseFrame(const char *data, qint64 size)
     if (parsed.status != FrameStatus::Complete)
         return frame;
     frame.consumed = int(parsed.consumed);
-    if (!parsed.null) {
-        frame.word.resize(int(parsed.text.size()));  // an empty word stays non-null, as QDataStream reads it
-        std::copy(parsed.text.begin(), parsed.text.end(), frame.word.begin());
+    if (parsed.null)
+        return frame;  // no word; a null text in the log, as QDataStream reads it
+    frame.word = protocol::commandWordFromText(parsed.text);
+    if (!frame.word) {
+        frame.unknown.resize(int(parsed.text.size()));  // an empty text stays non-null, as QDataStream reads it
+        std::copy(parsed.text.begin(), parsed.text.end(), frame.unknown.begin());
     }
     return frame;
 }

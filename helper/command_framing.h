@@ -1,12 +1,13 @@
 // The helper's Qt view of the command frames (protocol's command_frame.h):
-// a frame's text as the QString that QDataStream would read, and a QString's
-// frame.
+// a frame's command word, looked up once here, and a QString's frame.
 #pragma once
 
 #include "command_frame.h"
 
 #include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 namespace framing {
 
@@ -16,7 +17,8 @@ constexpr int kMaxFrameBytes = int(protocol::kMaxFrameBytes);
 
 struct Frame {
     FrameStatus status = FrameStatus::NeedMore;
-    QString word;      // null for a null string on the wire
+    std::optional<protocol::CommandWord> word;  // nothing for any other text
+    QString unknown;   // the text that is no word, for the log; null for a null string on the wire
     int consumed = 0;  // bytes the frame takes from the front of the input
 };
 

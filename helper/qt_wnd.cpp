@@ -98,7 +98,7 @@ void Qt_wnd::vossikRdy()
 {
     m_channel = new CommandChannel(
         QString::fromStdString(platform::commandServerName()),
-        [this](qint64 client, const QString &word) { return dispatch(client, word); }, this);
+        [this](qint64 client, protocol::CommandWord command) { dispatch(client, command); }, this);
     connect(m_channel, &CommandChannel::connectionClosed, this, &Qt_wnd::onConnectionClosed);
     connect(m_channel, &CommandChannel::connectionsChanged, this, &Qt_wnd::updateIdleTimer);
     // Read once serving: they may have changed while another helper served.
@@ -144,18 +144,11 @@ void Qt_wnd::setOptSpeed(int speed, int tab)
         qDebug() << "setOptSpeed ERROR!";
 }
 
-// Only a command word makes its sender a client: garbage keeps nobody.
-bool Qt_wnd::dispatch(qint64 client, const QString &word)
+void Qt_wnd::dispatch(qint64 client, protocol::CommandWord command)
 {
     using protocol::CommandWord;
-    const std::optional<CommandWord> command = protocol::commandWordFromText(
-        std::u16string_view(reinterpret_cast<const char16_t *>(word.utf16()), std::size_t(word.size())));
-    if (!command) {
-        qDebug() << "param not equal" << word;
-        return false;
-    }
     addClient(client);
-    switch (*command) {
+    switch (command) {
     case CommandWord::Start:
         setVoiceState(client, VoiceState::Speaking);
         break;
@@ -176,26 +169,25 @@ bool Qt_wnd::dispatch(qint64 client, const QString &word)
         break;
     case CommandWord::MicMuted:
     case CommandWord::MicUnmuted:
-        setFact(client, Fact::MicMuted, *command == CommandWord::MicMuted);
+        setFact(client, Fact::MicMuted, command == CommandWord::MicMuted);
         break;
     case CommandWord::SoundMuted:
     case CommandWord::SoundUnmuted:
-        setFact(client, Fact::SoundMuted, *command == CommandWord::SoundMuted);
+        setFact(client, Fact::SoundMuted, command == CommandWord::SoundMuted);
         break;
     case CommandWord::Away:
     case CommandWord::Back:
-        setFact(client, Fact::Away, *command == CommandWord::Away);
+        setFact(client, Fact::Away, command == CommandWord::Away);
         break;
     case CommandWord::Offline:
     case CommandWord::Online:
-        setFact(client, Fact::Offline, *command == CommandWord::Offline);
+        setFact(client, Fact::Offline, command == CommandWord::Offline);
         break;
     case CommandWord::LightsOff:
     case CommandWord::LightsOn:
-        setLightsOff(*command == CommandWord::LightsOff);
+        setLightsOff(client, command == CommandWord::LightsOff);
         break;
     }
-    return true;
 }
 
 void Qt_wnd::setVoiceState(qint64 client, VoiceState state)
@@ -228,7 +220,7 @@ void Qt_wnd::showVoiceState(std::optional<qint64> sender)
     if (m_shown == shown && !(sender && m_clients.shownOf(*sender, options) == shown))
         return;
     m_shown = shown;
-    if (m_lightsOff)
+    if (m_clients.lightsOff())
         return;
     switch (shown) {
     case LightState::Silent:
@@ -259,9 +251,15 @@ void Qt_wnd::showVoiceState(std::optional<qint64> sender)
     }
 }
 
-void Qt_wnd::setLightsOff(bool off)
+// A press changes only its client's toggle. The light is off while any
+// client has it off: the shutdown profile once as it goes off, the current
+// state at once as the last "off" is turned on.
+void Qt_wnd::setLightsOff(qint64 client, bool off)
 {
-    m_lightsOff = off;
+    const bool wasOff = m_clients.lightsOff();
+    m_clients.setLightsOff(client, off);
+    if (m_clients.lightsOff() == wasOff)
+        return;
     if (off) {
         applyShutdown();
     } else {
@@ -292,14 +290,18 @@ void Qt_wnd::removeClient(qint64 client)
 {
     if (!m_clients.contains(client))
         return;
+    const bool wasOff = m_clients.lightsOff();
     m_clients.remove(client);
     if (QObject *watch = m_clientWatches.take(client))
         watch->deleteLater();  // may be the caller
     updateIdleTimer();
-    if (m_clients.empty())
+    if (m_clients.empty()) {
         QTimer::singleShot(0, this, &Qt_wnd::endIfNoClients);  // after the words already here
-    else
-        showVoiceState(std::nullopt);
+        return;
+    }
+    if (wasOff)
+        m_shown.reset();  // shows at once if its toggle was the last "off"
+    showVoiceState(std::nullopt);
 }
 
 void Qt_wnd::onConnectionClosed(qint64 client)
@@ -408,7 +410,7 @@ void Qt_wnd::onSetDefault()
 {
     if (m_channel && m_channel->isServing()) {
         m_shown.reset();
-        if (m_lightsOff)
+        if (m_clients.lightsOff())
             applyShutdown();
         else
             showVoiceState(std::nullopt);

@@ -4,6 +4,7 @@
 // client has gone, and quietly when no client came for kIdleLimitMs.
 #pragma once
 
+#include "command_words.h"
 #include "light_profile.h"
 #include "ui_qt_wnd.h"
 #include "voice_state.h"
@@ -50,11 +51,11 @@ private slots:
 private:
     friend class TestControlWindow;  // plays clients that the socket cannot tell apart in one process
 
-    bool dispatch(qint64 client, const QString &word);
+    void dispatch(qint64 client, protocol::CommandWord command);
     void setVoiceState(qint64 client, VoiceState state);
     void setFact(qint64 client, Fact fact, bool holds);
     void showVoiceState(std::optional<qint64> sender);
-    void setLightsOff(bool off);
+    void setLightsOff(qint64 client, bool off);
     ShowOptions showOptions() const;
     void addClient(qint64 client);
     void removeClient(qint64 client);
@@ -75,9 +76,6 @@ private:
     LightProfile m_profiles[kProfileCount];
     int otherTalkingBool = 0;
     std::array<bool, kFactCount> m_stateEnabled{};  // by Fact: stateEnabled_5 .. _8
-    // The user's toggle: while off the light keeps the shutdown profile and
-    // the states are only followed.
-    bool m_lightsOff = false;
     CommandChannel *m_channel = nullptr;
     ClientStates m_clients;
     QMap<qint64, QObject *> m_clientWatches;  // the end of each client's process

@@ -5,10 +5,10 @@
 LightState lightState(const ClientState &state, const ShowOptions &options)
 {
     switch (state.voice) {
-    case VoiceState::SpeakingMuted:
-        return LightState::SpeakingMuted;
     case VoiceState::Speaking:
         return LightState::Speaking;
+    case VoiceState::SpeakingMuted:
+        return LightState::SpeakingMuted;
     case VoiceState::OthersSpeaking:
         if (options.others)
             return LightState::OthersSpeaking;
@@ -35,6 +35,7 @@ ClientState ClientStates::combined() const
         for (const Fact fact : {Fact::SoundMuted, Fact::MicMuted, Fact::Away})
             all.facts[int(fact)] = all.facts[int(fact)] || one.facts[int(fact)];
         all.facts[int(Fact::Offline)] = all.facts[int(Fact::Offline)] && one.facts[int(Fact::Offline)];
+        all.lightsOff = all.lightsOff || one.lightsOff;
     }
     return all;
 }

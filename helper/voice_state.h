@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <map>
 
-// In rising rank: with several clients the light shows the highest.
-enum class VoiceState { Silent, OthersSpeaking, Speaking, SpeakingMuted };
+// In rising rank: with several clients the light shows the highest. Heard
+// anywhere outranks muted elsewhere, as between the plugin's connections:
+// the muted signal warns only when nobody hears the user at all.
+enum class VoiceState { Silent, OthersSpeaking, SpeakingMuted, Speaking };
 
 // What a client tells beside its talk, in falling rank; each shows only
 // when the user has enabled its state.
@@ -17,7 +19,7 @@ constexpr int kFactCount = 4;
 // What the light shows. OthersSpeaking stands for others speaking while the
 // others option is off too (shown as silent): a client's "startother" is
 // then still what shows, and posts, as it always did.
-enum class LightState { Silent, Offline, Away, MicMuted, SoundMuted, OthersSpeaking, Speaking, SpeakingMuted };
+enum class LightState { Silent, Offline, Away, MicMuted, SoundMuted, OthersSpeaking, SpeakingMuted, Speaking };
 
 // What the user chose to see.
 struct ShowOptions {
@@ -28,9 +30,10 @@ struct ShowOptions {
 struct ClientState {
     VoiceState voice = VoiceState::Silent;
     std::array<bool, kFactCount> facts{};  // by Fact; a new client is unmuted, present and connected
+    bool lightsOff = false;                // the user's toggle in this client; each plugin starts on
 };
 
-// The first of: speaking muted, speaking, others speaking (option on), the
+// The first of: speaking, speaking muted, others speaking (option on), the
 // enabled facts in their rank, silent.
 LightState lightState(const ClientState &state, const ShowOptions &options);
 
@@ -43,6 +46,7 @@ public:
     void add(std::int64_t client) { m_states.emplace(client, ClientState{}); }
     void set(std::int64_t client, VoiceState state) { m_states[client].voice = state; }
     void setFact(std::int64_t client, Fact fact, bool holds) { m_states[client].facts[int(fact)] = holds; }
+    void setLightsOff(std::int64_t client, bool off) { m_states[client].lightsOff = off; }
     void remove(std::int64_t client) { m_states.erase(client); }
     void clear() { m_states.clear(); }
     bool contains(std::int64_t client) const { return m_states.count(client) != 0; }
@@ -50,8 +54,11 @@ public:
     // The user's state across all clients: the highest voice state; muted
     // or away when any client is (a muted microphone anywhere is worth a
     // look); offline only when every client is (one connection is enough
-    // to be reachable). Silent and connected without any client.
+    // to be reachable); lights off while any client has them off, so one
+    // client's toggle never undoes another's. Silent, connected and lit
+    // without any client.
     ClientState combined() const;
+    bool lightsOff() const { return combined().lightsOff; }
     LightState shown(const ShowOptions &options) const { return lightState(combined(), options); }
     // What the light would show of this client alone.
     LightState shownOf(std::int64_t client, const ShowOptions &options) const;

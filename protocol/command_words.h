@@ -24,8 +24,8 @@ enum class CommandWord : std::uint8_t {
     Back,
     Offline,  // no server connection of the client is established
     Online,
-    // The user's toggle: off shows the shutdown profile and posts nothing more
-    // until on, which shows the current state.
+    // The user's toggle in the sending client: the helper shows the shutdown
+    // profile and posts nothing more while any client has it off.
     LightsOff,
     LightsOn,
 };

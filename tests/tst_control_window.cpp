@@ -208,9 +208,10 @@ private slots:
     }
 
     // Bytes on the command socket, and the light commands they become, one
-    // per word, each once, in order ('m' the mute signal, '-' another). A
-    // bad frame ends only the connection that sent it: the word before it
-    // counts, and a new connection's "mute" is carried out.
+    // per word, each once, in order ('m' the mute signal, '-' another); a
+    // text that is no command word is passed over. A bad frame ends only
+    // the connection that sent it: the word before it counts, and a new
+    // connection's "mute" is carried out.
     void wordsOnTheCommandSocket_data()
     {
         // clang-format off
@@ -222,6 +223,7 @@ private slots:
         QStringList words;
         for (int i = 0; i < 1000; ++i)
             words << (i % 2 ? QStringLiteral("mute") : QStringLiteral("stop"));
+        QTest::newRow("no command word between two") << QList<QByteArray>{frames({"start", "starts", "", QString(), "mute"})} << false << "-m";
         QTest::newRow("a thousand words in one write") << QList<QByteArray>{frames(words)} << false
                                                        << QString("-m").repeated(500);
         const QList<QPair<const char *, QByteArray>> garbage{
@@ -279,8 +281,12 @@ private slots:
         QTest::newRow("two: offline when both are") << all << "b:stop a:offline b:offline a:online" << ".8.";
         QTest::newRow("two: muted when either is") << all << "b:stop a:micmuted b:start b:stop a:micunmuted" << ".6S6.";
         QTest::newRow("two, new states off") << QByteArray() << "b:start a:micmuted a:stop b:stop" << "S.";
+        QTest::newRow("two: heard there, muted here") << QByteArray() << "b:start a:mute a:stop b:stop" << "S.";
+        QTest::newRow("two: muted here, heard there") << QByteArray() << "a:mute b:start b:stop a:stop" << "mSm.";
         QTest::newRow("lights off follows") << all << "a:micmuted a:lightsoff a:start a:stop a:away a:lightson a:micunmuted" << "6x67";
         QTest::newRow("lights off: window") << QByteArray() << "a:start a:lightsoff a:wnd reload close a:lightson" << "SxxxS";
+        QTest::newRow("two toggles: off while either is") << QByteArray() << "b:stop a:start a:lightsoff b:lightsoff a:lightson b:start b:lightson" << ".SxS";
+        QTest::newRow("two toggles: one ends with its client") << QByteArray() << "b:stop a:lightsoff a:shutdown b:start b:lightsoff" << ".x.Sx";
         // clang-format on
     }
     void statesShown()
@@ -320,11 +326,13 @@ private slots:
                 QVERIFY(QTest::qWaitFor([&] { return !window->settingsWindow(); }, 2000));
             } else if (word.endsWith(QLatin1String("wnd"))) {
                 take();
-                QVERIFY(window->dispatch(-1, word.mid(2)));
+                window->dispatch(-1, protocol::CommandWord::Wnd);
                 QTest::qWait(150);
                 recorder.messages.clear();  // its previews are the settings window's affair
             } else {
-                QVERIFY(window->dispatch(word.startsWith('a') ? -1 : -2, word.mid(2)));
+                const auto command = protocol::commandWordFromText(word.mid(2).toStdU16String());
+                QVERIFY2(command, qPrintable(word));
+                window->dispatch(word.startsWith('a') ? -1 : -2, *command);
             }
             QTest::qWait(20);  // the service's messages in the order of the words
         }

@@ -70,7 +70,7 @@ private:
         for (QByteArray received : m_received) {
             for (framing::Frame frame; (frame = framing::parseFrame(received.constData(), received.size())).status
                                        == framing::FrameStatus::Complete;) {
-                found << frame.word;
+                found << (frame.word ? QString::fromLatin1(protocol::commandWordText(*frame.word)) : frame.unknown);
                 received.remove(0, frame.consumed);
             }
         }

@@ -118,9 +118,10 @@ private slots:
     void cleanup() { QVERIFY(m_rig.endHelper()); }
 
     // Two clients at once share one helper, and the light shows the higher
-    // of their states; the first to end leaves the light to the other, and
-    // the last ends it on the shutdown profile, also when it is killed (the
-    // helper then ends within a second).
+    // of their states; the first to end leaves the light to the other, also
+    // when it had turned the lights off, and the other's toggle is still its
+    // own. The last ends it on the shutdown profile, also when it is killed
+    // (the helper then ends within a second).
     void twoClientsShareOneHelper_data()
     {
         // clang-format off
@@ -149,11 +150,19 @@ private slots:
         Child &leaving = *clients[firstToEnd];
         Child &staying = *clients[1 - firstToEnd];
         play(staying, {"talk own 0"});
-        play(leaving, {"talk own 1", "shutdown"});
+        play(leaving, {"hotkey vossik_toggle_lights"});
+        QVERIFY(service->waitForLast(kShutdown, 2000));
+        const int lightsOff = service->commands().size() - 1;
+        play(leaving, {"shutdown"});
         QVERIFY(leaving.finished());
-        QVERIFY(service->waitForLast(kSilent, 2000));  // the other's state
-        play(staying, {"talk own 1"});
-        QVERIFY(service->waitForLast(kSpeaking, 2000));
+        QVERIFY(service->waitForLast(kSilent, 2000));  // the other's state, at once
+        const QStringList steps{"talk own 1", "hotkey vossik_toggle_lights", "hotkey vossik_toggle_lights"};
+        const QStringList shown{kSpeaking, kShutdown, kSpeaking};
+        for (int i = 0; i < steps.size(); ++i) {
+            play(staying, {steps[i]});
+            QVERIFY2(service->waitForLast(shown[i], 2000), qPrintable(steps[i]));
+        }
+        QCOMPARE(service->commands().mid(lightsOff), (QStringList{kShutdown, kSilent} + shown));
         QCOMPARE(runningPids(m_rig.helperCopy()).size(), 1);
         reportPeak(QTest::currentDataTag(), helper);
 
