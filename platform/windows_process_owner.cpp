@@ -29,6 +29,10 @@ ServerOwner windowsProcessOwner(const WindowsProcessFacts &facts, const AccountN
         return {PeerOwner::Trusted, "LocalSystem"};
     if (facts.row && facts.row->session == kServicesSession)
         return {PeerOwner::Trusted, "a service in " + sessionText(kServicesSession)};
+    // In our own session yet closed to us: the user's own server, elevated,
+    // perhaps with an administrator's account.
+    if (facts.row && facts.row->session == facts.ourSession && facts.token.outcome == TokenLookup::Outcome::Denied)
+        return {PeerOwner::Trusted, "you, elevated"};
     if (sid.empty()) {
         if (!facts.row)
             return {PeerOwner::Unknown, "process " + std::to_string(facts.pid)};

@@ -33,6 +33,8 @@ private slots:
         QTest::newRow("LocalSystem") << 7u << 2u << "S-1-5-18" << "denied" << "trusted" << "LocalSystem";
         QTest::newRow("session 0, another's") << 7u << 0u << kBob << "denied" << "trusted" << "a service in session 0";
         QTest::newRow("our session, hidden") << 7u << 1u << "" << "denied" << "trusted" << "you, elevated";
+        QTest::newRow("our session, an administrator's") << 7u << 1u << kBob << "denied" << "trusted" << "you, elevated";
+        QTest::newRow("our session, another's token") << 7u << 1u << kBob << kBob << "refused" << "user PC\\bob in session 1";
         QTest::newRow("other session") << 7u << 2u << kBob << "denied" << "refused" << "user PC\\bob in session 2";
         QTest::newRow("other session, unnamed") << 7u << 2u << kCarol << "denied"
                                                 << "refused" << "user " + kCarol + " in session 2";
