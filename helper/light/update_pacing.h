@@ -34,9 +34,9 @@ private:
     int m_next = 0;  // the oldest once full, and where the next goes
 };
 
-// The moments updates go out on: each slot at least 33.4 ms after the
-// last, never earlier, so 31 slots span at least 1002 ms; and a command
-// that arrives just after a slot goes out 33.4 ms later, at the event
+// The moments updates go out on: each slot at least 33.5 ms after the
+// last, never earlier, so 31 slots span at least 1005 ms; and a command
+// that arrives just after a slot goes out 33.5 ms later, at the event
 // loop's next turn. A timer only aims at whole milliseconds and
 // fires up to a millisecond after its time, so for a waiting command it
 // is aimed up to 2 ms early and the loop turns until the slot's time;
@@ -45,7 +45,7 @@ private:
 class SlotGrid
 {
 public:
-    static constexpr std::int64_t kSlotNs = 33400 * 1000;
+    static constexpr std::int64_t kSlotNs = 33500 * 1000;
 
     // Whether a slot may run now.
     bool due(std::int64_t nowNs) const { return !m_started || nowNs >= m_nextNs; }

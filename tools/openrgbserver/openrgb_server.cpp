@@ -260,14 +260,15 @@ bool OpenRgbServer::handle(QTcpSocket *socket, Client &client, const orgb::Heade
             return false;
         }
         controller.colors = update->colours;
+        // Stamped first: the log line must not delay its arrival time.
+        const orgb::Colour first = controller.colors.front();
+        if (m_stamps.isOpen())
+            m_stamps.write(index, std::int64_t(first.red) << 16 | first.green << 8 | first.blue);
         log(QStringLiteral("leds %1 %2 %3 %4 %5")
                 .arg(index)
                 .arg(quoted(controller.name))
                 .arg(controller.colors.size())
                 .arg(runLengthColours(controller.colors), updated));
-        const orgb::Colour first = controller.colors.front();
-        if (m_stamps.isOpen())
-            m_stamps.write(index, std::int64_t(first.red) << 16 | first.green << 8 | first.blue);
         emit changed();
         return true;
     }
