@@ -100,6 +100,7 @@ struct OpenRgbClient::Private {
     bool hasCommand = false;
     protocol::LightFields fields;
     std::int64_t commandStartNs = 0;
+    bool effectStartPending = false;
     bool animating = false;
     light::Rgb frame;
     bool released = false;       // given back: the next show reads the controllers again
@@ -455,13 +456,18 @@ void OpenRgbClient::Private::showLast()
     // Each command (and a server that is new to us) begins at full colour.
     // A controller is put in its mode when we take it, and again only when
     // the server says another program changed it.
-    commandStartNs = light::steadyNowNs();
+    // The effect's clock starts when that first frame goes out, which may
+    // be at the next slot.
+    effectStartPending = true;
     frame = light::frameColour(fields, 0);
     bool anyAnimated = false;
     for (Target &target : targets) {
         const bool modeOk = target.taken && (target.modeIndex < 0 || target.serverMode == target.modeIndex);
         if (!modeOk && std::find(target.queue.begin(), target.queue.end(), Packet::DriveMode) == target.queue.end())
             target.queue.insert(target.queue.begin(), Packet::DriveMode);
+        // Every command is one update, even of the colour shown: another
+        // program may have set the LEDs meanwhile.
+        target.hasColour = false;
         queueColour(target, frame);
         anyAnimated = anyAnimated || target.animated;
     }
@@ -472,7 +478,11 @@ void OpenRgbClient::Private::showLast()
 void OpenRgbClient::Private::giveBack()
 {
     for (Target &target : targets) {
-        target.queue.clear();
+        // Our colours and modes waiting to go out go no more; what gives a
+        // controller back (an earlier restore not yet out) stays.
+        target.queue.erase(std::remove_if(target.queue.begin(), target.queue.end(),
+                                          [](Packet p) { return p == Packet::Colour || p == Packet::DriveMode; }),
+                           target.queue.end());
         target.hasColour = false;
         if (!target.taken)
             continue;
@@ -540,7 +550,10 @@ void OpenRgbClient::Private::runSlot(std::int64_t now)
 {
     grid.ran(now);
     commandWaits = false;
-    if (animating) {
+    if (animating && effectStartPending) {
+        effectStartPending = false;
+        commandStartNs = now;
+    } else if (animating) {
         const light::Rgb colour = light::frameColour(fields, (now - commandStartNs) / kNsPerMs);
         if (colour != frame) {
             frame = colour;
