@@ -146,17 +146,25 @@ private slots:
             QCOMPARE(log.lines().filter(QRegularExpression("^(?!Cannot tell who runs)")).size(), 1);
         }
     }
-    // Blinking sends only its edges; stop() keeps the command for the next
-    // start; a last Off just before the end still goes out.
+    // A moving effect starts at full colour; blinking sends only its
+    // edges; stop() keeps the command for the next start; a last Off just
+    // before the end still goes out.
     void animationAndLastCommand()
     {
         ScriptedServer server({kVersion3, kCountOne, kMatV3});
         auto client = std::make_unique<OpenRgbClient>(OpenRgbSettings{"127.0.0.1", server.server.serverPort(), {}});
         client->start();
         QTRY_VERIFY(client->isReady());
+        // Right after another, a moving effect waits for its slot and then
+        // begins at full colour.
+        QVERIFY(client->show(command(protocol::LightEffectOn)));
+        QVERIFY(client->show(command(protocol::LightEffectBreathing)));
+        QTRY_VERIFY(server.received.endsWith(kUpdateMode + kLeds + kLeds));
+        QTest::qWait(100);
+        const int before = server.received.size();
         QVERIFY(client->show(command(protocol::LightEffectBlinking)));
         QTest::qWait(800);  // fast: 250 ms on, 250 off
-        const QByteArray frames = server.received.mid(server.received.indexOf(kLeds));
+        const QByteArray frames = server.received.mid(before);
         QVERIFY(frames.size() >= 3 * kLeds.size());
         for (int i = 0; i < frames.size(); i += kLeds.size())
             QCOMPARE(frames.mid(i, kLeds.size()).toHex(' '), (i / kLeds.size() % 2 ? kBlack : kLeds).toHex(' '));
