@@ -465,12 +465,16 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return server->log().contains(" connected "); }, 3000));
             const qint64 before = probe::residentKiB(helper);
             const std::int64_t cpuBefore = probe::activityOf(helper).cpuNs, since = steadyNs();
-            QVERIFY(QTest::qWaitFor([&] { return server->log().count(" connected ") >= 3; }, 20000));
+            // Tried again: a while longer where the cost of trying is measured.
+            const int tries = cpuPercent > 0 ? 4 : 2;
+            QVERIFY(QTest::qWaitFor([&] { return server->log().count(" connected ") >= tries; }, 20000));
             const double cpu = double(probe::activityOf(helper).cpuNs - cpuBefore) / double(steadyNs() - since) * 100;
             const qint64 grown = probe::residentKiB(helper) - before, peak = probe::peakResidentKiB(helper);
             qInfo("%.2f %% of a core; grew %lld KiB, peak %lld KiB", cpu, grown, peak);
-            QVERIFY(grown < (kSanitized ? 65536 : 8192) && (cpuPercent == 0 || cpu < cpuPercent));
-            QVERIFY(peakMiB == 0 || kSanitized || peak < peakMiB * 1024);
+            QVERIFY(cpuPercent == 0 || cpu < cpuPercent);
+            // AddressSanitizer holds freed memory back: what 256 large blocks read
+            // once left is no growth; plain builds check the peak.
+            QVERIFY(peakMiB == 0 ? grown < (kSanitized ? 65536 : 8192) : kSanitized || peak < peakMiB * 1024);
             QVERIFY(!server->log().contains(" leds "));
             QList<qint64> at;  // each connection at least 2 s after the last
             for (const QString &line : server->log().split('\n').filter(" connected "))
