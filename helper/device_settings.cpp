@@ -82,5 +82,11 @@ DeviceSettings readDeviceSettings()
         if (!name.trimmed().isEmpty())
             device.openrgb.devices << name.trimmed();
     }
+
+    const QString atExit = single(group, "openrgbatexit").toLower();
+    if (atExit == QLatin1String("profile"))
+        device.openrgb.atExit = AtExit::Profile;
+    else if (!atExit.isEmpty() && atExit != QLatin1String("restore"))
+        qDebug().noquote() << "Settings: openrgbAtExit" << atExit << "is not restore or profile: restore";
     return device;
 }

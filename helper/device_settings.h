@@ -4,6 +4,8 @@
 //   openrgbHost    default 127.0.0.1
 //   openrgbPort    default 6742
 //   openrgbDevices controller names separated by ';', empty = all
+//   openrgbAtExit  restore (default): the controllers get back what they
+//                  had; profile: they show the shutdown profile
 #pragma once
 
 #include "light_router.h"

@@ -527,4 +527,14 @@ int perLedModeIndex(const Controller &controller)
     return -1;
 }
 
+int directModeIndex(const Controller &controller)
+{
+    for (std::size_t i = 0; i < controller.modes.size(); ++i) {
+        const Mode &mode = controller.modes[i];
+        if (equalsIgnoringCase(mode.name, "direct") && !(mode.flags & kModeAutomaticSave))
+            return int(i);
+    }
+    return -1;
+}
+
 }  // namespace protocol::openrgb

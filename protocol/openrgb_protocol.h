@@ -40,6 +40,12 @@ enum PacketId : std::uint32_t {
     UpdateMode = 1101,
 };
 
+// Mode flags and colour modes as the server reports them.
+constexpr std::uint32_t kModeHasPerLedColour = 0x20;
+// The device stores every update in its own memory, which wears out.
+constexpr std::uint32_t kModeAutomaticSave = 0x200;
+constexpr std::uint32_t kColourModePerLed = 1;
+
 struct Header {
     std::uint32_t deviceIndex = 0;
     std::uint32_t packetId = 0;
@@ -155,5 +161,8 @@ Bytes encodeControllerData(const Controller &controller, std::uint32_t version);
 // The index of the mode that takes per-LED colours: "Direct", else
 // "Custom", else "Static" (names compared without case); -1 when none.
 int perLedModeIndex(const Controller &controller);
+// The mode meant for frequent updates: the one named "Direct" (without
+// case) whose flags lack AUTOMATIC_SAVE; -1 when none.
+int directModeIndex(const Controller &controller);
 
 }  // namespace protocol::openrgb

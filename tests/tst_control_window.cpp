@@ -152,10 +152,11 @@ private slots:
                 LogCapture deviceLog;
                 const DeviceSettings device = readDeviceSettings();
                 const char *const services[] = {"auto", "zell", "openrgb"};
-                dump << QStringLiteral("  device: %1 at %2:%3, controllers [%4]")
+                dump << QStringLiteral("  device: %1 at %2:%3, controllers [%4], at exit %5")
                             .arg(QLatin1String(services[int(device.service)]), device.openrgb.host)
                             .arg(device.openrgb.port)
-                            .arg(device.openrgb.devices.join(QLatin1Char('|')))
+                            .arg(device.openrgb.devices.join(QLatin1Char('|')),
+                                 device.openrgb.atExit == AtExit::Restore ? "restore" : "profile")
                      << logged(deviceLog);
             }
             g_lightApi = new LightControlApi;  // with a light link: not the bare form

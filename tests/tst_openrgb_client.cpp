@@ -2,10 +2,13 @@
 #include "light_animation.h"
 #include "openrgb_client.h"
 #include "test_support.h"
+#include "update_pacing.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtEndian>
+
+Q_DECLARE_METATYPE(AtExit)
 
 namespace {
 
@@ -35,6 +38,9 @@ const QByteArray kMatV3 = orgb("00000000 01000000 ca000000 ca000000") + kMat + k
 const QByteArray kMatV4 = orgb("00000000 01000000 cc000000 cc000000") + kMat + kModes + kZone + hex("0000") + kMatLeds;
 const QByteArray kMatV0 = orgb("00000000 01000000 80000000 80000000") + kMat + hex("0100 00000000 0400 4f666600")
                           + QByteArray(36, 0) + hex("0000") + kZone + kMatLeds;
+// The Off mode's block; the controller shown in Direct, its colours 010203 and 040506.
+const QByteArray kOffBlock = hex("0400 4f666600") + QByteArray(48, 0) + hex("0000");
+const QByteArray kMatV3InDirect = QByteArray(kMatV3).replace(hex("0200 00000000 0400"), hex("0200 01000000 0400"));
 const QByteArray kVersion3 = orgb("00000000 28000000 04000000 03000000"),
                  kCountOne = orgb("00000000 00000000 04000000 01000000");
 
@@ -98,8 +104,11 @@ private slots:
         QTest::newRow("v5 read as v4, byte by byte, unknown packet skipped")
             << R{version5 + orgb("00000000 0f270000 03000000 aabbcc"), kCountOne, kMatV4} << QStringList{" MAT "} << 1
             << kStart + orgb("00000000 01000000 04000000 04000000") + kUpdateMode + kLeds << 1;
-        QTest::newRow("v0 is silent: unversioned, custom mode") << R{{}, kCountOne, kMatV0} << all << 0
+        QTest::newRow("v0 is silent: unversioned; no Direct, named: custom mode, still")
+            << R{{}, kCountOne, kMatV0} << QStringList{"mat"} << 0
             << kStart + orgb("00000000 01000000 00000000") + orgb("00000000 4c040000 00000000") + kLeds << 1;
+        QTest::newRow("no Direct, not named: left alone") << R{{}, kCountOne, kMatV0} << all << 0
+            << kStart + orgb("00000000 01000000 00000000") << 1;
         QTest::newRow("v3: Direct mode, LEDs; device list updated: all again")
             << R{kVersion3, kCountOne, kMatV3, orgb("00000000 64000000 00000000")} << all << 0
             << shown3 + start3.right(36) + kUpdateMode + kLeds << 1;
@@ -124,12 +133,12 @@ private slots:
         QSignalSpy ready(&client, &OpenRgbClient::readyChanged);
         QVERIFY(!client.show(command(protocol::LightEffectOn)));
         client.start();
-        const int wait = OpenRgbClient::kAnswerWaitMs * 2 + OpenRgbClient::kRetryIntervalMs + 4000;
+        const int wait = (OpenRgbClient::kAnswerWaitMs + OpenRgbClient::kRetryIntervalMs) * 2 + 4000;
         QTRY_VERIFY_WITH_TIMEOUT(server.received.size() >= expected.size() && server.connections >= connections, wait);
         QTest::qWait(100);  // nothing more comes
         QCOMPARE(server.received.left(expected.size()).toHex(' '), expected.toHex(' '));
         QCOMPARE(server.connections, connections);
-        QCOMPARE(client.isReady(), connections == 1 && devices.value(0) != "Keyboard");
+        QCOMPARE(client.isReady(), server.received.endsWith(kLeds));
         QCOMPARE(ready.count(), replies.size() > 3 ? 3 : int(client.isReady()));  // on, off, on for a new list
         if (connections > 1) {  // the same fault each time, logged once
             QCOMPARE(server.received.size(), expected.size() * connections);
@@ -137,17 +146,25 @@ private slots:
             QCOMPARE(log.lines().filter(QRegularExpression("^(?!Cannot tell who runs)")).size(), 1);
         }
     }
-    // Blinking sends only its edges; stop() keeps the command for the next
-    // start; a last Off just before the end still goes out.
+    // A moving effect starts at full colour; blinking sends only its
+    // edges; stop() keeps the command for the next start; a last Off just
+    // before the end still goes out.
     void animationAndLastCommand()
     {
         ScriptedServer server({kVersion3, kCountOne, kMatV3});
         auto client = std::make_unique<OpenRgbClient>(OpenRgbSettings{"127.0.0.1", server.server.serverPort(), {}});
         client->start();
         QTRY_VERIFY(client->isReady());
+        // Right after another, a moving effect waits for its slot and then
+        // begins at full colour.
+        QVERIFY(client->show(command(protocol::LightEffectOn)));
+        QVERIFY(client->show(command(protocol::LightEffectBreathing)));
+        QTRY_VERIFY(server.received.endsWith(kUpdateMode + kLeds + kLeds));
+        QTest::qWait(100);
+        const int before = server.received.size();
         QVERIFY(client->show(command(protocol::LightEffectBlinking)));
         QTest::qWait(800);  // fast: 250 ms on, 250 off
-        const QByteArray frames = server.received.mid(server.received.indexOf(kLeds));
+        const QByteArray frames = server.received.mid(before);
         QVERIFY(frames.size() >= 3 * kLeds.size());
         for (int i = 0; i < frames.size(); i += kLeds.size())
             QCOMPARE(frames.mid(i, kLeds.size()).toHex(' '), (i / kLeds.size() % 2 ? kBlack : kLeds).toHex(' '));
@@ -159,6 +176,63 @@ private slots:
         client.reset();
         QTRY_VERIFY(server.received.endsWith(kBlack));
     }
+    // Where the shutdown profile shows: the controller gets back the mode
+    // (and a per-LED mode's colours) it had, also from the destructor
+    // right after an animation filled its update budget; the next show
+    // reads the controller again before taking it. Or the profile, with
+    // no mode packet: the controller is still ours.
+    void atExit_data()
+    {
+        // clang-format off
+        columns<QByteArray, AtExit, QByteArray>({"controller", "atExit", "givenBack"});
+        QTest::newRow("restore its Off mode") << kMatV3 << AtExit::Restore
+            << orgb("00000000 4d040000 40000000 40000000 00000000") + kOffBlock;
+        QTest::newRow("restore Direct and its colours")
+            << kMatV3InDirect << AtExit::Restore << kUpdateMode + orgb("00000000 1a040000 0e000000 0e000000 0200 01020300 04050600");
+        QTest::newRow("the profile") << kMatV3 << AtExit::Profile << kBlack;
+        // clang-format on
+    }
+    void atExit()
+    {
+        QFETCH(QByteArray, controller);
+        QFETCH(AtExit, atExit);
+        QFETCH(QByteArray, givenBack);
+        const QByteArray readAgain = orgb("00000000 00000000 00000000") + orgb("00000000 01000000 04000000 03000000");
+        for (const bool atDestruction : {true, false}) {
+            ScriptedServer server({kVersion3, kCountOne, controller});
+            OpenRgbSettings settings{"127.0.0.1", server.server.serverPort(), {}};
+            settings.atExit = atExit;
+            auto client = std::make_unique<OpenRgbClient>(settings);
+            client->start();
+            QTRY_VERIFY(client->isReady());
+            QVERIFY(client->show(command(atDestruction ? protocol::LightEffectBreathing : protocol::LightEffectOn)));
+            QTest::qWait(atDestruction ? 1100 : 100);
+            const int before = server.received.size();
+            QVERIFY(client->showShutdown(command(protocol::LightEffectOff)));
+            if (atDestruction) {
+                client.reset();
+            } else {
+                QTest::qWait(100);
+                QVERIFY(client->show(command(protocol::LightEffectOn)));
+                givenBack += (atExit == AtExit::Restore ? readAgain + kUpdateMode : QByteArray()) + kLeds;
+            }
+            QTRY_COMPARE(server.received.mid(before).toHex(' '), givenBack.toHex(' '));
+        }
+    }
+
+    // However close together they are asked for, 30 updates, then the
+    // next only once the first is more than a second old.
+    void updateWindow()
+    {
+        light::UpdateWindow window;
+        for (int i = 0; i < 30; window.record(i++ * 1000))
+            QVERIFY(window.allows(i * 1000));
+        const std::int64_t second = light::UpdateWindow::kSecondNs;
+        QVERIFY(!window.allows(second) && window.allows(second + 1));
+        window.record(second + 1);
+        QVERIFY(!window.allows(second + 1000) && window.allows(second + 1001));
+    }
+
     // Each effect's brightness at a moment: the shapes and their periods.
     void effectLevel_data()
     {

@@ -234,27 +234,38 @@ private slots:
             QCOMPARE(line(header.deviceIndex, header.packetId, header.size), line(2, 1, size));
     }
 
+    // "/save": the mode stores every update (AUTOMATIC_SAVE). The per-LED
+    // mode takes a still colour; only a Direct mode that does not store
+    // is driven often.
     void perLedMode_data()
     {
         // clang-format off
-        columns<QStringList, int>({"modes", "index"});
-        QTest::newRow("Direct") << QStringList{"Static", "Breathing", "Direct"} << 2;
-        QTest::newRow("custom") << QStringList{"Static", "custom"} << 1;
-        QTest::newRow("STATIC") << QStringList{"Rainbow", "STATIC"} << 1;
-        QTest::newRow("none") << QStringList{"Rainbow", "Directional"} << -1;
-        QTest::newRow("no modes") << QStringList{} << -1;
-        QTest::newRow("Direct over Static") << QStringList{"Static", "Direct"} << 1;
-        QTest::newRow("Custom over Static") << QStringList{"static", "Custom"} << 1;
+        columns<QStringList, int, int>({"modes", "index", "direct"});
+        QTest::newRow("Direct") << QStringList{"Static", "Breathing", "Direct"} << 2 << 2;
+        QTest::newRow("custom") << QStringList{"Static", "custom"} << 1 << -1;
+        QTest::newRow("STATIC") << QStringList{"Rainbow", "STATIC"} << 1 << -1;
+        QTest::newRow("none") << QStringList{"Rainbow", "Directional"} << -1 << -1;
+        QTest::newRow("no modes") << QStringList{} << -1 << -1;
+        QTest::newRow("Direct over Static") << QStringList{"Static", "Direct"} << 1 << 1;
+        QTest::newRow("Custom over Static") << QStringList{"static", "Custom"} << 1 << -1;
+        QTest::newRow("Direct that stores") << QStringList{"Static", "Direct/save"} << 1 << -1;
+        QTest::newRow("a second DIRECT that does not") << QStringList{"Direct/save", "DIRECT"} << 0 << 1;
         // clang-format on
     }
     void perLedMode()
     {
         QFETCH(QStringList, modes);
         QFETCH(int, index);
+        QFETCH(int, direct);
         Controller controller;
-        for (const QString &name : modes)
-            controller.modes.emplace_back().name = name.toStdString();
+        for (const QString &name : modes) {
+            Mode &mode = controller.modes.emplace_back();
+            mode.name = name.section('/', 0, 0).toStdString();
+            // Every other flag set, so only AUTOMATIC_SAVE can matter.
+            mode.flags = name.endsWith("/save") ? 0xfff : 0xfff & ~kModeAutomaticSave;
+        }
         QCOMPARE(perLedModeIndex(controller), index);
+        QCOMPARE(directModeIndex(controller), direct);
     }
 
 #ifdef __linux__

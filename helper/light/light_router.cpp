@@ -33,7 +33,14 @@ bool LightRouter::show(const protocol::LightCommand &command)
 
 bool LightRouter::showShutdown(const protocol::LightCommand &shutdownProfile)
 {
-    return show(shutdownProfile);
+    // The device service always shows the profile; the lighting server's
+    // client may give the controllers back to their owner's lighting.
+    bool shown = false;
+    if (m_service != LightService::OpenRgb && m_link)
+        shown = postLightCommand(m_link, shutdownProfile);
+    if (m_service != LightService::Zell && m_client)
+        shown = m_client->showShutdown(shutdownProfile) || shown;
+    return shown;
 }
 
 void LightRouter::forgetLastCommand()

@@ -58,6 +58,16 @@ bool OpenRgbServer::start(QString *error)
     return true;
 }
 
+std::uint32_t OpenRgbServer::controllerCount() const
+{
+    return m_controllers.empty() ? 0 : std::uint32_t(m_controllers.size()) - 1 + m_options.copies;
+}
+
+orgb::Controller &OpenRgbServer::controllerAt(std::uint32_t index)
+{
+    return m_controllers[std::min<std::size_t>(index, m_controllers.size() - 1)];
+}
+
 void OpenRgbServer::log(const QString &line)
 {
     m_log.write(QByteArray::number(m_since.elapsed()) + ' ' + line.toUtf8() + '\n');
@@ -115,6 +125,8 @@ void OpenRgbServer::readFrom(QTcpSocket *socket)
     if (found == m_clients.end() || socket->state() != QAbstractSocket::ConnectedState)
         return;
     Client &client = found->second;
+    if (client.stalled)
+        return;
     client.buffer += socket->readAll();
     if (m_options.fault == Fault::Silent || m_options.fault == Fault::Garbage || m_options.fault == Fault::Oversize
         || m_options.fault == Fault::Magic) {
@@ -153,7 +165,7 @@ bool OpenRgbServer::handle(QTcpSocket *socket, Client &client, const orgb::Heade
 {
     const std::size_t size = header.size;
     const std::uint32_t index = header.deviceIndex;
-    const bool known = index < m_controllers.size();
+    const bool known = index < controllerCount();
     switch (header.packetId) {
     case orgb::RequestProtocolVersion: {
         // A server of version 0 does not know the packet.
@@ -180,7 +192,7 @@ bool OpenRgbServer::handle(QTcpSocket *socket, Client &client, const orgb::Heade
         return true;
     }
     case orgb::RequestControllerCount: {
-        const auto count = std::uint32_t(m_controllers.size());
+        const std::uint32_t count = controllerCount();
         send(socket, orgb::packet(orgb::RequestControllerCount, 0,
                                   {std::uint8_t(count), std::uint8_t(count >> 8), std::uint8_t(count >> 16),
                                    std::uint8_t(count >> 24)}));
@@ -198,7 +210,7 @@ bool OpenRgbServer::handle(QTcpSocket *socket, Client &client, const orgb::Heade
             return true;
         }
         const orgb::Bytes block =
-            orgb::encodeControllerData(m_controllers[index], std::min(*asked, m_options.protocolVersion));
+            orgb::encodeControllerData(controllerAt(index), std::min(*asked, m_options.protocolVersion));
         orgb::Bytes answer = orgb::packet(orgb::RequestControllerData, index, block);
         if (m_options.fault == Fault::Cut) {
             answer.resize(answer.size() / 2);
@@ -222,7 +234,21 @@ bool OpenRgbServer::handle(QTcpSocket *socket, Client &client, const orgb::Heade
         log(QStringLiteral("ignored %1 for controller %2").arg(header.packetId).arg(index));
         return true;
     }
-    orgb::Controller &controller = m_controllers[index];
+    if (header.packetId == orgb::UpdateLeds && m_options.fault == Fault::Drop) {
+        log(QStringLiteral("dropped \"%1\" at its first LED update").arg(client.name));
+        socket->abort();
+        return false;
+    }
+    if (header.packetId == orgb::UpdateLeds && m_options.fault == Fault::Stall) {
+        // Neither Qt nor we take more: the kernel's buffers fill, then the
+        // client's.
+        log(QStringLiteral("stalled \"%1\" at its first LED update").arg(client.name));
+        client.stalled = true;
+        socket->setReadBufferSize(1);
+        return false;
+    }
+    orgb::Controller &controller = controllerAt(index);
+    const QString updated = QStringLiteral("update %1").arg(++m_updates[index]);
     if (header.packetId == orgb::UpdateLeds) {
         const std::optional<orgb::LedUpdate> update = orgb::parseUpdateLeds(data, size);
         if (!update || update->colours.size() != controller.leds.size()) {
@@ -234,14 +260,15 @@ bool OpenRgbServer::handle(QTcpSocket *socket, Client &client, const orgb::Heade
             return false;
         }
         controller.colors = update->colours;
-        log(QStringLiteral("leds %1 %2 %3 %4")
+        // Stamped first: the log line must not delay its arrival time.
+        const orgb::Colour first = controller.colors.front();
+        if (m_stamps.isOpen())
+            m_stamps.write(index, std::int64_t(first.red) << 16 | first.green << 8 | first.blue);
+        log(QStringLiteral("leds %1 %2 %3 %4 %5")
                 .arg(index)
                 .arg(quoted(controller.name))
                 .arg(controller.colors.size())
-                .arg(runLengthColours(controller.colors)));
-        const orgb::Colour first = controller.colors.front();
-        if (m_stamps.isOpen())
-            m_stamps.write(0, std::int64_t(first.red) << 16 | first.green << 8 | first.blue);
+                .arg(runLengthColours(controller.colors), updated));
         emit changed();
         return true;
     }
@@ -258,7 +285,9 @@ bool OpenRgbServer::handle(QTcpSocket *socket, Client &client, const orgb::Heade
         return false;
     }
     controller.activeMode = mode;
-    log(QStringLiteral("mode %1 %2 %3").arg(index).arg(quoted(controller.name), quoted(controller.modes[mode].name)));
+    log(QStringLiteral("mode %1 %2 %3 %4")
+            .arg(index)
+            .arg(quoted(controller.name), quoted(controller.modes[std::size_t(mode)].name), updated));
     emit changed();
     return true;
 }

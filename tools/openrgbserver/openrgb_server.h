@@ -44,7 +44,12 @@ private:
         QByteArray buffer;
         std::uint32_t version = 0;
         QString name = QStringLiteral("?");
+        bool stalled = false;  // reads nothing more
     };
+
+    // Every controller served: the last of the list as many times as asked.
+    std::uint32_t controllerCount() const;
+    protocol::openrgb::Controller &controllerAt(std::uint32_t index);
 
     void accept();
     void readFrom(QTcpSocket *socket);
@@ -57,6 +62,7 @@ private:
 
     ServerOptions m_options;
     Controllers m_controllers;
+    std::map<std::uint32_t, std::uint64_t> m_updates;  // mode and LED updates per controller index
     QTcpServer m_server;
     std::map<QTcpSocket *, Client> m_clients;
     QElapsedTimer m_since;

@@ -12,11 +12,15 @@ using protocol::openrgb::Controller;
 using protocol::openrgb::Mode;
 using protocol::openrgb::Zone;
 
+// Past this many LEDs a controller's LEDs have no names.
+constexpr uint kNamedLeds = 1000;
+
 Mode makeMode(const QString &name, std::int32_t value, bool perLed)
 {
     Mode mode;
     mode.name = name.toStdString();
     mode.value = value;
+    mode.flags = perLed ? protocol::openrgb::kModeHasPerLedColour : 0;
     // Per-LED modes take colours from UPDATELEDS; the effect has a speed
     // of its own.
     mode.speedMin = perLed ? 0 : 1;
@@ -51,6 +55,16 @@ std::vector<Zone> makeZones(std::uint32_t leds)
     return {keys, zone("Edge", 1, first, leds - first)};
 }
 
+// "#rrggbb"
+std::optional<Colour> colourOf(const QString &text)
+{
+    bool hex = false;
+    const uint rgb = text.mid(1).toUInt(&hex, 16);
+    if (!text.startsWith(QLatin1Char('#')) || text.size() != 7 || !hex)
+        return std::nullopt;
+    return Colour{std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb)};
+}
+
 }  // namespace
 
 std::optional<Controllers> parseControllers(const QString &text, QString *error)
@@ -60,9 +74,22 @@ std::optional<Controllers> parseControllers(const QString &text, QString *error)
         const QStringList fields = entry.split(QLatin1Char(':'));
         bool number = false;
         const uint leds = fields.value(1).toUInt(&number);
-        if (fields.size() != 3 || fields.at(0).isEmpty() || !number || leds == 0 || leds > 1000
-            || fields.at(2).isEmpty()) {
-            *error = QStringLiteral("a controller is Name:LEDs:Mode with 1 to 1000 LEDs, not \"%1\"").arg(entry);
+        bool autosave = false;
+        std::optional<Colour> startColour;
+        bool optionsOk = true;
+        for (const QString &option : fields.mid(3)) {
+            if (option == QLatin1String("autosave"))
+                autosave = true;
+            else if (const std::optional<Colour> colour = colourOf(option))
+                startColour = colour;
+            else
+                optionsOk = false;
+        }
+        if (fields.size() < 3 || fields.at(0).isEmpty() || !number || leds == 0 || leds > 65535
+            || fields.at(2).isEmpty() || !optionsOk) {
+            *error =
+                QStringLiteral("a controller is Name:LEDs:Mode[:autosave][:#rrggbb] with 1 to 65535 LEDs, not \"%1\"")
+                    .arg(entry);
             return std::nullopt;
         }
         Controller c;
@@ -74,11 +101,14 @@ std::optional<Controllers> parseControllers(const QString &text, QString *error)
         c.serial = "SN" + std::to_string(controllers.size() + 1);
         c.location = "stand-in:" + std::to_string(controllers.size());
         c.modes = {makeMode(fields.at(2), 0, true), makeMode(QStringLiteral("Rainbow"), 1, false)};
-        c.activeMode = 1;
+        if (autosave)
+            c.modes[0].flags |= protocol::openrgb::kModeAutomaticSave;
+        c.activeMode = startColour ? 0 : 1;
         c.zones = makeZones(leds);
+        c.leds.resize(leds);
         for (uint i = 0; i < leds; ++i)
-            c.leds.push_back({"LED " + std::to_string(i + 1), i});
-        c.colors.assign(leds, Colour{0x20, 0x20, 0x20});
+            c.leds[i] = {leds <= kNamedLeds ? "LED " + std::to_string(i + 1) : std::string(), i};
+        c.colors.assign(leds, startColour.value_or(Colour{0x20, 0x20, 0x20}));
         controllers.push_back(std::move(c));
     }
     if (controllers.empty())
@@ -127,11 +157,14 @@ ParseResult parseServerOptions(QCommandLineParser *parser, const QStringList &ar
     const QCommandLineOption stampsFile(QStringLiteral("stamps"),
                                         QStringLiteral("Writes an arrival stamp per LED update to this file or FIFO."),
                                         QStringLiteral("path"));
+    const QCommandLineOption copies(QStringLiteral("copies"),
+                                    QStringLiteral("Serves the last controller this many times (sharing its state)."),
+                                    QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption window(QStringLiteral("window"), QStringLiteral("Draws every controller's LEDs."));
     const QCommandLineOption fault(QStringLiteral("fault"),
-                                   QStringLiteral("Misbehaves: garbage, magic, oversize, silent or cut."),
+                                   QStringLiteral("Misbehaves: garbage, magic, oversize, silent, cut, drop or stall."),
                                    QStringLiteral("kind"));
-    parser->addOptions({port, version, controllers, then, log, stampsFile, window, fault});
+    parser->addOptions({port, version, controllers, then, copies, log, stampsFile, window, fault});
     if (!parser->parse(arguments)) {
         *error = parser->errorText();
         return ParseResult::Error;
@@ -161,17 +194,22 @@ ParseResult parseServerOptions(QCommandLineParser *parser, const QStringList &ar
             return ParseResult::Error;
         options->thenControllers = std::move(*parsed);
     }
+    options->copies = parser->value(copies).toUInt(&number);
+    if (!number || options->copies == 0 || options->copies > 4096) {
+        *error = QStringLiteral("--copies takes 1 to 4096");
+        return ParseResult::Error;
+    }
     options->logPath = parser->value(log);
     options->stampsPath = parser->value(stampsFile);
     options->window = parser->isSet(window);
-    static const QMap<QString, Fault> faults{{QStringLiteral("garbage"), Fault::Garbage},
-                                             {QStringLiteral("magic"), Fault::Magic},
-                                             {QStringLiteral("oversize"), Fault::Oversize},
-                                             {QStringLiteral("silent"), Fault::Silent},
-                                             {QStringLiteral("cut"), Fault::Cut}};
+    static const QMap<QString, Fault> faults{
+        {QStringLiteral("garbage"), Fault::Garbage},   {QStringLiteral("magic"), Fault::Magic},
+        {QStringLiteral("oversize"), Fault::Oversize}, {QStringLiteral("silent"), Fault::Silent},
+        {QStringLiteral("cut"), Fault::Cut},           {QStringLiteral("drop"), Fault::Drop},
+        {QStringLiteral("stall"), Fault::Stall}};
     if (parser->isSet(fault)) {
         if (!faults.contains(parser->value(fault))) {
-            *error = QStringLiteral("--fault takes garbage, magic, oversize, silent or cut");
+            *error = QStringLiteral("--fault takes garbage, magic, oversize, silent, cut, drop or stall");
             return ParseResult::Error;
         }
         options->fault = faults.value(parser->value(fault));
