@@ -198,25 +198,34 @@ private slots:
         QFETCH(AtExit, atExit);
         QFETCH(QByteArray, givenBack);
         const QByteArray readAgain = orgb("00000000 00000000 00000000") + orgb("00000000 01000000 04000000 03000000");
-        for (const bool atDestruction : {true, false}) {
+        // Given back at the helper's end, then shown again, or when the
+        // device service comes in auto mode (the client stops; the profile
+        // then stays, as it always did).
+        for (const QByteArray way : {"ended", "shown again", "stopped"}) {
             ScriptedServer server({kVersion3, kCountOne, controller});
             OpenRgbSettings settings{"127.0.0.1", server.server.serverPort(), {}};
             settings.atExit = atExit;
             auto client = std::make_unique<OpenRgbClient>(settings);
             client->start();
             QTRY_VERIFY(client->isReady());
-            QVERIFY(client->show(command(atDestruction ? protocol::LightEffectBreathing : protocol::LightEffectOn)));
-            QTest::qWait(atDestruction ? 1100 : 100);
+            QVERIFY(client->show(command(way == "ended" ? protocol::LightEffectBreathing : protocol::LightEffectOn)));
+            QTest::qWait(way == "ended" ? 1100 : 100);
             const int before = server.received.size();
-            QVERIFY(client->showShutdown(command(protocol::LightEffectOff)));
-            if (atDestruction) {
-                client.reset();
+            QByteArray expected = givenBack;
+            if (way == "stopped") {
+                client->stop();
+                expected = atExit == AtExit::Restore ? givenBack : QByteArray();
             } else {
+                QVERIFY(client->showShutdown(command(protocol::LightEffectOff)));
+            }
+            if (way == "ended") {
+                client.reset();
+            } else if (way == "shown again") {
                 QTest::qWait(100);
                 QVERIFY(client->show(command(protocol::LightEffectOn)));
-                givenBack += (atExit == AtExit::Restore ? readAgain + kUpdateMode : QByteArray()) + kLeds;
+                expected += (atExit == AtExit::Restore ? readAgain + kUpdateMode : QByteArray()) + kLeds;
             }
-            QTRY_COMPARE(server.received.mid(before).toHex(' '), givenBack.toHex(' '));
+            QTRY_COMPARE(server.received.mid(before).toHex(' '), expected.toHex(' '));
         }
     }
 

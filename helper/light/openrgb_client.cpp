@@ -709,6 +709,12 @@ void OpenRgbClient::stop()
 {
     if (!d->started)
         return;
+    // The controllers are no output's any more (the device service came):
+    // their owner's lighting, as at the end.
+    if (d->settings.atExit == AtExit::Restore && d->stage == Stage::Enumerated) {
+        d->giveBack();
+        d->flushAtExit();
+    }
     d->started = false;
     d->retry.stop();
     d->dropSession();

@@ -41,8 +41,9 @@ public:
     // connection that stayed good for kStableMs, at once and then on a
     // schedule begun anew. Does nothing while started.
     void start();
-    // Ends the connection, the retries and the animation; the last command
-    // is kept for the next start.
+    // Ends the connection, the retries and the animation, giving the
+    // controllers back first when the settings say so (waiting for that at
+    // most a few update slots); the last command is kept for the next start.
     void stop();
     bool isStarted() const;
     // Begins the search schedule anew; started but not connected: connects
