@@ -189,7 +189,7 @@ StoredInteger storedInteger(const QSettings &settings, const QString &key)
     static const QRegularExpression digits(QStringLiteral("^[+-]?[0-9]+$"));
     if (!ok && digits.match(number).hasMatch())
         stored.value = number.startsWith(QLatin1Char('-')) ? std::numeric_limits<qint64>::min()
-                                                            : std::numeric_limits<qint64>::max();
+                                                           : std::numeric_limits<qint64>::max();
     return stored;
 }
 
