@@ -144,7 +144,8 @@ SESSION
     echo "== lighting server"
     grep -v ' leds ' "$work/server.log" || true
     # The first LED of the first controller: silent, speaking (breathing
-    # starts at full colour), silent, and the shutdown profile's Off.
+    # starts at full colour), silent; at the end the controller gets back
+    # the mode it had before the helper came (openrgbAtExit's default).
     first_leds="$(sed -n 's/^[0-9]* leds 0 "[^"]*" [0-9]* #\([0-9a-f]\{6\}\).*/\1/p' "$work/server.log")"
     printf '%s\n' "$first_leds" | uniq | head -n 20 | sed 's/^/   led 0: #/'
     in_order() {
@@ -153,7 +154,9 @@ SESSION
     }
     check "the Windows helper named itself to the lighting server" \
         'grep -q "client \"Vossik colorful plugin\"" "$work/server.log"'
-    check "the lighting server got silent, speaking, silent, shutdown" 'in_order 0000ff 00c83c 0000ff 000000'
+    check "the lighting server got silent, speaking, silent" 'in_order 0000ff 00c83c 0000ff'
+    check "the controller got its own mode back at the end" \
+        'grep " mode 0 " "$work/server.log" | tail -n 1 | grep -q "\"Rainbow\""'
 else
     echo "== no Linux build of the stand-in lighting server: its Wine session is skipped"
 fi
