@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QScopeGuard>
-#include <QThread>
 #include <QtTest>
 
 #include <cstring>
@@ -27,23 +26,16 @@
 
 namespace {
 
-// The second user's ids, the user made if missing; false without root.
+// The second user's ids: nobody's, which tst_openrgb_session's other
+// server runs as too; false without root, which alone can become it.
 bool neighbour(uid_t *uid, gid_t *gid)
 {
-    const char name[] = "vossik-neighbour";
-    if (::geteuid() != 0)
+    const passwd *entry = ::getpwnam("nobody");
+    if (::geteuid() != 0 || !entry)
         return false;
-    // Another run may be adding it at the same time, holding the lock on the user list.
-    for (int tries = 0; tries < 20 && !::getpwnam(name); ++tries) {
-        if (QProcess::execute(QStringLiteral("useradd"), {"-M", "-r", "-s", "/usr/sbin/nologin", name}) != 0)
-            QThread::msleep(100);
-    }
-    const passwd *entry = ::getpwnam(name);
-    if (entry) {
-        *uid = entry->pw_uid;
-        *gid = entry->pw_gid;
-    }
-    return entry != nullptr;
+    *uid = entry->pw_uid;
+    *gid = entry->pw_gid;
+    return true;
 }
 
 // Listens on the sockets `paths` and writes to `report` what reaches them:
