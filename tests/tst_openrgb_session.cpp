@@ -207,8 +207,7 @@ private slots:
     void everyWordOnEverySelectedController_data()
     {
         // clang-format off
-        QTest::addColumn<int>("version");
-        QTest::addColumn<QString>("devices");
+        columns<int, QString>({"version", "devices"});
         QTest::newRow("version 0") << 0 << QString();
         QTest::newRow("version 1") << 1 << QString();
         QTest::newRow("version 3") << 3 << QString();
