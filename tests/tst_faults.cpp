@@ -152,6 +152,7 @@ private slots:
         const QByteArray unread = QFile::encodeName(m_rig.home.path() + QStringLiteral("/unread"));
         QVERIFY(::mkfifo(unread.constData(), 0600) == 0);
         const int reader = ::open(unread.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        QVERIFY(reader >= 0);  // else a writer's open would wait for ever
         const auto closeReader = qScopeGuard([reader] { ::close(reader); });
         ::fcntl(reader, F_SETPIPE_SZ, 4096);
         const auto intoUnread = [&](QProcess &process) {
