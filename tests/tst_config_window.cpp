@@ -43,9 +43,7 @@ private:
         QTest::qWait(20);
         QStringList seen;
         for (const platform::Message &m : m_recorder->to(m_service, g_lightApi->commandMsg))
-            seen << QStringLiteral("%1/%2")
-                        .arg(m.wParam, 6, 16, QLatin1Char('0'))
-                        .arg(m.lParam, 6, 16, QLatin1Char('0'));
+            seen << QString::asprintf("%06llx/%06llx", qulonglong(m.wParam), qulonglong(m.lParam));
         m_recorder->messages.clear();
         return seen;
     }

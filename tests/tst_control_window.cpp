@@ -30,13 +30,8 @@ namespace {
 
 QString describe(const LightProfile &p)
 {
-    return QStringLiteral("zone %1 effect %2 speed %3 rgb %4,%5,%6")
-        .arg(p.zone)
-        .arg(p.effect)
-        .arg(p.speed)
-        .arg(p.red)
-        .arg(p.green)
-        .arg(p.blue);
+    return QString::asprintf("zone %d effect %d speed %d rgb %d,%d,%d", p.zone, p.effect, p.speed, p.red, p.green,
+                             p.blue);
 }
 
 QByteArray frames(const QStringList &words)

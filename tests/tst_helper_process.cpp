@@ -1,6 +1,6 @@
 // The helper as a process of its own, with the stand-in device service and
-// a client: its arguments, a service that starts after it, a second helper,
-// and settings files it cannot use.
+// a client: its arguments, a second helper, and settings files it cannot
+// use. (A service found later: tst_light_link, and tst_faults' restarts.)
 #include "command_framing.h"
 #include "process_support.h"
 #include "test_support.h"
@@ -61,30 +61,6 @@ private slots:
         QVERIFY(!QFile::exists(m_rig.serverPath()));
         QTest::qWait(200);
         QVERIFY(!service->output().contains(QStringLiteral("ATTACH sent")));
-    }
-
-    // Without a device service every command fails; a service that starts
-    // later is found within about two seconds and shown the current state.
-    void aServiceStartedLaterIsFound()
-    {
-        std::unique_ptr<Child> helper = m_rig.startHelper({m_rig.configDir});
-        QVERIFY(helper);
-        QLocalSocket client;
-        QVERIFY(connectClient(client));
-        send(client, QStringLiteral("start"));
-        QVERIFY(QTest::qWaitFor([&] { return helper->errors().contains("Failed to set vossik colors"); }, 2000));
-
-        QElapsedTimer sinceStart;
-        sinceStart.start();
-        std::unique_ptr<Child> service = m_rig.startService();
-        QVERIFY(service);
-        QVERIFY(service->waitForCommands(1, 3500));
-        QVERIFY2(sinceStart.elapsed() < 3000, qPrintable(QString::number(sinceStart.elapsed())));
-        QCOMPARE(service->commands(), QStringList{kSpeaking});
-        QVERIFY(helper->errors().contains(QStringLiteral("VOSSIK ATTACH")));
-        send(client, QStringLiteral("shutdown"));
-        QVERIFY(helper->finished());
-        QCOMPARE(helper->process().exitCode(), 0);
     }
 
     // A helper started beside a running one waits without touching the

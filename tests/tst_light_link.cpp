@@ -42,8 +42,6 @@ private slots:
     {
         // clang-format off
         columns<qint64, Steps>({"fastPhaseMs", "steps"});
-        QTest::newRow("fast for the whole phase") << qint64(10000)
-            << Steps{{0, 2000}, {2000, 2000}, {9999, 2000}};
         QTest::newRow("then growing to the cap") << qint64(10000)
             << Steps{{8000, 2000}, {10000, 4000}, {14000, 8000}, {22000, 16000}, {38000, 30000}, {68000, 30000},
                      {98000, 30000}};

@@ -6,20 +6,7 @@
 
 #include <QtTest>
 
-using protocol::CommandWord;
 using protocol::commandWordText;
-
-namespace {
-
-CommandWord wordOf(const QString &text)
-{
-    for (int word = 0; word <= int(CommandWord::Wnd); ++word)
-        if (text == QLatin1String(commandWordText(CommandWord(word))))
-            return CommandWord(word);
-    qFatal("unknown word %s", qPrintable(text));
-}
-
-}  // namespace
 
 class TestLinkPolicy : public QObject
 {
@@ -53,10 +40,13 @@ private slots:
         QFETCH(int, dropped);
         WordQueue queue(static_cast<std::size_t>(capacity));
         for (const QString &word : pushed) {
-            if (word.startsWith(QLatin1Char('^')))
-                queue.pushFront(wordOf(word.mid(1)));
+            const bool front = word.startsWith(QLatin1Char('^'));
+            const auto command = protocol::commandWordFromText(word.mid(front ? 1 : 0).toStdU16String());
+            QVERIFY2(command, qPrintable(word));
+            if (front)
+                queue.pushFront(*command);
             else
-                queue.push(wordOf(word));
+                queue.push(*command);
         }
         QCOMPARE(int(queue.dropped()), dropped);
         QStringList left;

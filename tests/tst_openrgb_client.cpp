@@ -4,6 +4,7 @@
 #include "test_support.h"
 #include "update_pacing.h"
 
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtEndian>
@@ -45,11 +46,14 @@ const QByteArray kVersion3 = orgb("00000000 28000000 04000000 03000000"),
                  kCountOne = orgb("00000000 00000000 04000000 01000000");
 
 // Answers version, count, controller requests and the first LED update with
-// `replies` 0 to 3, `chunk` bytes a millisecond (0: all); records all it got.
+// `replies` 0 to 3, `chunk` bytes a millisecond (0: all); records all it got,
+// and when each request came (ms).
 struct ScriptedServer : QObject {
     QByteArrayList replies;
     int chunk = 0, connections = 0;
     QByteArray received, request, pending;
+    QList<qint64> arrivals;
+    QElapsedTimer clock;
     QTcpServer server;
     QTcpSocket *peer = nullptr;
     QTimer drip;
@@ -69,6 +73,7 @@ struct ScriptedServer : QObject {
                 pending.remove(0, part.size());
         });
         drip.start(1);
+        clock.start();
     }
     void onRead(QTcpSocket *socket)
     {
@@ -78,6 +83,7 @@ struct ScriptedServer : QObject {
             const int which =
                 QList<quint32>{40, 0, 1, 1050}.indexOf(qFromLittleEndian<quint32>(request.constData() + 8));
             request.remove(0, 16 + qFromLittleEndian<qint32>(request.constData() + 12));
+            arrivals << clock.elapsed();
             pending += which == 3 && replies.size() > 3 ? replies.takeLast() : which < 3 ? replies.value(which) : "";
         }
     }
@@ -147,8 +153,8 @@ private slots:
         }
     }
     // A moving effect starts at full colour; blinking sends only its
-    // edges; stop() keeps the command for the next start; a last Off just
-    // before the end still goes out.
+    // edges, on its period's clock; stop() keeps the command for the next
+    // start; a last Off just before the end still goes out.
     void animationAndLastCommand()
     {
         ScriptedServer server({kVersion3, kCountOne, kMatV3});
@@ -161,13 +167,16 @@ private slots:
         QVERIFY(client->show(command(protocol::LightEffectBreathing)));
         QTRY_VERIFY(server.received.endsWith(kUpdateMode + kLeds + kLeds));
         QTest::qWait(100);
-        const int before = server.received.size();
+        const int before = server.received.size(), firstEdge = server.arrivals.size();
         QVERIFY(client->show(command(protocol::LightEffectBlinking)));
-        QTest::qWait(800);  // fast: 250 ms on, 250 off
+        QTest::qWait(1100);  // fast: 250 ms on, 250 off
         const QByteArray frames = server.received.mid(before);
-        QVERIFY(frames.size() >= 3 * kLeds.size());
+        QVERIFY(frames.size() >= 4 * kLeds.size());
         for (int i = 0; i < frames.size(); i += kLeds.size())
             QCOMPARE(frames.mid(i, kLeds.size()).toHex(' '), (i / kLeds.size() % 2 ? kBlack : kLeds).toHex(' '));
+        const QList<qint64> edges = server.arrivals.mid(firstEdge);
+        const double halfPeriod = double(edges.last() - edges.first()) / double(edges.size() - 1);
+        QVERIFY2(qAbs(halfPeriod - 250) < 40, qPrintable(QString::number(halfPeriod)));
         client->stop();
         QVERIFY(!client->show(command(protocol::LightEffectOn)));
         client->start();

@@ -1,7 +1,8 @@
 // The helper driving the stand-in lighting server over TCP: each version a
-// server may speak, the effects' timing on the wire, which controllers are
-// driven and how often, the lighting given back, servers that restart,
-// change their controllers, belong to another user or misbehave.
+// server may speak, which controllers are driven and how often, the
+// lighting given back, servers that restart, change their controllers,
+// belong to another user or misbehave. (The effects' clock:
+// tst_openrgb_client.)
 #include "command_framing.h"
 #include "light_command.h"
 #include "process_support.h"
@@ -206,8 +207,7 @@ private slots:
     void everyWordOnEverySelectedController_data()
     {
         // clang-format off
-        QTest::addColumn<int>("version");
-        QTest::addColumn<QString>("devices");
+        columns<int, QString>({"version", "devices"});
         QTest::newRow("version 0") << 0 << QString();
         QTest::newRow("version 1") << 1 << QString();
         QTest::newRow("version 3") << 3 << QString();
@@ -375,45 +375,6 @@ private slots:
         QCOMPARE(server.events().size(), mark);  // nothing more until the lights are on
         say(QStringLiteral("lightson"));
         QVERIFY(server.showsEverywhere(mark, {"Strip", "Bar", "Pad"}, commandOf("start").rgb, 3000, true));
-    }
-
-    // From the rising edges after the dark stretches in the log: blinking's
-    // off half, breathing's minimum, heartbeat's pause after two beats.
-    void effectPeriods_data()
-    {
-        // clang-format off
-        QTest::addColumn<int>("effect");
-        QTest::addColumn<int>("speed");
-        QTest::addColumn<int>("periodMs");
-        QTest::newRow("blinking slow") << 2 << 1 << 2000;
-        QTest::newRow("blinking fast") << 2 << 3 << 500;
-        QTest::newRow("breathing normal") << 3 << 2 << 1000;
-        QTest::newRow("heartbeat fast") << 4 << 3 << 500;
-        // clang-format on
-    }
-    void effectPeriods()
-    {
-        QFETCH(int, effect);
-        QFETCH(int, speed);
-        QFETCH(int, periodMs);
-        Server server(m_rig.env, {"--port", "0", "--controllers", "Bar:1:Direct"});
-        QVERIFY(startHelper(server.port(), {}, effect, speed));
-        say(QStringLiteral("start"));
-        QVERIFY(server.showsEverywhere(0, {"Bar"}, commandOf("start").rgb, 4000, true));
-        QTest::qWait(periodMs * 37 / 10);
-        QList<qint64> edges;
-        qint64 darkSince = -1;
-        for (const Event &event : server.events()) {
-            // Lit above 15 % of the green of 00c83c, the start profile's colour.
-            const bool lit = !event.leds || (event.rgb >> 8 & 0xff) >= 30;
-            if (lit && darkSince >= 0 && event.ms - darkSince >= periodMs * 15 / 100)
-                edges << event.ms;
-            darkSince = lit ? -1 : darkSince < 0 ? event.ms : darkSince;
-        }
-        QVERIFY2(edges.size() >= 3, qPrintable(server.log().right(2000)));
-        const double measured = double(edges.last() - edges.first()) / (edges.size() - 1);
-        qInfo("period %.0f ms over %lld edges", measured, qint64(edges.size()));
-        QVERIFY(qAbs(measured - periodMs) <= periodMs * 0.15);
     }
 
     // The first server restarted, or another user's, or a broken one, then

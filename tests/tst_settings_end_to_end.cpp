@@ -130,33 +130,6 @@ private slots:
         QVERIFY(rig.waitForServer(false));  // the window closed with Ok, so the helper ends
     }
 
-    // The file edited by hand while the window is open, its group header
-    // left without its ']' (read all the same): Apply saves over it, and the
-    // helper reloads and shows the new silent profile.
-    void applyOverABrokenHeader()
-    {
-        ClientRig rig;
-        std::unique_ptr<Child> service, client;
-        QVERIFY(openSettings(rig, service, client));
-        writeFile(rig.configDir + QStringLiteral("TS3_Vossik_Plugin.ini"),
-                  sampleSettings().replace(QStringLiteral("[colors]"), QStringLiteral("[colors")).toUtf8());
-
-        SettingsWindowMap map;
-        QVERIFY(click(map.tab(1)));  // the silent profile
-        QVERIFY(click(map.control("radioEffectHeartbeat_2")));
-        const QString heartbeat = QStringLiteral("wParam=0x010402 lParam=0x0000ff");
-        QVERIFY(service->waitForLast(heartbeat));  // the preview
-        const int previewed = service->commands().size();
-        QVERIFY(click(map.control("applyButton_2")));
-        QVERIFY(service->waitForCommands(previewed + 1));
-        QCOMPARE(service->commands().mid(previewed), QStringList{heartbeat});
-
-        QVERIFY(click(map.control("configOkButton_2")));  // not where the next test's first click goes
-        play(*client, {"shutdown"});
-        QVERIFY(client->finished());
-        QVERIFY(rig.waitForServer(false));
-    }
-
     // The fifth tab edits the chosen state's profile: with the sample's
     // away profile shown, a click turns it on, another makes it blink, each
     // previewed; Apply saves both and leaves the other states as they were.
