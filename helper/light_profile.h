@@ -29,8 +29,32 @@ enum ProfileNumber {
     MicMutedProfile = 6,
     AwayProfile = 7,
     OfflineProfile = 8,
+    // The attention signals, shown over the voice state while they last.
+    PokedProfile = 9,
+    MessageProfile = 10,
+    WhisperedProfile = 11,  // while the whisper lasts: no seconds
+    JoinedProfile = 12,
 };
-constexpr int kProfileCount = 8;
+constexpr int kProfileCount = 12;
 
-// "", "_2", ... "_8".
+// A timed signal shows for stateSeconds_N seconds, within these bounds.
+constexpr int kMinSignalSeconds = 1;
+constexpr int kMaxSignalSeconds = 60;
+// Whether the profile is a signal with seconds of its own.
+constexpr bool isTimedSignal(int profile)
+{
+    return profile == PokedProfile || profile == MessageProfile || profile == JoinedProfile;
+}
+// What a timed signal shows for when its seconds are missing or out of range.
+constexpr int defaultSignalSeconds(int profile)
+{
+    return profile == JoinedProfile ? 3 : 5;
+}
+// The seconds to use for a stored value (0 when missing).
+constexpr int signalSeconds(int profile, long long stored)
+{
+    return stored >= kMinSignalSeconds && stored <= kMaxSignalSeconds ? int(stored) : defaultSignalSeconds(profile);
+}
+
+// "", "_2", ... "_12".
 QString profileSuffix(int profile);

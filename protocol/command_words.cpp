@@ -39,6 +39,18 @@ const char *commandWordText(CommandWord word)
         return "lightsoff";
     case CommandWord::LightsOn:
         return "lightson";
+    case CommandWord::Poke:
+        return "poke";
+    case CommandWord::Message:
+        return "message";
+    case CommandWord::Whisper:
+        return "whisper";
+    case CommandWord::WhisperEnd:
+        return "whisperend";
+    case CommandWord::Join:
+        return "join";
+    case CommandWord::Dismiss:
+        return "dismiss";
     }
     return "";
 }

@@ -28,6 +28,15 @@ enum class CommandWord : std::uint8_t {
     // profile and posts nothing more while any client has it off.
     LightsOff,
     LightsOn,
+    // Attention signals. A whisper to the user lasts until "whisperend"
+    // (no one whispers to the user on any connection); the others are
+    // events the helper shows for a while.
+    Poke,        // someone else pokes the user
+    Message,     // a private message from someone else
+    Whisper,     // someone whispers to the user
+    WhisperEnd,  // no one does any more
+    Join,        // another client enters the user's channel
+    Dismiss,     // the user's hotkey: end the timed signals now
 };
 
 // Every word, in the order of the enum.
@@ -35,7 +44,9 @@ constexpr CommandWord kCommandWords[] = {
     CommandWord::Start,      CommandWord::Stop,         CommandWord::Mute,      CommandWord::StartOther,
     CommandWord::Shutdown,   CommandWord::Wnd,          CommandWord::MicMuted,  CommandWord::MicUnmuted,
     CommandWord::SoundMuted, CommandWord::SoundUnmuted, CommandWord::Away,      CommandWord::Back,
-    CommandWord::Offline,    CommandWord::Online,       CommandWord::LightsOff, CommandWord::LightsOn};
+    CommandWord::Offline,    CommandWord::Online,       CommandWord::LightsOff, CommandWord::LightsOn,
+    CommandWord::Poke,       CommandWord::Message,      CommandWord::Whisper,   CommandWord::WhisperEnd,
+    CommandWord::Join,       CommandWord::Dismiss};
 
 // The word's text on the wire: lowercase ASCII.
 const char *commandWordText(CommandWord word);
