@@ -12,11 +12,20 @@
 #include <QDebug>
 #include <QSettings>
 
+#include <algorithm>
+#include <chrono>
+
 namespace {
 
 constexpr int kStartDelayMs = 200;
 constexpr int kSettingsWindowX = 100;
 constexpr int kSettingsWindowY = 150;
+
+std::int64_t nowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 }  // namespace
 
@@ -32,6 +41,10 @@ Qt_wnd::Qt_wnd(LightOutput &output, QWidget *parent, int idleLimitMs) : QWidget(
         close();
     });
     m_idleTimer.start();
+    // A signal's end shows on time, not up to 5 % late as a coarse timer may.
+    m_signalTimer.setSingleShot(true);
+    m_signalTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_signalTimer, &QTimer::timeout, this, [this] { carryOut(m_light.onTime(nowMs())); });
     QTimer::singleShot(kStartDelayMs, this, SLOT(vossikRdy()));
 }
 
@@ -87,10 +100,23 @@ void Qt_wnd::readSettings()
         setOptSpeed(speed == 0 ? int(protocol::LightSpeedNormal) : speed, n);
     }
     otherTalkingBool = storedInteger(settings, QStringLiteral("otherTalkingBool")).toInt();
-    for (int fact = 0; fact < kFactCount; ++fact) {
-        const QString key = QStringLiteral("stateEnabled_%1").arg(SoundMutedProfile + fact);
-        m_stateEnabled[fact] = storedInteger(settings, key).value == 1;
+    const auto enabled = [&settings](int profile) {
+        return storedInteger(settings, QStringLiteral("stateEnabled_%1").arg(profile)).value == 1;
+    };
+    ShowOptions options;
+    options.others = otherTalkingBool == 1;
+    for (int fact = 0; fact < kFactCount; ++fact)
+        options.enabled[fact] = enabled(SoundMutedProfile + fact);
+    for (int signal = 0; signal < kSignalCount; ++signal) {
+        const int profile = signalProfile(Signal(signal));
+        options.signalsOn[signal] = enabled(profile);
+        if (isTimedSignal(profile))
+            options.seconds[signal] =
+                signalSeconds(profile, storedInteger(settings, QStringLiteral("stateSeconds_%1").arg(profile)).value);
     }
+    // A signal's clock runs on whatever its state: enabled mid-signal, it
+    // shows for the rest of its time; new seconds count from the next word.
+    m_light.setOptions(options);
     settings.endGroup();
 }
 
@@ -146,83 +172,43 @@ void Qt_wnd::setOptSpeed(int speed, int tab)
 
 void Qt_wnd::dispatch(qint64 client, protocol::CommandWord command)
 {
-    using protocol::CommandWord;
     addClient(client);
     switch (command) {
-    case CommandWord::Start:
-        setVoiceState(client, VoiceState::Speaking);
-        break;
-    case CommandWord::Stop:
-        setVoiceState(client, VoiceState::Silent);
-        break;
-    case CommandWord::Mute:
-        setVoiceState(client, VoiceState::SpeakingMuted);
-        break;
-    case CommandWord::StartOther:  // also where the user stops while others talk
-        setVoiceState(client, VoiceState::OthersSpeaking);
-        break;
-    case CommandWord::Shutdown:
+    case protocol::CommandWord::Shutdown:
         removeClient(client);
         break;
-    case CommandWord::Wnd:
+    case protocol::CommandWord::Wnd:
         openSettingsWindow();
         break;
-    case CommandWord::MicMuted:
-    case CommandWord::MicUnmuted:
-        setFact(client, Fact::MicMuted, command == CommandWord::MicMuted);
-        break;
-    case CommandWord::SoundMuted:
-    case CommandWord::SoundUnmuted:
-        setFact(client, Fact::SoundMuted, command == CommandWord::SoundMuted);
-        break;
-    case CommandWord::Away:
-    case CommandWord::Back:
-        setFact(client, Fact::Away, command == CommandWord::Away);
-        break;
-    case CommandWord::Offline:
-    case CommandWord::Online:
-        setFact(client, Fact::Offline, command == CommandWord::Offline);
-        break;
-    case CommandWord::LightsOff:
-    case CommandWord::LightsOn:
-        setLightsOff(client, command == CommandWord::LightsOff);
+    default:
+        carryOut(m_light.onWord(client, command, nowMs()));
         break;
     }
 }
 
-void Qt_wnd::setVoiceState(qint64 client, VoiceState state)
+// Posts what the rule says, and looks again when a shown signal would end.
+void Qt_wnd::carryOut(const LightRule::Post &post)
 {
-    m_clients.set(client, state);
-    showVoiceState(client);
+    switch (post.kind) {
+    case LightRule::Post::Nothing:
+        break;
+    case LightRule::Post::State:
+        showState(post.state);
+        break;
+    case LightRule::Post::Shutdown:
+        applyShutdown();
+        break;
+    }
+    const std::optional<std::int64_t> wakeAt = m_ending ? std::nullopt : m_light.wakeAt();
+    if (!wakeAt)
+        m_signalTimer.stop();
+    else
+        m_signalTimer.start(int(std::clamp<std::int64_t>(*wakeAt - nowMs(), 0, kMaxSignalSeconds * 1000)));
 }
 
-// A fact whose state is off is only kept: it posts nothing, so with every
-// new state off the device sees the talk words' commands alone.
-void Qt_wnd::setFact(qint64 client, Fact fact, bool holds)
+void Qt_wnd::showState(LightState state)
 {
-    m_clients.setFact(client, fact, holds);
-    if (m_stateEnabled[int(fact)])
-        showVoiceState(client);
-}
-
-ShowOptions Qt_wnd::showOptions() const
-{
-    return {otherTalkingBool == 1, m_stateEnabled};
-}
-
-// Posts when what the clients add up to changes, and when the sender's own
-// state is what shows (as with one client, where every word posts). While
-// the lights are off it only follows.
-void Qt_wnd::showVoiceState(std::optional<qint64> sender)
-{
-    const ShowOptions options = showOptions();
-    const LightState shown = m_clients.shown(options);
-    if (m_shown == shown && !(sender && m_clients.shownOf(*sender, options) == shown))
-        return;
-    m_shown = shown;
-    if (m_clients.lightsOff())
-        return;
-    switch (shown) {
+    switch (state) {
     case LightState::Silent:
         applyProfile(SilentProfile);
         break;
@@ -240,10 +226,22 @@ void Qt_wnd::showVoiceState(std::optional<qint64> sender)
         break;
     case LightState::OthersSpeaking:
         // Without the option others change nothing: the user is silent.
-        applyProfile(options.others ? OthersProfile : SilentProfile);
+        applyProfile(m_light.options().others ? OthersProfile : SilentProfile);
         break;
     case LightState::Speaking:
         applyProfile(SpeakingProfile);
+        break;
+    case LightState::Joined:
+        applyProfile(JoinedProfile);
+        break;
+    case LightState::Whispered:
+        applyProfile(WhisperedProfile);
+        break;
+    case LightState::Message:
+        applyProfile(MessageProfile);
+        break;
+    case LightState::Poked:
+        applyProfile(PokedProfile);
         break;
     case LightState::SpeakingMuted:
         applyCommand(protocol::muteSignal());
@@ -251,33 +249,16 @@ void Qt_wnd::showVoiceState(std::optional<qint64> sender)
     }
 }
 
-// A press changes only its client's toggle. The light is off while any
-// client has it off: the shutdown profile once as it goes off, the current
-// state at once as the last "off" is turned on.
-void Qt_wnd::setLightsOff(qint64 client, bool off)
-{
-    const bool wasOff = m_clients.lightsOff();
-    m_clients.setLightsOff(client, off);
-    if (m_clients.lightsOff() == wasOff)
-        return;
-    if (off) {
-        applyShutdown();
-    } else {
-        m_shown.reset();
-        showVoiceState(std::nullopt);
-    }
-}
-
 void Qt_wnd::addClient(qint64 client)
 {
-    if (m_clients.contains(client))
+    if (m_light.clients().contains(client))
         return;
-    m_clients.add(client);
+    m_light.addClient(client);
     if (QObject *watch = platform::watchProcess(client, [this, client] {
             // Its last words still count; then it has gone as if it had said
             // Shutdown, so a crashed client's light ends as any other.
             m_channel->readPending();
-            if (!m_clients.contains(client))
+            if (!m_light.clients().contains(client))
                 return;
             qDebug() << "Client" << client << "ended without shutdown";
             removeClient(client);
@@ -288,20 +269,14 @@ void Qt_wnd::addClient(qint64 client)
 
 void Qt_wnd::removeClient(qint64 client)
 {
-    if (!m_clients.contains(client))
+    if (!m_light.clients().contains(client))
         return;
-    const bool wasOff = m_clients.lightsOff();
-    m_clients.remove(client);
+    carryOut(m_light.removeClient(client, nowMs()));
     if (QObject *watch = m_clientWatches.take(client))
         watch->deleteLater();  // may be the caller
     updateIdleTimer();
-    if (m_clients.empty()) {
+    if (m_light.clients().empty())
         QTimer::singleShot(0, this, &Qt_wnd::endIfNoClients);  // after the words already here
-        return;
-    }
-    if (wasOff)
-        m_shown.reset();  // shows at once if its toggle was the last "off"
-    showVoiceState(std::nullopt);
 }
 
 void Qt_wnd::onConnectionClosed(qint64 client)
@@ -313,10 +288,10 @@ void Qt_wnd::onConnectionClosed(qint64 client)
 
 void Qt_wnd::endIfNoClients()
 {
-    if (m_ending || !m_clients.empty() || !m_channel)
+    if (m_ending || !m_light.clients().empty() || !m_channel)
         return;
     m_channel->readPending();  // a word from a new client keeps us
-    if (!m_clients.empty())
+    if (!m_light.clients().empty())
         return;
     endAllSessions();
 }
@@ -329,7 +304,7 @@ void Qt_wnd::endAllSessions()
         qDebug() << "----->SHUTDOWN<-----";
         applyShutdown();
     }
-    m_clients.clear();
+    m_light.clear();
     for (QObject *watch : qAsConst(m_clientWatches))
         watch->deleteLater();
     m_clientWatches.clear();
@@ -343,6 +318,7 @@ void Qt_wnd::stopServing()
 {
     m_ending = true;
     m_idleTimer.stop();
+    m_signalTimer.stop();
     if (m_channel)
         m_channel->close();
     // The light is the next helper's now: a device service that comes back
@@ -352,7 +328,7 @@ void Qt_wnd::stopServing()
 
 void Qt_wnd::updateIdleTimer()
 {
-    const bool idle = !m_ending && m_clients.empty() && (!m_channel || m_channel->connectionCount() == 0);
+    const bool idle = !m_ending && m_light.clients().empty() && (!m_channel || m_channel->connectionCount() == 0);
     if (!idle)
         m_idleTimer.stop();
     else if (!m_idleTimer.isActive())
@@ -409,11 +385,7 @@ void Qt_wnd::onConfigDestroyed()
 void Qt_wnd::onSetDefault()
 {
     if (m_channel && m_channel->isServing()) {
-        m_shown.reset();
-        if (m_clients.lightsOff())
-            applyShutdown();
-        else
-            showVoiceState(std::nullopt);
+        carryOut(m_light.showAgain(nowMs()));
     } else if (m_ending && m_channel && m_channel->nameIsFree()) {
         if (!m_output.showShutdown(profile(ShutdownProfile).command()))
             qDebug() << "Failed to set vossik colors";

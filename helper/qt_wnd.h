@@ -1,13 +1,14 @@
 // The helper's hidden control window: holds the light profiles, serves the
 // command words of every client of the user and shows the first state that
-// holds among them on the device (voice_state.h). It ends once the last
+// holds among them on the device (light_rule.h), with a timer for the end
+// of a timed signal. It ends once the last
 // client has gone, and quietly when no client came for kIdleLimitMs.
 #pragma once
 
 #include "command_words.h"
 #include "light_profile.h"
+#include "light_rule.h"
 #include "ui_qt_wnd.h"
-#include "voice_state.h"
 
 #include <QMap>
 #include <QTimer>
@@ -52,11 +53,8 @@ private:
     friend class TestControlWindow;  // plays clients that the socket cannot tell apart in one process
 
     void dispatch(qint64 client, protocol::CommandWord command);
-    void setVoiceState(qint64 client, VoiceState state);
-    void setFact(qint64 client, Fact fact, bool holds);
-    void showVoiceState(std::optional<qint64> sender);
-    void setLightsOff(qint64 client, bool off);
-    ShowOptions showOptions() const;
+    void carryOut(const LightRule::Post &post);
+    void showState(LightState state);
     void addClient(qint64 client);
     void removeClient(qint64 client);
     void onConnectionClosed(qint64 client);
@@ -75,11 +73,10 @@ private:
     LightOutput &m_output;
     LightProfile m_profiles[kProfileCount];
     int otherTalkingBool = 0;
-    std::array<bool, kFactCount> m_stateEnabled{};  // by Fact: stateEnabled_5 .. _8
     CommandChannel *m_channel = nullptr;
-    ClientStates m_clients;
+    LightRule m_light;
     QMap<qint64, QObject *> m_clientWatches;  // the end of each client's process
-    std::optional<LightState> m_shown;        // what the light shows of the clients
+    QTimer m_signalTimer;                     // the end of the timed signal that shows
     QTimer m_idleTimer;
     bool m_ending = false;
     ConfigWnd *m_configWnd = nullptr;
