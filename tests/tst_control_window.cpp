@@ -7,6 +7,7 @@
 #include "config_wnd.h"
 #include "light_control_api.h"
 #include "light_router.h"
+#include "light_rule.h"
 #include "device_settings.h"
 #include "message_endpoint.h"
 #include "qt_wnd.h"
@@ -19,6 +20,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 
 using protocol::LightCommand;
@@ -41,6 +44,49 @@ QByteArray frames(const QStringList &words)
         bytes += framing::encodeFrame(word);
     return bytes;
 }
+
+qint64 steadyNs()
+{
+    return std::chrono::steady_clock::now().time_since_epoch().count();
+}
+
+// Each message with the time it came, to time the light against the words.
+class StampingRecorder : public MessageRecorder
+{
+public:
+    bool nativeEventFilter(const QByteArray &eventType, void *message, long *result) override
+    {
+        MessageRecorder::nativeEventFilter(eventType, message, result);
+        while (arrivedNs.size() < messages.size())
+            arrivedNs << steadyNs();
+        if (m_loop && m_done())
+            m_loop->quit();
+        return false;
+    }
+    void clear()
+    {
+        messages.clear();
+        arrivedNs.clear();
+    }
+    // Runs the event loop until `done` holds after a message, at most `ms`:
+    // without the pauses of a polling wait, which would delay what it times.
+    bool waitUntil(const std::function<bool()> &done, int ms)
+    {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        m_loop = &loop;
+        m_done = done;
+        if (!done())
+            loop.exec();
+        m_loop = nullptr;
+        return done();
+    }
+    QList<qint64> arrivedNs;
+
+private:
+    QEventLoop *m_loop = nullptr;
+    std::function<bool()> m_done;
+};
 
 }  // namespace
 
@@ -98,6 +144,17 @@ private:
         return commands;
     }
 
+    // When each light command came.
+    QList<qint64> commandTimesNs(const StampingRecorder &recorder) const
+    {
+        QList<qint64> times;
+        for (int i = 0; i < recorder.messages.size(); ++i) {
+            if (recorder.messages[i].window == m_service && recorder.messages[i].id == m_commandMsg)
+                times << recorder.arrivedNs.value(i);
+        }
+        return times;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -143,7 +200,19 @@ private slots:
                 QVERIFY(QMetaObject::invokeMethod(&helper, "loadConfig"));
                 for (int n = SpeakingProfile; n <= OthersProfile; ++n)
                     dump << QStringLiteral("  profile %1: %2").arg(n).arg(describe(helper.profile(n)));
-                dump << QStringLiteral("  others option %1").arg(helper.otherTalking()) << logged(log);
+                const ShowOptions &shown = helper.m_light.options();
+                QString enabled;
+                for (const bool on : shown.enabled)
+                    enabled += on ? '1' : '0';
+                for (const bool on : shown.signalsOn)
+                    enabled += on ? '1' : '0';
+                dump << QStringLiteral("  others option %1").arg(helper.otherTalking())
+                     << QStringLiteral("  states 5-12 enabled %1, signal seconds %2 %3 %4")
+                            .arg(enabled)
+                            .arg(shown.seconds[int(Signal::Poked)])
+                            .arg(shown.seconds[int(Signal::Message)])
+                            .arg(shown.seconds[int(Signal::Joined)])
+                     << logged(log);
                 LogCapture deviceLog;
                 const DeviceSettings device = readDeviceSettings();
                 const char *const services[] = {"auto", "zell", "openrgb"};
@@ -260,10 +329,91 @@ private slots:
         QCOMPARE(seen, shown);
     }
 
+    // The rule alone, with the time told: words of clients a and b, "a:end"
+    // (the client has gone), "tick" (the timer came) and "reload:<on>"
+    // (Apply), each at the time after '@', else at the time before. Enabled:
+    // the signals PMWJ, '6' microphone muted; seconds 5, 5, 3. For each
+    // event what posts: '-' nothing, 'x' the shutdown profile, or the state
+    // as in statesShown, then "@T" while the rule asks to be woken at T.
+    void signalsOverTheVoiceState_data()
+    {
+        // clang-format off
+        columns<QString, QString, QString>({"enabled", "events", "posts"});
+        QTest::newRow("a poke for 5 s") << "PMWJ" << "a:stop@0 a:poke@1000 tick@5999 tick@6000" << ". P@6000 -@6000 .";
+        QTest::newRow("a message for 5 s") << "PMWJ" << "a:stop@0 a:message tick@5000" << ". M@5000 .";
+        QTest::newRow("a join for 3 s") << "PMWJ" << "a:stop@0 a:join tick@3000" << ". J@3000 .";
+        QTest::newRow("a whisper while it lasts") << "PMWJ" << "a:start@0 a:whisper a:stop@9000 a:whisperend@70000" << "S W - .";
+        QTest::newRow("repeats only move the end") << "PMWJ" << "a:stop@0 a:poke a:poke@1000 a:poke@4000 tick@9000" << ". P@5000 -@6000 -@9000 .";
+        QTest::newRow("a poke again after its end") << "PMWJ" << "a:stop@0 a:poke tick@5000 a:poke" << ". P@5000 . P@10000";
+        QTest::newRow("in rank, each on its clock") << "PMWJ" << "a:stop@0 a:join a:whisper@1000 a:message@2000 a:poke@3000 tick@8000 a:whisperend" << ". J@3000 W M@7000 P@8000 W .";
+        QTest::newRow("the red warning stays on top") << "PMWJ" << "a:mute@0 a:poke@1000 a:whisper a:stop@3000 tick@6000 a:whisperend" << "m - - P@6000 W .";
+        QTest::newRow("heard elsewhere, the signal shows") << "PMWJ" << "b:start@0 a:mute a:poke a:stop@5000" << "S - P@5000 S";
+        QTest::newRow("no word re-posts a signal") << "PMWJ6" << "a:stop@0 a:poke a:start@100 a:micmuted a:stop a:poke@2000 tick@7000" << ". P@5000 -@5000 -@5000 -@5000 -@7000 6";
+        QTest::newRow("dismiss ends the timed ones") << "PMWJ" << "a:stop@0 a:poke a:join@100 a:whisper@200 a:dismiss@300 a:dismiss a:whisperend" << ". P@5000 -@5000 -@5000 W - .";
+        QTest::newRow("dismiss: every client's") << "PMWJ" << "a:stop@0 b:stop b:message a:dismiss@100" << ". . M@5000 .";
+        QTest::newRow("two clients: the later end") << "PMWJ" << "a:stop@0 b:stop a:poke b:poke@2000 tick@7000" << ". . P@5000 -@7000 .";
+        QTest::newRow("a client ends with its signals") << "PMWJ" << "a:stop@0 b:stop b:whisper b:poke@100 b:end@1000" << ". . W P@5100 .";
+        QTest::newRow("disabled ones post nothing") << "M" << "a:stop@0 a:poke a:whisper a:join a:message@1000 tick@6000" << ". - - - M@6000 .";
+        QTest::newRow("enabled mid-signal: its rest") << "" << "a:stop@0 a:poke reload:P@1000 tick@5000" << ". - P@5000 .";
+        QTest::newRow("lights off: nothing, then what holds") << "PMWJ" << "a:stop@0 a:lightsoff a:poke a:lightson@1000 tick@5000" << ". x - P@5000 .";
+        QTest::newRow("lights off over a signal") << "PMWJ" << "a:stop@0 a:poke a:lightsoff@1000 tick@5000 a:lightson@6000" << ". P@5000 x - .";
+        // clang-format on
+    }
+    void signalsOverTheVoiceState()
+    {
+        QFETCH(QString, enabled);
+        QFETCH(QString, events);
+        QFETCH(QString, posts);
+        const auto optionsOf = [](const QString &on) {
+            ShowOptions options;
+            options.enabled[int(Fact::MicMuted)] = on.contains('6');
+            for (int signal = 0; signal < kSignalCount; ++signal)
+                options.signalsOn[signal] = on.contains(QStringLiteral("PMWJ").at(signal));
+            return options;
+        };
+        LightRule rule;
+        rule.setOptions(optionsOf(enabled));
+        std::int64_t now = 0;
+        QStringList seen;
+        for (const QString &event : events.split(' ')) {
+            if (event.contains('@'))
+                now = event.section('@', 1).toLongLong();
+            const QString who = event.section('@', 0, 0).section(':', 0, 0);
+            const QString word = event.section('@', 0, 0).section(':', 1);
+            const std::int64_t client = who == QLatin1String("a") ? 1 : 2;
+            LightRule::Post post;
+            if (who == QLatin1String("tick")) {
+                post = rule.onTime(now);
+            } else if (who == QLatin1String("reload")) {
+                rule.setOptions(optionsOf(word));
+                post = rule.showAgain(now);
+            } else if (word == QLatin1String("end")) {
+                post = rule.removeClient(client, now);
+            } else {
+                const auto command = protocol::commandWordFromText(word.toStdU16String());
+                QVERIFY2(command, qPrintable(event));
+                rule.addClient(client);
+                post = rule.onWord(client, *command, now);
+            }
+            QString text = post.kind == LightRule::Post::Nothing ? QStringLiteral("-")
+                           : post.kind == LightRule::Post::Shutdown
+                               ? QStringLiteral("x")
+                               : QString(QLatin1String(".8765oSJWMPm").at(int(post.state)));
+            if (const std::optional<std::int64_t> wake = rule.wakeAt())
+                text += '@' + QString::number(*wake);
+            seen << text;
+        }
+        QCOMPARE(seen.join(' '), posts);
+    }
+
     // Words from client a or b, "reload" (Apply), "wnd" and "close" (the
     // settings window), and the commands the device gets as profile numbers
-    // "S.xo5678" (speaking, silent, shutdown, others, sound muted, mic muted,
-    // away, not connected) or 'm' (the mute signal). No profile has a speed.
+    // "S.xo5678PMWJ" (speaking, silent, shutdown, others, sound muted, mic
+    // muted, away, not connected, poked, message, whispered, joined) or 'm'
+    // (the mute signal). No profile has a speed. "<word>*N": N times at
+    // once. "+N": the next command
+    // comes N ms after the last poke, message or join, within 100 ms and
+    // never sooner (the helper counts whole ms).
     void statesShown_data()
     {
         // clang-format off
@@ -283,6 +433,14 @@ private slots:
         QTest::newRow("lights off: window") << QByteArray() << "a:start a:lightsoff a:wnd reload close a:lightson" << "SxxxS";
         QTest::newRow("two toggles: off while either is") << QByteArray() << "b:stop a:start a:lightsoff b:lightsoff a:lightson b:start b:lightson" << ".SxS";
         QTest::newRow("two toggles: one ends with its client") << QByteArray() << "b:stop a:lightsoff a:shutdown b:start b:lightsoff" << ".x.Sx";
+        const QByteArray oneSecond = "stateEnabled_9=1\nstateSeconds_9=1\nstateEnabled_10=1\nstateSeconds_10=1\n"
+                                     "stateEnabled_11=1\nstateEnabled_12=1\nstateSeconds_12=1\n";
+        QTest::newRow("signals: each for its second") << oneSecond << "a:stop a:poke +1000 a:message +1000 a:join +1000" << ".P.M.J.";
+        QTest::newRow("signals: a flood posts once") << oneSecond << "a:stop a:poke*100 +1000" << ".P.";
+        QTest::newRow("signals: under the red warning") << oneSecond << "a:mute a:message a:stop +1000" << "mM.";
+        QTest::newRow("signals: a whisper, dismiss") << QByteArray("stateEnabled_9=1\nstateEnabled_11=1\nstateEnabled_12=1\nstateSeconds_12=60\n") << "a:stop a:whisper a:start a:join a:whisperend a:dismiss a:poke a:dismiss" << ".WJSPS";
+        QTest::newRow("signals: lights off") << oneSecond << "a:stop a:lightsoff a:join a:lightson +1000" << ".xJ.";
+        QTest::newRow("signals: off ones post nothing") << QByteArray("stateEnabled_9=2\nstateSeconds_10=1\n") << "a:stop a:poke a:message a:whisper a:join" << ".";
         // clang-format on
     }
     void statesShown()
@@ -304,18 +462,28 @@ private slots:
         writeFile(settingsFilePath(), ini + settings);
         std::unique_ptr<Qt_wnd> window = startHelper();
         QVERIFY(window && QTest::qWaitFor([&] { return window->profile(OfflineProfile).red == 80; }, 2000));
-        MessageRecorder recorder;
+        StampingRecorder recorder;
         QString seen;
         const auto take = [&] {  // what came since the last call
             QTest::qWait(150);
             for (const LightCommand &command : commandsSeen(recorder)) {
                 const int n = profiles.indexOf(command);
-                seen += command == muteSignal() ? QChar('m') : n < 0 ? QChar('?') : QStringLiteral("S.xo5678").at(n);
+                seen += command == muteSignal() ? QChar('m')
+                        : n < 0                 ? QChar('?')
+                                                : QStringLiteral("S.xo5678PMWJ").at(n);
             }
-            recorder.messages.clear();
+            recorder.clear();
         };
+        qint64 signalWordNs = 0;
         for (const QString &word : words.split(' ')) {
-            if (word == QLatin1String("reload")) {
+            if (word.startsWith('+')) {
+                const qint64 dueMs = word.mid(1).toLongLong();
+                const int before = commandsSeen(recorder).size();
+                QVERIFY(recorder.waitUntil([&] { return commandsSeen(recorder).size() > before; }, dueMs + 2000));
+                const double afterMs = (commandTimesNs(recorder).at(before) - signalWordNs) / 1e6;
+                qInfo("%s: the light changed %.2f ms after the signal's word", QTest::currentDataTag(), afterMs);
+                QVERIFY2(afterMs > dueMs - 1 && afterMs <= dueMs + 100, qPrintable(QString::number(afterMs)));
+            } else if (word == QLatin1String("reload")) {
                 QVERIFY(QMetaObject::invokeMethod(window.get(), "loadConfig"));
             } else if (word == QLatin1String("close")) {
                 window->settingsWindow()->close();
@@ -324,11 +492,15 @@ private slots:
                 take();
                 window->dispatch(-1, protocol::CommandWord::Wnd);
                 QTest::qWait(150);
-                recorder.messages.clear();  // its previews are the settings window's affair
+                recorder.clear();  // its previews are the settings window's affair
             } else {
-                const auto command = protocol::commandWordFromText(word.mid(2).toStdU16String());
+                const auto command = protocol::commandWordFromText(word.mid(2).section('*', 0, 0).toStdU16String());
                 QVERIFY2(command, qPrintable(word));
-                window->dispatch(word.startsWith('a') ? -1 : -2, *command);
+                if (*command == protocol::CommandWord::Poke || *command == protocol::CommandWord::Message
+                    || *command == protocol::CommandWord::Join)
+                    signalWordNs = steadyNs();
+                for (int i = word.contains('*') ? word.section('*', 1).toInt() : 1; i > 0; --i)
+                    window->dispatch(word.startsWith('a') ? -1 : -2, *command);
             }
             QTest::qWait(20);  // the service's messages in the order of the words
         }
