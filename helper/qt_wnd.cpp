@@ -44,7 +44,10 @@ Qt_wnd::Qt_wnd(LightOutput &output, QWidget *parent, int idleLimitMs) : QWidget(
     // A signal's end shows on time, not up to 5 % late as a coarse timer may.
     m_signalTimer.setSingleShot(true);
     m_signalTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_signalTimer, &QTimer::timeout, this, [this] { carryOut(m_light.onTime(nowMs())); });
+    connect(&m_signalTimer, &QTimer::timeout, this, [this] {
+        const std::int64_t now = nowMs();
+        carryOut(m_light.onTime(now), now);
+    });
     QTimer::singleShot(kStartDelayMs, this, SLOT(vossikRdy()));
 }
 
@@ -180,14 +183,17 @@ void Qt_wnd::dispatch(qint64 client, protocol::CommandWord command)
     case protocol::CommandWord::Wnd:
         openSettingsWindow();
         break;
-    default:
-        carryOut(m_light.onWord(client, command, nowMs()));
+    default: {
+        const std::int64_t now = nowMs();
+        carryOut(m_light.onWord(client, command, now), now);
         break;
+    }
     }
 }
 
-// Posts what the rule says, and looks again when a shown signal would end.
-void Qt_wnd::carryOut(const LightRule::Post &post)
+// Posts what the rule said at `now`, and looks again when the signal that
+// shows ends: from the same `now`, so that its timer never fires early.
+void Qt_wnd::carryOut(const LightRule::Post &post, std::int64_t now)
 {
     switch (post.kind) {
     case LightRule::Post::Nothing:
@@ -203,7 +209,7 @@ void Qt_wnd::carryOut(const LightRule::Post &post)
     if (!wakeAt)
         m_signalTimer.stop();
     else
-        m_signalTimer.start(int(std::clamp<std::int64_t>(*wakeAt - nowMs(), 0, kMaxSignalSeconds * 1000)));
+        m_signalTimer.start(int(std::clamp<std::int64_t>(*wakeAt - now, 0, kMaxSignalSeconds * 1000)));
 }
 
 void Qt_wnd::showState(LightState state)
@@ -271,7 +277,8 @@ void Qt_wnd::removeClient(qint64 client)
 {
     if (!m_light.clients().contains(client))
         return;
-    carryOut(m_light.removeClient(client, nowMs()));
+    const std::int64_t now = nowMs();
+    carryOut(m_light.removeClient(client, now), now);
     if (QObject *watch = m_clientWatches.take(client))
         watch->deleteLater();  // may be the caller
     updateIdleTimer();
@@ -385,7 +392,8 @@ void Qt_wnd::onConfigDestroyed()
 void Qt_wnd::onSetDefault()
 {
     if (m_channel && m_channel->isServing()) {
-        carryOut(m_light.showAgain(nowMs()));
+        const std::int64_t now = nowMs();
+        carryOut(m_light.showAgain(now), now);
     } else if (m_ending && m_channel && m_channel->nameIsFree()) {
         if (!m_output.showShutdown(profile(ShutdownProfile).command()))
             qDebug() << "Failed to set vossik colors";

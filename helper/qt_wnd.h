@@ -53,7 +53,7 @@ private:
     friend class TestControlWindow;  // plays clients that the socket cannot tell apart in one process
 
     void dispatch(qint64 client, protocol::CommandWord command);
-    void carryOut(const LightRule::Post &post);
+    void carryOut(const LightRule::Post &post, std::int64_t now);
     void showState(LightState state);
     void addClient(qint64 client);
     void removeClient(qint64 client);
