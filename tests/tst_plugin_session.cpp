@@ -54,7 +54,7 @@ private slots:
     {
         writeFile(m_rig.configDir + QStringLiteral("/TS3_Vossik_Plugin.ini"),
                   sampleSettings()
-                      .replace(QRegularExpression(QStringLiteral("stateEnabled_(\\d)=0")),
+                      .replace(QRegularExpression(QStringLiteral("stateEnabled_([5-8])=0")),
                                QStringLiteral("stateEnabled_\\1=1"))
                       .toUtf8());
         const auto light = [](const char *word) { return QString::fromStdString(sample::light(word).text); };
