@@ -1,8 +1,8 @@
 // The helper's hidden control window: holds the light profiles, serves the
-// command words of every client of the user and shows the first state that
-// holds among them on the device (light_rule.h), with a timer for the end
-// of a timed signal. It ends once the last
-// client has gone, and quietly when no client came for kIdleLimitMs.
+// command words of every client of the user and shows what the rule gives
+// of them on the device (light_rule.h), with a timer for the end of a timed
+// signal. It ends once the last client has gone, and quietly when no client
+// came for kIdleLimitMs.
 #pragma once
 
 #include "command_words.h"
