@@ -260,13 +260,10 @@ private slots:
                 return checked;
             };
             const auto *box = child<QSpinBox>(&window, "spinStateSeconds");
-            const bool labelled = child<QWidget>(&window, "labelStateSeconds")->isEnabled() == box->isEnabled();
             return values << checkedOf("radioEffect", {"Off", "On", "Blinking", "Breathing", "Heartbeat"})
                           << checkedOf("radioSpeed", {"Slow", "Normal", "Fast"}) + 1  // 0: none
                           << int(child<QCheckBox>(&window, "checkStateEnabled")->isChecked())
-                          << (!labelled          ? -1
-                              : box->isEnabled() ? box->value()
-                                                 : 0);
+                          << (box->isEnabled() ? box->value() : 0);
         };
         const auto withoutZone = [](QVector<int> values) {
             values[3] = 0;

@@ -138,11 +138,11 @@ private slots:
         QVERIFY(rig.waitForServer(false));  // the window closed with Ok, so the helper ends
     }
 
-    // The fifth tab edits the chosen state's profile: with the sample's
-    // away profile shown, a click turns it on, another makes it blink, each
-    // previewed; each attention signal chosen is turned on, previewed, and
-    // a timed one given seconds. Apply saves them all and leaves the other
-    // states, a key the window does not know and the [device] group as they were.
+    // The fifth tab edits the chosen state's profile: the sample's away
+    // state and each attention signal chosen is turned on, previewed, and a
+    // timed one given seconds; the last one made to blink, previewed. Apply
+    // saves them all and leaves the other states, a key the window does not
+    // know and the [device] group as they were.
     void statesTabSavesTheChosenState()
     {
         ClientRig rig;
@@ -163,32 +163,30 @@ private slots:
         QVERIFY(openSettings(rig, service, client));
         SettingsWindowMap map;
         QVERIFY(click(map.tab(4)));  // "More states"
-        QVERIFY(click(map.control("radioStateAway", true)));
-        QVERIFY(click(map.control("checkStateEnabled", true)));
-        QVERIFY(service->waitForLast(QStringLiteral("wParam=0x010301 lParam=0xffdc00")));
-        QVERIFY(click(map.control("radioEffectBlinking_states")));
-        QVERIFY(service->waitForLast(QStringLiteral("wParam=0x010201 lParam=0xffdc00")));
-        // Each signal's choice, the profile it previews when turned on, and the seconds typed (none: untimed).
-        const std::tuple<const char *, const char *, const char *> signalEdits[] = {
+        // Each state's choice, the profile it previews when turned on, and the seconds typed (none: untimed).
+        const std::tuple<const char *, const char *, const char *> edits[] = {
+            {"radioStateAway", "wParam=0x010301 lParam=0xffdc00", nullptr},
             {"radioStatePoked", "wParam=0x020203 lParam=0xff0000", "11"},
             {"radioStateMessage", "wParam=0x010301 lParam=0x00ff00", "22"},
             {"radioStateWhispered", "wParam=0x020402 lParam=0x0000ff", nullptr},
             {"radioStateJoined", "wParam=0x010103 lParam=0xffff00", "33"}};
-        for (const auto &[choice, command, seconds] : signalEdits) {
+        for (const auto &[choice, command, seconds] : edits) {
             QVERIFY(click(map.control(choice, true)));
             QVERIFY(click(map.control("checkStateEnabled", true)));
             QVERIFY2(service->waitForLast(QLatin1String(command)), choice);
             if (seconds)
                 QVERIFY(typeInto(map.control("spinStateSeconds"), QLatin1String(seconds)));
         }
+        QVERIFY(click(map.control("radioEffectBlinking_states")));
+        QVERIFY(service->waitForLast(QStringLiteral("wParam=0x010203 lParam=0xffff00")));
         QVERIFY(click(map.control("applyButton_5")));
-        const QStringList expected = {
-            "colors/stateEnabled_7=1",  "colors/radioEffect_7=2",    "colors/stateEnabled_6=0",
-            "colors/radioEffect_6=2",   "colors/stateEnabled_9=1",   "colors/stateSeconds_9=11",
-            "colors/m_redValue_9=255",  "colors/stateEnabled_10=1",  "colors/stateSeconds_10=22",
-            "colors/stateEnabled_11=1", "colors/stateSeconds_11=",   "colors/m_blueValue_11=255",
-            "colors/stateEnabled_12=1", "colors/stateSeconds_12=33", "colors/handEdited=3",
-            "device/lightService=zell"};
+        const QStringList expected = {"colors/stateEnabled_7=1",   "colors/stateEnabled_6=0",
+                                      "colors/radioEffect_6=2",    "colors/stateEnabled_9=1",
+                                      "colors/stateSeconds_9=11",  "colors/stateEnabled_10=1",
+                                      "colors/stateSeconds_10=22", "colors/stateEnabled_11=1",
+                                      "colors/stateSeconds_11=",   "colors/stateEnabled_12=1",
+                                      "colors/stateSeconds_12=33", "colors/radioEffect_12=2",
+                                      "colors/handEdited=3",       "device/lightService=zell"};
         const auto saved = [&ini, &expected] {
             QSettings settings(ini, QSettings::IniFormat);
             QStringList values;
