@@ -54,6 +54,8 @@ void dump(QWidget *w, int depth, QStringList *lines)
                         .arg(picture.width())
                         .arg(picture.height())
                         .arg(label->hasScaledContents() ? " scaled" : "");
+        if (auto *box = qobject_cast<QSpinBox *>(w); box && !box->suffix().isEmpty())
+            line += QStringLiteral(" suffix \"%1\"").arg(box->suffix());
         if (auto *button = qobject_cast<QAbstractButton *>(w); button && button->isChecked())
             line += QStringLiteral(" checked");
         if (tabs)

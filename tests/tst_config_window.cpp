@@ -2,6 +2,7 @@
 // link to a stand-in service endpoint that records what is posted.
 #include "config_wnd.h"
 #include "light_control_api.h"
+#include "light_profile.h"
 #include "light_router.h"
 #include "message_endpoint.h"
 #include "settings_file.h"
@@ -184,21 +185,32 @@ private slots:
 
     // The fifth tab's one set of controls edits the chosen state's profile:
     // choosing a state shows what was read for it (missing keys 0, a speed
-    // of 0 Normal, only stateEnabled 1 on) and previews nothing; each change
-    // previews that profile, and a save writes it and leaves the others'
-    // keys as they were read, and keys outside the group alone.
+    // of 0 Normal, only stateEnabled 1 on, a timed signal's seconds or its
+    // default) and previews nothing; each change previews that profile, a
+    // change of the seconds none, and a save writes it and leaves the
+    // others' keys as they were read, and keys outside the group alone.
     void statesEditTheirOwnProfile_data()
     {
-        columns<QByteArray, int>({"choice", "number"});
-        QTest::newRow("sound muted") << QByteArray("radioStateSoundMuted") << 5;
-        QTest::newRow("microphone muted") << QByteArray("radioStateMicMuted") << 6;
-        QTest::newRow("away") << QByteArray("radioStateAway") << 7;
-        QTest::newRow("not connected") << QByteArray("radioStateOffline") << 8;
+        // clang-format off
+        // The chosen state's stateSeconds in the file (null: none), and the seconds shown (0: the box disabled).
+        columns<QByteArray, int, QByteArray, int>({"choice", "number", "seconds", "shownSeconds"});
+        QTest::newRow("sound muted") << QByteArray("radioStateSoundMuted") << 5 << QByteArray() << 0;
+        QTest::newRow("microphone muted") << QByteArray("radioStateMicMuted") << 6 << QByteArray() << 0;
+        QTest::newRow("away") << QByteArray("radioStateAway") << 7 << QByteArray() << 0;
+        QTest::newRow("not connected, seconds of its own") << QByteArray("radioStateOffline") << 8 << QByteArray("30") << 0;
+        QTest::newRow("poked, no seconds") << QByteArray("radioStatePoked") << 9 << QByteArray() << 5;
+        QTest::newRow("poked, 30 s") << QByteArray("radioStatePoked") << 9 << QByteArray("30") << 30;
+        QTest::newRow("private message, 0 s") << QByteArray("radioStateMessage") << 10 << QByteArray("0") << 5;
+        QTest::newRow("whispered to, seconds of its own") << QByteArray("radioStateWhispered") << 11 << QByteArray("30") << 0;
+        QTest::newRow("someone joined, 61 s") << QByteArray("radioStateJoined") << 12 << QByteArray("61") << 3;
+        // clang-format on
     }
     void statesEditTheirOwnProfile()
     {
         QFETCH(QByteArray, choice);
         QFETCH(int, number);
+        QFETCH(QByteArray, seconds);
+        QFETCH(int, shownSeconds);
         writeFile(m_file, "[colors]\nm_redValue_5=5\nm_greenValue_5=50\nm_blueValue_5=150\nradioZone_5=2\n"
                           "radioEffect_5=0\nradioSpeed_5=1\nstateEnabled_5=1\n"
                           "m_redValue_6=6\nm_greenValue_6=60\nm_blueValue_6=160\nradioZone_6=1\n"
@@ -206,10 +218,23 @@ private slots:
                           "m_redValue_7=7\nm_greenValue_7=70\nradioZone_7=2\nradioEffect_7=3\nradioSpeed_7=0\n"
                           "m_redValue_8=300\nm_greenValue_8=-4\nm_blueValue_8=180\nradioZone_8=7\n"
                           "radioEffect_8=9\nradioSpeed_8=5\nstateEnabled_8=2\n"
-                          "[other]\nstateEnabled_5=7\n");
-        // red, green, blue, zone, effect, speed, enabled as the window reads them
-        const QVector<QVector<int>> read = {
-            {5, 50, 150, 2, 0, 1, 1}, {6, 60, 160, 1, 2, 3, 0}, {7, 70, 0, 2, 3, 2, 0}, {255, 0, 180, 1, 1, 2, 0}};
+                          "m_redValue_9=9\nm_greenValue_9=90\nm_blueValue_9=190\nradioZone_9=2\n"
+                          "radioEffect_9=2\nradioSpeed_9=3\nstateEnabled_9=1\n"
+                          "m_redValue_10=10\nm_greenValue_10=100\nm_blueValue_10=200\nradioZone_10=1\n"
+                          "radioEffect_10=4\nradioSpeed_10=1\nstateEnabled_10=0\n"
+                          "m_redValue_11=11\nm_greenValue_11=110\nm_blueValue_11=210\nradioZone_11=2\n"
+                          "radioEffect_11=3\nradioSpeed_11=2\nstateEnabled_11=1\n"
+                              + (seconds.isNull() ? QByteArray()
+                                                  : "stateSeconds_" + QByteArray::number(number) + '=' + seconds + '\n')
+                              + "[other]\nstateEnabled_5=7\nstateSeconds_9=7\n");
+        // red, green, blue, zone, effect, speed, enabled, seconds as the window reads them
+        QVector<QVector<int>> read = {{5, 50, 150, 2, 0, 1, 1},   {6, 60, 160, 1, 2, 3, 0}, {7, 70, 0, 2, 3, 2, 0},
+                                      {255, 0, 180, 1, 1, 2, 0},  {9, 90, 190, 2, 2, 3, 1}, {10, 100, 200, 1, 4, 1, 0},
+                                      {11, 110, 210, 2, 3, 2, 1}, {0, 0, 0, 1, 0, 2, 0}};
+        for (int state = 5; state <= 12; ++state)
+            read[state - 5] << (state == number        ? shownSeconds
+                                : isTimedSignal(state) ? defaultSignalSeconds(state)
+                                                       : 0);
         // "key" or, with values, "key=value" for each key of a state.
         const auto keysOf = [](int state, const QVector<int> &values = {}) {
             QStringList keys{"m_redValue",  "m_greenValue", "m_blueValue", "radioZone",
@@ -234,16 +259,19 @@ private slots:
                         checked = i;
                 return checked;
             };
+            const auto *box = child<QSpinBox>(&window, "spinStateSeconds");
             return values << checkedOf("radioEffect", {"Off", "On", "Blinking", "Breathing", "Heartbeat"})
                           << checkedOf("radioSpeed", {"Slow", "Normal", "Fast"}) + 1  // 0: none
-                          << int(child<QCheckBox>(&window, "checkStateEnabled")->isChecked());
+                          << int(child<QCheckBox>(&window, "checkStateEnabled")->isChecked())
+                          << (box->isEnabled() ? box->value() : 0);
         };
         const auto withoutZone = [](QVector<int> values) {
             values[3] = 0;
             return values;
         };
         previews();
-        child<QAbstractButton>(&window, number == 8 ? "radioStateSoundMuted" : "radioStateOffline")->click();
+        const char *const other = number == 12 ? "radioStatePoked" : "radioStateJoined";  // timed, other seconds
+        child<QAbstractButton>(&window, other)->click();
         child<QAbstractButton>(&window, choice.constData())->click();
         QCOMPARE(shown(), withoutZone(read[number - 5]));
         QCOMPARE(previews(), QStringList());
@@ -262,15 +290,35 @@ private slots:
         child<QAbstractButton>(&window, "radioSpeedFast_states")->click();
         edited[5] = 3;
         expected << command();
+        if (shownSeconds) {
+            QSpinBox *box = child<QSpinBox>(&window, "spinStateSeconds");
+            box->selectAll();
+            QTest::keyClicks(box, QStringLiteral("42"));
+            edited[7] = 42;
+        }
         child<QAbstractButton>(&window, "checkStateEnabled")->click();
         edited[6] = !edited[6];
         expected << command();
         QCOMPARE(previews(), expected);
+        child<QAbstractButton>(&window, other)->click();
+        child<QAbstractButton>(&window, choice.constData())->click();
+        QCOMPARE(shown(), withoutZone(edited));
+        QCOMPARE(previews(), QStringList());
 
         window.saveConfig();
-        for (int state = 5; state <= 8; ++state)
-            QCOMPARE(saved(keysOf(state)), keysOf(state, state == number ? edited : read[state - 5]));
-        QCOMPARE(saved({"other/stateEnabled_5"}), QStringList{"other/stateEnabled_5=7"});
+        QStringList secondsKeys, secondsSaved;
+        for (int state = 5; state <= 12; ++state) {
+            const QVector<int> &values = state == number ? edited : read[state - 5];
+            QCOMPARE(saved(keysOf(state)), keysOf(state, values));
+            // Only a timed signal's are the window's; another state's stay as the file has them.
+            secondsKeys << QStringLiteral("stateSeconds_%1").arg(state);
+            secondsSaved << secondsKeys.last() + '='
+                                + (isTimedSignal(state) ? QString::number(values[7])
+                                                        : QString::fromLatin1(state == number ? seconds : ""));
+        }
+        QCOMPARE(saved(secondsKeys), secondsSaved);
+        QCOMPARE(saved({"other/stateEnabled_5", "other/stateSeconds_9"}),
+                 (QStringList{"other/stateEnabled_5=7", "other/stateSeconds_9=7"}));
     }
 
     // A file that cannot be read is never opened, so a FIFO blocks nothing:
@@ -288,7 +336,7 @@ private slots:
         QTest::newRow("folder") << "folder" << "is not a regular file" << "is not a regular file";
         QTest::newRow("2 MiB") << "2 MiB" << "is 2097175 bytes, more than the 1048576 read"
                                << "is 2097175 bytes, more than the 1048576 read";
-        QTest::newRow("1 MiB, read but not saved") << "1 MiB" << QString() << "would be 1049400 bytes, more than the 1048576 read";
+        QTest::newRow("1 MiB, read but not saved") << "1 MiB" << QString() << "would be 1049914 bytes, more than the 1048576 read";
         QTest::newRow("unreadable") << "unreadable" << "cannot be read" << "cannot be read";
         QTest::newRow("readable, no room to write") << "size limit" << QString() << "could not be written";
         // clang-format on

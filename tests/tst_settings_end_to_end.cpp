@@ -9,12 +9,14 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QtTest>
 
 #include <csignal>
+#include <tuple>
 
 namespace {
 
@@ -77,6 +79,12 @@ bool click(const QPoint &at)
                 .isEmpty();
 }
 
+// Clicks into a box and types `text` over what it holds.
+bool typeInto(const QPoint &at, const QString &text)
+{
+    return click(at) && !xdotool({"key", "ctrl+a", "type", text}).isEmpty();
+}
+
 // The service, then a client whose helper, on the X server, opens the
 // settings window at the menu click: one window, however often clicked.
 bool openSettings(ClientRig &rig, std::unique_ptr<Child> &service, std::unique_ptr<Child> &client)
@@ -130,31 +138,65 @@ private slots:
         QVERIFY(rig.waitForServer(false));  // the window closed with Ok, so the helper ends
     }
 
-    // The fifth tab edits the chosen state's profile: with the sample's
-    // away profile shown, a click turns it on, another makes it blink, each
-    // previewed; Apply saves both and leaves the other states as they were.
+    // The fifth tab edits the chosen state's profile: the sample's away
+    // state and each attention signal chosen is turned on, previewed, and a
+    // timed one given seconds; the last one made to blink, previewed. Apply
+    // saves them all and leaves the other states, a key the window does not
+    // know and the [device] group as they were.
     void statesTabSavesTheChosenState()
     {
         ClientRig rig;
+        const QString ini = rig.configDir + QStringLiteral("TS3_Vossik_Plugin.ini");
+        // The sample's signals, should it have any, give way to these, which are off.
+        QString settings = sampleSettings();
+        settings.remove(
+            QRegularExpression(QStringLiteral("^\\w+_(9|1[0-2])=.*\n"), QRegularExpression::MultilineOption));
+        settings.replace(QStringLiteral("[colors]\n"),
+                         QStringLiteral("[colors]\nm_redValue_9=255\nradioZone_9=2\nradioEffect_9=2\nradioSpeed_9=3\n"
+                                        "m_greenValue_10=255\nradioZone_10=1\nradioEffect_10=3\nradioSpeed_10=1\n"
+                                        "m_blueValue_11=255\nradioZone_11=2\nradioEffect_11=4\nradioSpeed_11=2\n"
+                                        "m_redValue_12=255\nm_greenValue_12=255\nradioEffect_12=1\nradioSpeed_12=3\n"
+                                        "handEdited=3\n"));
+        settings += QStringLiteral("[device]\nlightService=zell\n");  // the rig's service, as auto finds it
+        writeFile(ini, settings.toUtf8());
         std::unique_ptr<Child> service, client;
         QVERIFY(openSettings(rig, service, client));
         SettingsWindowMap map;
         QVERIFY(click(map.tab(4)));  // "More states"
-        QVERIFY(click(map.control("radioStateAway", true)));
-        QVERIFY(click(map.control("checkStateEnabled", true)));
-        QVERIFY(service->waitForLast(QStringLiteral("wParam=0x010301 lParam=0xffdc00")));
+        // Each state's choice, the profile it previews when turned on, and the seconds typed (none: untimed).
+        const std::tuple<const char *, const char *, const char *> edits[] = {
+            {"radioStateAway", "wParam=0x010301 lParam=0xffdc00", nullptr},
+            {"radioStatePoked", "wParam=0x020203 lParam=0xff0000", "11"},
+            {"radioStateMessage", "wParam=0x010301 lParam=0x00ff00", "22"},
+            {"radioStateWhispered", "wParam=0x020402 lParam=0x0000ff", nullptr},
+            {"radioStateJoined", "wParam=0x010103 lParam=0xffff00", "33"}};
+        for (const auto &[choice, command, seconds] : edits) {
+            QVERIFY(click(map.control(choice, true)));
+            QVERIFY(click(map.control("checkStateEnabled", true)));
+            QVERIFY2(service->waitForLast(QLatin1String(command)), choice);
+            if (seconds)
+                QVERIFY(typeInto(map.control("spinStateSeconds"), QLatin1String(seconds)));
+        }
         QVERIFY(click(map.control("radioEffectBlinking_states")));
-        QVERIFY(service->waitForLast(QStringLiteral("wParam=0x010201 lParam=0xffdc00")));
+        QVERIFY(service->waitForLast(QStringLiteral("wParam=0x010203 lParam=0xffff00")));
         QVERIFY(click(map.control("applyButton_5")));
-        const QString ini = rig.configDir + QStringLiteral("TS3_Vossik_Plugin.ini");
-        const auto saved = [&ini] {
+        const QStringList expected = {"colors/stateEnabled_7=1",   "colors/stateEnabled_6=0",
+                                      "colors/radioEffect_6=2",    "colors/stateEnabled_9=1",
+                                      "colors/stateSeconds_9=11",  "colors/stateEnabled_10=1",
+                                      "colors/stateSeconds_10=22", "colors/stateEnabled_11=1",
+                                      "colors/stateSeconds_11=",   "colors/stateEnabled_12=1",
+                                      "colors/stateSeconds_12=33", "colors/radioEffect_12=2",
+                                      "colors/handEdited=3",       "device/lightService=zell"};
+        const auto saved = [&ini, &expected] {
             QSettings settings(ini, QSettings::IniFormat);
             QStringList values;
-            for (const char *key : {"stateEnabled_7", "radioEffect_7", "stateEnabled_6", "radioEffect_6"})
-                values << settings.value(QLatin1String("colors/") + key).toString();
+            for (const QString &line : expected) {
+                const QString key = line.section(QLatin1Char('='), 0, 0);
+                values << key + QLatin1Char('=') + settings.value(key).toString();
+            }
             return values;
         };
-        QTRY_COMPARE_WITH_TIMEOUT(saved(), (QStringList{"1", "2", "0", "2"}), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(saved(), expected, 3000);
 
         QVERIFY(click(map.control("configCancelButton_5")));
         play(*client, {"shutdown"});

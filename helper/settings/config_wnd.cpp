@@ -12,6 +12,7 @@
 #include <QSlider>
 #include <QSpinBox>
 
+#include <iterator>
 #include <limits>
 #include <type_traits>
 
@@ -169,13 +170,18 @@ void ConfigWnd::connectStates()
     for (const auto &[button, speed] : speeds)
         connect(button, &QAbstractButton::clicked, this,
                 [this, speed = speed] { setSpeed(m_shownState, speed, nullptr); });
-    QRadioButton *const choices[] = {radioStateSoundMuted, radioStateMicMuted, radioStateAway, radioStateOffline};
     for (int number = kFirstState; number <= kLastState; ++number)
-        connect(choices[number - kFirstState], &QAbstractButton::clicked, this, [this, number] { showState(number); });
+        connect(stateChoice(number), &QAbstractButton::clicked, this, [this, number] { showState(number); });
     connect(checkStateEnabled, &QAbstractButton::clicked, this, [this](bool on) {
         qDebug() << "stateEnabled" << m_shownState << on;
         m_states[m_shownState - kFirstState].enabled = on;
         preview(m_shownState);  // the profile that the state now shows, or would
+    });
+    // The seconds change nothing the device shows now: no preview.
+    spinStateSeconds->setRange(kMinSignalSeconds, kMaxSignalSeconds);
+    connect(spinStateSeconds, qOverload<int>(&QSpinBox::valueChanged), this, [this](int seconds) {
+        qDebug() << "stateSeconds" << m_shownState << seconds;
+        m_states[m_shownState - kFirstState].seconds = seconds;
     });
     connect(configOkButton_5, SIGNAL(clicked()), this, SLOT(close()));
     connect(configOkButton_5, SIGNAL(clicked()), this, SLOT(saveConfig()));
@@ -207,6 +213,20 @@ void ConfigWnd::readState(int number, QSettings &settings)
     if (speed > LightSpeedFast)
         qDebug() << (withSuffix("speedValue", number) + " autoset").constData();
     state.enabled = read("stateEnabled") == 1;
+    if (isTimedSignal(number)) {
+        const qint64 seconds = read("stateSeconds");
+        state.seconds = signalSeconds(number, seconds);
+        if (seconds != 0 && seconds != state.seconds)
+            qDebug() << (withSuffix("secondsValue", number) + " autoset").constData();
+    }
+}
+
+QRadioButton *ConfigWnd::stateChoice(int number) const
+{
+    QRadioButton *const choices[] = {radioStateSoundMuted, radioStateMicMuted, radioStateAway,      radioStateOffline,
+                                     radioStatePoked,      radioStateMessage,  radioStateWhispered, radioStateJoined};
+    static_assert(std::size(choices) == kLastState - kFirstState + 1);
+    return choices[number - kFirstState];
 }
 
 // Puts the state's working copy into the fifth tab's controls, which
@@ -229,8 +249,16 @@ void ConfigWnd::showState(int number)
     QRadioButton *const speeds[] = {nullptr, p.slow, p.normal, p.fast};
     speeds[state.speed]->setChecked(true);
     checkStateEnabled->setChecked(state.enabled);
-    QRadioButton *const choices[] = {radioStateSoundMuted, radioStateMicMuted, radioStateAway, radioStateOffline};
-    choices[number - kFirstState]->setChecked(true);
+    // An untimed state's box shows a dash rather than seconds it does not have.
+    const bool timed = isTimedSignal(number);
+    labelStateSeconds->setEnabled(timed);
+    spinStateSeconds->setEnabled(timed);
+    {
+        const QSignalBlocker quiet(spinStateSeconds);
+        spinStateSeconds->setSpecialValueText(timed ? QString() : QStringLiteral("\u2013"));
+        spinStateSeconds->setValue(timed ? state.seconds : spinStateSeconds->minimum());
+    }
+    stateChoice(number)->setChecked(true);
 }
 
 void ConfigWnd::connectProfile(const Profile &p)
@@ -398,6 +426,8 @@ void ConfigWnd::saveConfig()
                                                      {"stateEnabled", state.enabled ? 1 : 0}};
         for (const auto &[key, value] : keys)
             values.append({QString::fromLatin1(withSuffix(key, number)), value});
+        if (isTimedSignal(number))
+            values.append({QString::fromLatin1(withSuffix("stateSeconds", number)), state.seconds});
     }
     const QString problem = writeSettingsFile(values);
     if (!problem.isEmpty()) {

@@ -1,9 +1,12 @@
 // The "Color settings" window: edits the four light profiles, and on its
 // fifth tab the profiles of the optional states (sound muted, microphone
-// muted, away, not connected) with whether each is shown, with a live
-// preview on the device; saves them for the control window to reload.
+// muted, away, not connected) and of the attention signals (poked, private
+// message, whispered to, someone joined) with whether each is shown and how
+// long a timed signal lasts, with a live preview on the device; saves them
+// for the control window to reload.
 #pragma once
 
+#include "light_profile.h"
 #include "ui_config_wnd.h"
 
 #include <QWidget>
@@ -60,16 +63,18 @@ private:
     };
     Profile profile(int number);
 
-    // The optional states' profiles, 5 to 8, share one set of controls on
-    // the fifth tab: the chosen state's.
-    static constexpr int kFirstState = 5, kLastState = 8;
+    // The optional states' and the signals' profiles, 5 to 12, share one
+    // set of controls on the fifth tab: the chosen state's.
+    static constexpr int kFirstState = SoundMutedProfile, kLastState = kProfileCount;
     struct StateProfile {
         int red = 0, green = 0, blue = 0, effect = 1, zone = 1, speed = 2;
         bool enabled = false;
+        int seconds = 0;  // a timed signal's alone
     };
 
     void connectProfile(const Profile &p);
     void connectStates();
+    QRadioButton *stateChoice(int number) const;
     void readState(int number, QSettings &settings);
     void showState(int number);
     void loadProfile(const Profile &p, QSettings &settings);
