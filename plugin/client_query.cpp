@@ -36,3 +36,14 @@ ClientFacts::Snapshot askClient(const TS3Functions &functions)
         functions.freeMemory(list);
     return snapshot;
 }
+
+std::optional<uint64> askOwnChannel(const TS3Functions &functions, uint64 serverConnectionHandlerID)
+{
+    anyID own = 0;
+    uint64 channel = 0;
+    if (!functions.getClientID || !functions.getChannelOfClient
+        || functions.getClientID(serverConnectionHandlerID, &own) != 0
+        || functions.getChannelOfClient(serverConnectionHandlerID, own, &channel) != 0)
+        return std::nullopt;
+    return channel;
+}

@@ -6,6 +6,12 @@
 #include "client_facts.h"
 #include "ts3_host_api.h"
 
+#include <optional>
+
 // A function the table lacks, or an error answer, counts as not known:
 // a status of disconnected, a flag of 0, no tab.
 ClientFacts::Snapshot askClient(const TS3Functions &functions);
+
+// The channel the user is in on a connection, or nothing when the client
+// cannot say.
+std::optional<uint64> askOwnChannel(const TS3Functions &functions, uint64 serverConnectionHandlerID);

@@ -7,6 +7,7 @@ namespace hotkeys {
 
 const char kToggleLights[] = "vossik_toggle_lights";
 const char kOpenSettings[] = "vossik_open_settings";
+const char kDismissSignal[] = "vossik_dismiss_signal";
 
 namespace {
 
@@ -14,7 +15,9 @@ struct Offered {
     const char *keyword;
     const char *description;
 };
-constexpr Offered kOffered[] = {{kToggleLights, "Toggle voice lighting"}, {kOpenSettings, "Open color settings"}};
+constexpr Offered kOffered[] = {{kToggleLights, "Toggle voice lighting"},
+                                {kOpenSettings, "Open color settings"},
+                                {kDismissSignal, "Dismiss the light signal"}};
 constexpr size_t kCount = sizeof kOffered / sizeof kOffered[0];
 
 void copyText(char *destination, const char *text)

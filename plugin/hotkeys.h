@@ -7,6 +7,7 @@ namespace hotkeys {
 
 extern const char kToggleLights[];
 extern const char kOpenSettings[];
+extern const char kDismissSignal[];
 
 // A 0-terminated array of malloc'ed items, as the client takes them (it
 // frees each and the array with the plugin's freeMemory); null when

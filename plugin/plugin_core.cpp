@@ -1,5 +1,6 @@
 #include "plugin_core.h"
 
+#include "attention_rules.h"
 #include "client_facts.h"
 #include "client_query.h"
 #include "command_server_name.h"
@@ -7,8 +8,10 @@
 #include "hotkeys.h"
 #include "log_output.h"
 #include "names.h"
+#include "own_channels.h"
 #include "talk_state.h"
 #include "vossik_link.h"
+#include "whisper_state.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -49,6 +52,9 @@ TS3Functions g_functions{};
 char *g_pluginID = nullptr;
 TalkState g_talkState;
 ClientFacts g_facts;
+WhisperState g_whispers;
+OwnChannels g_channels([](uint64 connection) { return askOwnChannel(g_functions, connection); });
+void (*g_wordObserver)(protocol::CommandWord) = nullptr;
 bool g_lightsOn = true;  // the user's toggle
 // The "PLUGIN: " lines, on the client's standard output, which nobody may
 // read: made on first use, dropped at shutdown.
@@ -68,8 +74,11 @@ void say(const char *format, ...)
 
 void sendWord(std::optional<protocol::CommandWord> word)
 {
-    if (word && g_link)
-        g_link->talkStatusChange(*word);
+    if (!word || !g_link)
+        return;
+    if (g_wordObserver)
+        g_wordObserver(*word);
+    g_link->talkStatusChange(*word);
 }
 
 void sendWords(const std::vector<protocol::CommandWord> &words)
@@ -145,16 +154,26 @@ int init()
         say("PLUGIN: the client's folders are unknown or too long; the helper is not started");
     }
     g_talkState.reset();
+    g_whispers.reset();
     g_lightsOn = true;
     // What holds already (a plugin enabled mid-session), told after "stop".
-    const std::vector<protocol::CommandWord> facts = g_facts.start(askClient(g_functions));
+    const ClientFacts::Snapshot snapshot = askClient(g_functions);
+    const std::vector<protocol::CommandWord> facts = g_facts.start(snapshot);
+    std::vector<uint64> connections;
+    if (snapshot.connections) {
+        for (const auto &connection : *snapshot.connections) {
+            if (connection.second.status != STATUS_DISCONNECTED)
+                connections.push_back(connection.first);
+        }
+    }
+    g_channels.start(connections);
     delete g_link;  // a second init without shutdown: start afresh
     g_link = nullptr;
     try {
         g_link = new Vossik(std::move(settings));
         // Silent until the user speaks: from this word on the helper counts
         // the client among its own and shows its state.
-        g_link->talkStatusChange(protocol::CommandWord::Stop);
+        sendWord(protocol::CommandWord::Stop);
         sendWords(facts);
     } catch (const std::exception &) {
         say("PLUGIN: the link to the helper could not be started");  // no thread: no light, the client goes on
@@ -238,10 +257,14 @@ void onMenuItemEvent(uint64 serverConnectionHandlerID, PluginMenuType type, int 
 
 void onTalkStatusChangeEvent(uint64 serverConnectionHandlerID, int status, int isReceivedWhisper, anyID clientID)
 {
-    (void)isReceivedWhisper;
     std::lock_guard<std::mutex> lock(g_mutex);
-    if (const std::optional<bool> own = isOwnClient(serverConnectionHandlerID, clientID))
-        sendWord(g_talkState.onTalkStatus(serverConnectionHandlerID, clientID, status, *own));
+    const std::optional<bool> own = isOwnClient(serverConnectionHandlerID, clientID);
+    if (!own)
+        return;
+    // A whisperer talks too: the voice state first, then the whisper.
+    sendWord(g_talkState.onTalkStatus(serverConnectionHandlerID, clientID, status, *own));
+    if (!*own)
+        sendWord(g_whispers.onTalkStatus(serverConnectionHandlerID, clientID, status, isReceivedWhisper != 0));
 }
 
 void onConnectStatusChangeEvent(uint64 serverConnectionHandlerID, int newStatus, unsigned int errorNumber)
@@ -250,15 +273,48 @@ void onConnectStatusChangeEvent(uint64 serverConnectionHandlerID, int newStatus,
     std::lock_guard<std::mutex> lock(g_mutex);
     sendWord(g_talkState.onConnectStatus(serverConnectionHandlerID, newStatus));
     sendWords(g_facts.onConnectStatus(serverConnectionHandlerID, newStatus));
+    sendWord(g_whispers.onConnectStatus(serverConnectionHandlerID, newStatus));
+    g_channels.onConnectStatus(serverConnectionHandlerID, newStatus);
 }
 
-void onClientMove(uint64 serverConnectionHandlerID, anyID clientID)
+void onClientMove(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID, uint64 newChannelID,
+                  int visibility)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
+    const std::optional<bool> own = isOwnClient(serverConnectionHandlerID, clientID);
     // Not knowing whether it was the user, forget only that client: the
     // connection's end, if that is what follows, forgets the rest.
-    const bool own = isOwnClient(serverConnectionHandlerID, clientID).value_or(false);
-    sendWord(g_talkState.onClientMove(serverConnectionHandlerID, clientID, own));
+    sendWord(g_talkState.onClientMove(serverConnectionHandlerID, clientID, own.value_or(false)));
+    // A whisper reaches the user wherever the whisperer is, while in view.
+    if (!own.value_or(false) && (visibility == LEAVE_VISIBILITY || newChannelID == 0))
+        sendWord(g_whispers.onClientGone(serverConnectionHandlerID, clientID));
+    sendWord(g_channels.onClientMove(serverConnectionHandlerID, own, oldChannelID, newChannelID));
+}
+
+void onClientKick(uint64 serverConnectionHandlerID, anyID clientID, uint64 newChannelID)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    const std::optional<bool> own = isOwnClient(serverConnectionHandlerID, clientID);
+    sendWord(g_talkState.onClientMove(serverConnectionHandlerID, clientID, own.value_or(false)));
+    if (!own.value_or(false))
+        sendWord(g_whispers.onClientGone(serverConnectionHandlerID, clientID));
+    g_channels.onClientKick(serverConnectionHandlerID, own, newChannelID);
+}
+
+void onClientPoke(uint64 serverConnectionHandlerID, anyID fromClientID, int ffIgnored)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    sendWord(pokeWord(isOwnClient(serverConnectionHandlerID, fromClientID), ffIgnored));
+}
+
+void onTextMessage(uint64 serverConnectionHandlerID, anyID targetMode, anyID fromID, int ffIgnored)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    // Most messages are the channel's: the own id is asked only for a
+    // private one.
+    if (targetMode != TextMessageTarget_CLIENT)
+        return;
+    sendWord(messageWord(targetMode, isOwnClient(serverConnectionHandlerID, fromID), ffIgnored));
 }
 
 void onClientSelfVariableUpdateEvent(uint64 serverConnectionHandlerID, int flag, const char *oldValue,
@@ -290,6 +346,8 @@ void onHotkeyEvent(const char *keyword)
         sendWord(g_lightsOn ? protocol::CommandWord::LightsOn : protocol::CommandWord::LightsOff);
     } else if (std::strcmp(keyword, hotkeys::kOpenSettings) == 0) {
         sendWord(protocol::CommandWord::Wnd);
+    } else if (std::strcmp(keyword, hotkeys::kDismissSignal) == 0) {
+        sendWord(protocol::CommandWord::Dismiss);
     }
 }
 
@@ -309,6 +367,12 @@ std::string registeredPluginID()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     return g_pluginID ? g_pluginID : "";
+}
+
+void setWordObserver(void (*observer)(protocol::CommandWord word))
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_wordObserver = observer;
 }
 
 }  // namespace plugin

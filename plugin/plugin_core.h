@@ -3,6 +3,7 @@
 // host thread; they never run at the same time.
 #pragma once
 
+#include "command_words.h"
 #include "ts3_host_api.h"
 
 #include <string>
@@ -23,8 +24,15 @@ void initMenus(PluginMenuItem ***menuItems, char **menuIcon);
 void onMenuItemEvent(uint64 serverConnectionHandlerID, PluginMenuType type, int menuItemID, uint64 selectedItemID);
 void onTalkStatusChangeEvent(uint64 serverConnectionHandlerID, int status, int isReceivedWhisper, anyID clientID);
 void onConnectStatusChangeEvent(uint64 serverConnectionHandlerID, int newStatus, unsigned int errorNumber);
-// Every move and kick event: only who moved, and where it was seen, count.
-void onClientMove(uint64 serverConnectionHandlerID, anyID clientID);
+// The move, moved and timeout events.
+void onClientMove(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID, uint64 newChannelID,
+                  int visibility);
+// Both kick events: the kicked client lands in `newChannelID` (0: off the
+// server), but joins nobody.
+void onClientKick(uint64 serverConnectionHandlerID, anyID clientID, uint64 newChannelID);
+// The client handles every poke and message as usual whatever these do.
+void onClientPoke(uint64 serverConnectionHandlerID, anyID fromClientID, int ffIgnored);
+void onTextMessage(uint64 serverConnectionHandlerID, anyID targetMode, anyID fromID, int ffIgnored);
 void onClientSelfVariableUpdateEvent(uint64 serverConnectionHandlerID, int flag, const char *oldValue,
                                      const char *newValue);
 void currentServerConnectionChanged(uint64 serverConnectionHandlerID);
@@ -35,5 +43,8 @@ void onHotkeyEvent(const char *keyword);
 bool ownTalking();
 int ownTalkCount();
 std::string registeredPluginID();
+// For tests: sees every word the entry points hand to the link, on the
+// calling thread (null for none).
+void setWordObserver(void (*observer)(protocol::CommandWord word));
 
 }  // namespace plugin

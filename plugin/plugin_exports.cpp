@@ -74,33 +74,53 @@ void ts3plugin_onConnectStatusChangeEvent(uint64 serverConnectionHandlerID, int 
     plugin::onConnectStatusChangeEvent(serverConnectionHandlerID, newStatus, errorNumber);
 }
 
-void ts3plugin_onClientMoveEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64, uint64, int, const char *)
+void ts3plugin_onClientMoveEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID,
+                                 uint64 newChannelID, int visibility, const char *)
 {
-    plugin::onClientMove(serverConnectionHandlerID, clientID);
+    plugin::onClientMove(serverConnectionHandlerID, clientID, oldChannelID, newChannelID, visibility);
 }
 
-void ts3plugin_onClientMoveTimeoutEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64, uint64, int,
-                                        const char *)
+void ts3plugin_onClientMoveTimeoutEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID,
+                                        uint64 newChannelID, int visibility, const char *)
 {
-    plugin::onClientMove(serverConnectionHandlerID, clientID);
+    plugin::onClientMove(serverConnectionHandlerID, clientID, oldChannelID, newChannelID, visibility);
 }
 
-void ts3plugin_onClientMoveMovedEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64, uint64, int, anyID,
-                                      const char *, const char *, const char *)
+void ts3plugin_onClientMoveMovedEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64 oldChannelID,
+                                      uint64 newChannelID, int visibility, anyID, const char *, const char *,
+                                      const char *)
 {
-    plugin::onClientMove(serverConnectionHandlerID, clientID);
+    plugin::onClientMove(serverConnectionHandlerID, clientID, oldChannelID, newChannelID, visibility);
 }
 
-void ts3plugin_onClientKickFromChannelEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64, uint64, int,
-                                            anyID, const char *, const char *, const char *)
+void ts3plugin_onClientKickFromChannelEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64,
+                                            uint64 newChannelID, int, anyID, const char *, const char *, const char *)
 {
-    plugin::onClientMove(serverConnectionHandlerID, clientID);
+    plugin::onClientKick(serverConnectionHandlerID, clientID, newChannelID);
 }
 
-void ts3plugin_onClientKickFromServerEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64, uint64, int, anyID,
-                                           const char *, const char *, const char *)
+void ts3plugin_onClientKickFromServerEvent(uint64 serverConnectionHandlerID, anyID clientID, uint64,
+                                           uint64 newChannelID, int, anyID, const char *, const char *, const char *)
 {
-    plugin::onClientMove(serverConnectionHandlerID, clientID);
+    plugin::onClientKick(serverConnectionHandlerID, clientID, newChannelID);
+}
+
+// Those who come into view because the user connected, subscribed or
+// switched channel did not join: nothing to tell.
+void ts3plugin_onClientMoveSubscriptionEvent(uint64, anyID, uint64, uint64, int) {}
+
+int ts3plugin_onClientPokeEvent(uint64 serverConnectionHandlerID, anyID fromClientID, const char *, const char *,
+                                const char *, int ffIgnored)
+{
+    plugin::onClientPoke(serverConnectionHandlerID, fromClientID, ffIgnored);
+    return 0;  // 1 would make the client drop the poke
+}
+
+int ts3plugin_onTextMessageEvent(uint64 serverConnectionHandlerID, anyID targetMode, anyID, anyID fromID, const char *,
+                                 const char *, const char *, int ffIgnored)
+{
+    plugin::onTextMessage(serverConnectionHandlerID, targetMode, fromID, ffIgnored);
+    return 0;  // 1 would make the client drop the message
 }
 
 void ts3plugin_onClientSelfVariableUpdateEvent(uint64 serverConnectionHandlerID, int flag, const char *oldValue,

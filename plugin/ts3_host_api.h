@@ -57,6 +57,7 @@ typedef void (*TS3UnusedFunction)(void);
 #define TS3_FREE_MEMORY_INDEX 5
 #define TS3_GET_CLIENT_ID_INDEX 73
 #define TS3_GET_CLIENT_SELF_VARIABLE_AS_INT_INDEX 74
+#define TS3_GET_CHANNEL_OF_CLIENT_INDEX 83
 #define TS3_GET_SERVER_CONNECTION_HANDLER_LIST_INDEX 96
 #define TS3_GET_CONNECTION_STATUS_INDEX 101
 #define TS3_GET_CONFIG_PATH_INDEX 181
@@ -71,6 +72,16 @@ enum ClientSelfFlag {
     CLIENT_AWAY = 38
 };
 
+// Who a text message is for (ts3plugin_onTextMessageEvent's targetMode).
+enum TextMessageTargetMode {
+    TextMessageTarget_CLIENT = 1,  // a private message
+    TextMessageTarget_CHANNEL = 2,
+    TextMessageTarget_SERVER = 3
+};
+
+// How a move event changes what the user sees of the moving client.
+enum Visibility { ENTER_VISIBILITY = 0, RETAIN_VISIBILITY = 1, LEAVE_VISIBILITY = 2 };
+
 #define PLUGIN_HOTKEY_BUFSZ 128
 
 struct PluginHotkey {
@@ -84,8 +95,12 @@ struct TS3Functions {
     TS3UnusedFunction before_getClientID[TS3_GET_CLIENT_ID_INDEX - TS3_FREE_MEMORY_INDEX - 1];
     unsigned int (*getClientID)(uint64 serverConnectionHandlerID, anyID *result);
     unsigned int (*getClientSelfVariableAsInt)(uint64 serverConnectionHandlerID, size_t flag, int *result);
+    TS3UnusedFunction
+        before_getChannelOfClient[TS3_GET_CHANNEL_OF_CLIENT_INDEX - TS3_GET_CLIENT_SELF_VARIABLE_AS_INT_INDEX - 1];
+    // With the own id from getClientID: the channel the user is in.
+    unsigned int (*getChannelOfClient)(uint64 serverConnectionHandlerID, anyID clientID, uint64 *result);
     TS3UnusedFunction before_getServerConnectionHandlerList[TS3_GET_SERVER_CONNECTION_HANDLER_LIST_INDEX
-                                                            - TS3_GET_CLIENT_SELF_VARIABLE_AS_INT_INDEX - 1];
+                                                            - TS3_GET_CHANNEL_OF_CLIENT_INDEX - 1];
     // A 0-terminated array, freed with freeMemory.
     unsigned int (*getServerConnectionHandlerList)(uint64 **result);
     TS3UnusedFunction
@@ -123,6 +138,8 @@ static_assert(offsetof(TS3Functions, getClientID) == TS3_GET_CLIENT_ID_INDEX * s
 static_assert(offsetof(TS3Functions, getClientSelfVariableAsInt)
                   == TS3_GET_CLIENT_SELF_VARIABLE_AS_INT_INDEX * sizeof(void *),
               "getClientSelfVariableAsInt slot");
+static_assert(offsetof(TS3Functions, getChannelOfClient) == TS3_GET_CHANNEL_OF_CLIENT_INDEX * sizeof(void *),
+              "getChannelOfClient slot");
 static_assert(offsetof(TS3Functions, getServerConnectionHandlerList)
                   == TS3_GET_SERVER_CONNECTION_HANDLER_LIST_INDEX * sizeof(void *),
               "getServerConnectionHandlerList slot");

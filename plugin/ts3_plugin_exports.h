@@ -44,6 +44,16 @@ TS3_PLUGIN_EXPORT void ts3plugin_onClientKickFromServerEvent(uint64 serverConnec
                                                              anyID kickerID, const char *kickerName,
                                                              const char *kickerUniqueIdentifier,
                                                              const char *kickMessage);
+TS3_PLUGIN_EXPORT void ts3plugin_onClientMoveSubscriptionEvent(uint64 serverConnectionHandlerID, anyID clientID,
+                                                               uint64 oldChannelID, uint64 newChannelID,
+                                                               int visibility);
+// Both return 0: the client then handles the poke or message as usual.
+TS3_PLUGIN_EXPORT int ts3plugin_onClientPokeEvent(uint64 serverConnectionHandlerID, anyID fromClientID,
+                                                  const char *pokerName, const char *pokerUniqueIdentity,
+                                                  const char *message, int ffIgnored);
+TS3_PLUGIN_EXPORT int ts3plugin_onTextMessageEvent(uint64 serverConnectionHandlerID, anyID targetMode, anyID toID,
+                                                   anyID fromID, const char *fromName, const char *fromUniqueIdentifier,
+                                                   const char *message, int ffIgnored);
 TS3_PLUGIN_EXPORT void ts3plugin_onClientSelfVariableUpdateEvent(uint64 serverConnectionHandlerID, int flag,
                                                                  const char *oldValue, const char *newValue);
 TS3_PLUGIN_EXPORT void ts3plugin_currentServerConnectionChanged(uint64 serverConnectionHandlerID);
@@ -83,5 +93,8 @@ TS3_PLUGIN_EXPORT void ts3plugin_onHotkeyEvent(const char *keyword);
     X(ts3plugin_onClientSelfVariableUpdateEvent) \
     X(ts3plugin_currentServerConnectionChanged) \
     X(ts3plugin_initHotkeys) \
-    X(ts3plugin_onHotkeyEvent)
+    X(ts3plugin_onHotkeyEvent) \
+    X(ts3plugin_onClientMoveSubscriptionEvent) \
+    X(ts3plugin_onClientPokeEvent) \
+    X(ts3plugin_onTextMessageEvent)
 // clang-format on

@@ -103,8 +103,9 @@ void Vossik::attemptConnection(platform::CommandClient &client, bool *inOutage)
         m_schedule.attempted(now, LinkSchedule::Found::Listening);
         *inOutage = false;
         // A helper that is new, or lost words in its socket, shows the
-        // state at once: the toggle, the talk and every fact, each unless
-        // a newer word of its kind is queued anyway.
+        // state at once: the toggle, the talk, every fact and the whisper,
+        // each unless a newer word of its kind is queued anyway. Pokes,
+        // messages and joins were moments, and are not told again.
         std::lock_guard<std::mutex> lock(m_mutex);
         for (int kind = kStateWordKinds - 1; kind >= 0; --kind) {
             if (m_newestState[kind] && !m_queue.holds(WordKind(kind)))

@@ -27,8 +27,19 @@ WordKind wordKind(CommandWord word)
     case CommandWord::Offline:
     case CommandWord::Online:
         return WordKind::Connection;
+    case CommandWord::Whisper:
+    case CommandWord::WhisperEnd:
+        return WordKind::Whisper;
     case CommandWord::Wnd:
         return WordKind::Wnd;
+    case CommandWord::Dismiss:
+        return WordKind::Dismiss;
+    case CommandWord::Poke:
+        return WordKind::Poke;
+    case CommandWord::Message:
+        return WordKind::Message;
+    case CommandWord::Join:
+        return WordKind::Join;
     case CommandWord::Shutdown:
         break;
     }
@@ -79,14 +90,16 @@ void WordQueue::trim()
     if (victim == m_words.end())
         victim = supersededAt([](WordKind kind) { return int(kind) < kStateWordKinds; });
     if (victim == m_words.end())
-        victim = supersededAt([](WordKind kind) { return kind == WordKind::Wnd; });
+        victim = supersededAt([](WordKind kind) { return kind == WordKind::Wnd || kind == WordKind::Dismiss; });
+    if (victim == m_words.end())
+        victim = supersededAt([](WordKind kind) { return keptUntilSuperseded(kind) && kind != WordKind::Shutdown; });
     if (victim == m_words.end())
         victim = supersededAt([](WordKind kind) { return kind == WordKind::Shutdown; });
     if (victim == m_words.end()) {
         // One word of each kind, more than a tiny queue holds: the oldest
-        // goes, never Shutdown.
+        // that may go alone goes. The minimum capacity leaves one.
         victim = std::find_if(m_words.begin(), m_words.end(),
-                              [](CommandWord word) { return word != CommandWord::Shutdown; });
+                              [](CommandWord word) { return !keptUntilSuperseded(wordKind(word)); });
     }
     m_words.erase(victim);
     ++m_dropped;

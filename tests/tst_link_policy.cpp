@@ -22,14 +22,26 @@ private slots:
             << 4 << QStringList{"wnd", "start", "stop", "mute", "startother"}
             << QStringList{"wnd", "stop", "mute", "startother"} << 1;
         QTest::newRow("the newest state, a wnd and shutdown stay")
-            << 3 << QStringList{"start", "wnd", "stop", "mute", "shutdown", "startother"}
-            << QStringList{"wnd", "shutdown", "startother"} << 3;
+            << 4 << QStringList{"start", "wnd", "stop", "mute", "shutdown", "lightsoff", "startother"}
+            << QStringList{"wnd", "shutdown", "lightsoff", "startother"} << 3;
         QTest::newRow("a wnd that another follows goes once talk words are spent")
-            << 3 << QStringList{"wnd", "stop", "wnd", "wnd"} << QStringList{"stop", "wnd", "wnd"} << 1;
+            << 4 << QStringList{"wnd", "stop", "wnd", "lightson", "wnd"} << QStringList{"stop", "wnd", "lightson", "wnd"}
+            << 1;
         QTest::newRow("a repeated shutdown is the last to go")
-            << 3 << QStringList{"shutdown", "stop", "wnd", "shutdown"} << QStringList{"stop", "wnd", "shutdown"} << 1;
+            << 4 << QStringList{"shutdown", "stop", "wnd", "lightson", "shutdown"}
+            << QStringList{"stop", "wnd", "lightson", "shutdown"} << 1;
         QTest::newRow("a resent state in front is superseded by a queued one")
-            << 3 << QStringList{"wnd", "stop", "shutdown", "^start"} << QStringList{"wnd", "stop", "shutdown"} << 1;
+            << 4 << QStringList{"wnd", "stop", "lightson", "shutdown", "^start"}
+            << QStringList{"wnd", "stop", "lightson", "shutdown"} << 1;
+        QTest::newRow("a flood of talk words keeps a queued poke, message and join")
+            << 4 << QStringList{"poke", "message", "join", "start", "stop", "start", "whisper", "whisperend"}
+            << QStringList{"poke", "message", "join", "whisperend"} << 4;
+        QTest::newRow("a newer poke supersedes an older one, after a repeated dismiss")
+            << 4 << QStringList{"poke", "dismiss", "poke", "dismiss", "join", "poke"}
+            << QStringList{"poke", "dismiss", "join", "poke"} << 2;
+        QTest::newRow("a queue too small for one of each keeps the signals and shutdown")
+            << 1 << QStringList{"lightsoff", "poke", "message", "join", "shutdown", "wnd"}
+            << QStringList{"poke", "message", "join", "shutdown"} << 2;
         // clang-format on
     }
     void aFullQueueKeepsWhatMatters()

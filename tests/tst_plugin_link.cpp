@@ -157,28 +157,33 @@ private slots:
     }
 
     // A helper that goes away and comes back is told the toggle, the voice
-    // state and the facts at once, with no new event (the newest of each,
-    // once); a "wnd" on its way when it went is not lost.
+    // state, the facts and the whisper at once, with no new event (the
+    // newest of each, once), but no poke, which was a moment; a "wnd" on
+    // its way when it went is not lost.
     void aHelperThatComesBackIsToldTheState()
     {
         CommandServer first;
         QVERIFY(first.listen());
         talk(STATUS_TALKING);
+        plugin::onTalkStatusChangeEvent(1, STATUS_TALKING, 1, 9);
+        plugin::onClientPoke(1, 9, 0);
         plugin::currentServerConnectionChanged(1);
         plugin::onClientSelfVariableUpdateEvent(1, CLIENT_INPUT_MUTED, "0", "1");
         plugin::onClientSelfVariableUpdateEvent(1, CLIENT_AWAY, "0", "1");
         plugin::onClientSelfVariableUpdateEvent(1, CLIENT_AWAY, "1", "0");
         plugin::onHotkeyEvent("vossik_toggle_lights");
-        QCOMPARE(first.words(6), (QStringList{"stop", "start", "micmuted", "away", "back", "lightsoff"}));
+        QCOMPARE(first.words(8),
+                 (QStringList{"stop", "start", "whisper", "poke", "micmuted", "away", "back", "lightsoff"}));
         first.close();
         QTest::qWait(50);
         plugin::onHotkeyEvent("vossik_open_settings");
         CommandServer second;
         QVERIFY(second.listen());
-        QCOMPARE(second.words(5), (QStringList{"lightsoff", "start", "micmuted", "back", "wnd"}));
+        QCOMPARE(second.words(6), (QStringList{"lightsoff", "start", "micmuted", "back", "whisper", "wnd"}));
         plugin::onHotkeyEvent("vossik_toggle_lights");
         plugin::onHotkeyEvent("another_plugins_key");
-        QCOMPARE(second.words(6), (QStringList{"lightsoff", "start", "micmuted", "back", "wnd", "lightson"}));
+        QCOMPARE(second.words(7),
+                 (QStringList{"lightsoff", "start", "micmuted", "back", "whisper", "wnd", "lightson"}));
     }
 
     // A helper whose GUI thread sleeps half a second after each read:

@@ -1,10 +1,60 @@
 #include "client_facts.h"
+#include "plugin_core.h"
 #include "talk_state.h"
+#include "test_support.h"
+#include "ts3_plugin_exports.h"
 
 #include <QtTest>
 
+#include <map>
+
 using protocol::CommandWord;
 using protocol::commandWordText;
+
+namespace {
+
+// The client the entry points below talk to: the user is client 5 on
+// connections 1 and 2, both established, in channel 2 and 3.
+constexpr anyID kOwnId = 5;
+struct FakeClient {
+    bool idFails = false;
+    std::map<uint64, std::optional<uint64>> ownChannels{{1, 2}, {2, 3}};  // nothing: the client cannot say
+};
+FakeClient s_client;
+QStringList s_words;  // handed to the link since the event began
+
+TS3Functions fakeClientFunctions()
+{
+    TS3Functions functions{};
+    functions.freeMemory = [](void *pointer) {
+        std::free(pointer);
+        return 0u;
+    };
+    functions.getClientID = [](uint64, anyID *result) {
+        *result = kOwnId;
+        return s_client.idFails ? 1u : 0u;
+    };
+    functions.getChannelOfClient = [](uint64 connection, anyID client, uint64 *result) {
+        const std::optional<uint64> channel = s_client.ownChannels[connection];
+        if (client != kOwnId || !channel)
+            return 1u;
+        *result = *channel;
+        return 0u;
+    };
+    functions.getServerConnectionHandlerList = [](uint64 **result) {
+        *result = static_cast<uint64 *>(std::calloc(3, sizeof(uint64)));
+        (*result)[0] = 1;
+        (*result)[1] = 2;
+        return 0u;
+    };
+    functions.getConnectionStatus = [](uint64, int *result) {
+        *result = STATUS_CONNECTION_ESTABLISHED;
+        return 0u;
+    };
+    return functions;
+}
+
+}  // namespace
 
 // Events are written "<who>:<status>" (a talk status; who is "own" or
 // another client's id), "status:<connection status>" or "move:<who>" (every
@@ -13,6 +63,8 @@ using protocol::commandWordText;
 class TestTalkState : public QObject
 {
     Q_OBJECT
+
+    PrivateRuntimeDir m_runtime;  // the plugin's link finds no helper there
 
 private slots:
     void wordsForSequences_data()
@@ -156,6 +208,129 @@ private slots:
                 texts << QString::fromLatin1(commandWordText(word));
             sent << (texts.isEmpty() ? QStringLiteral("-") : texts.join(QLatin1Char('+')));
         }
+        QCOMPARE(sent, words);
+    }
+
+    // The attention words for the client's events, through the exported
+    // entry points. Events are "talk:<who>:<status>" ('w' after the status:
+    // whispered to the user), "poke:<who>", "msg:<target mode>:<who>" ('!'
+    // after the sender: ignored by the user), "move", "moved", "timeout",
+    // "kick" (from the channel) or "sub" (a subscription, visibility 0) as
+    // "<kind>:<who>:<old channel>><new channel>[/<visibility, default 1>]",
+    // "status:<connection status>", "chan:<channel>|?" (what the client
+    // answers for the user's channel from now on), "noid"/"id" (getClientID
+    // fails from now on, or works again), "dismiss" (the hotkey), "init" and
+    // "shutdown"; each on connection 1 unless "@<connection>" follows. Who
+    // is "own" or another client's id. Every row starts with an init.
+    void attentionWordsForSequences_data()
+    {
+        // clang-format off
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QStringList>("words");  // the words of each event, joined by "+"; "-" for none
+
+        QTest::newRow("pokes from others, unless ignored")
+            << QStringList{"poke:7", "poke:own", "poke:7!", "poke:8@2", "dismiss"}
+            << QStringList{"poke", "-", "-", "poke", "dismiss"};
+        QTest::newRow("private messages from others, unless ignored")
+            << QStringList{"msg:1:7", "msg:2:7", "msg:3:7", "msg:1:own", "msg:1:7!", "msg:1:8@2"}
+            << QStringList{"message", "-", "-", "-", "-", "message"};
+        QTest::newRow("nothing while the client cannot say who you are")
+            << QStringList{"noid", "poke:7", "msg:1:7", "move:7:1>2", "id", "move:8:1>2"}
+            << QStringList{"-", "-", "-", "-", "-", "join"};
+        QTest::newRow("nothing before init and after shutdown")
+            << QStringList{"shutdown", "poke:7", "msg:1:7", "move:7:1>2", "init", "poke:7"}
+            << QStringList{"-", "-", "-", "-", "stop", "poke"};
+        QTest::newRow("whispers on two connections, ending in either order")
+            << QStringList{"talk:7:1w", "talk:8:1w@2", "talk:7:0", "talk:8:0@2",
+                           "talk:8:1w@2", "talk:7:1w", "talk:8:0@2", "talk:7:0"}
+            << QStringList{"startother+whisper", "-", "-", "stop+whisperend",
+                           "startother+whisper", "-", "-", "stop+whisperend"};
+        QTest::newRow("a whisper ends with channel talk, out of view, by a kick or with the connection")
+            << QStringList{"talk:7:1w", "talk:7:1", "talk:7:1w", "move:7:2>3", "move:7:3>4/2",
+                           "talk:8:1w@2", "kick:8:3>1@2", "talk:9:1w@2", "status:0@2"}
+            << QStringList{"startother+whisper", "whisperend", "whisper", "stop", "whisperend",
+                           "startother+whisper", "stop+whisperend", "startother+whisper", "stop+whisperend"};
+        QTest::newRow("others entering your channel join; leaving it or moving elsewhere does not")
+            << QStringList{"move:7:1>2", "moved:8:3>2", "move:9:0>2/0", "timeout:7:2>0/2", "move:8:2>3",
+                           "move:10:3>4", "kick:11:3>2", "move:12:4>3@2"}
+            << QStringList{"join", "join", "join", "-", "-", "-", "-", "join"};
+        QTest::newRow("your own moves change your channel and are no joins")
+            << QStringList{"move:own:2>4", "move:7:2>4", "move:8:4>2", "moved:own:4>2", "move:9:1>2",
+                           "kick:own:2>1", "move:10:3>1", "move:own:1>0/2", "move:11:3>1"}
+            << QStringList{"-", "join", "-", "-", "join", "-", "join", "-", "-"};
+        QTest::newRow("clients that come into view by subscription are no joins")
+            << QStringList{"sub:7:0>2", "move:own:2>3", "sub:9:0>3", "move:10:2>3"}
+            << QStringList{"-", "-", "-", "join"};
+        QTest::newRow("your channel is asked at init, when a connection comes up, and where unknown")
+            << QStringList{"chan:4@2", "move:7:1>3@2", "status:0@2", "chan:5@2", "status:4@2", "chan:7@2",
+                           "move:8:1>5@2", "chan:?@3", "move:7:1>6@3", "chan:6@3", "move:8:1>6@3"}
+            << QStringList{"-", "join", "-", "-", "-", "-", "join", "-", "-", "-", "join"};
+        // clang-format on
+    }
+    void attentionWordsForSequences()
+    {
+        QFETCH(QStringList, events);
+        QFETCH(QStringList, words);
+        s_client = FakeClient();
+        plugin::setFunctionPointers(fakeClientFunctions());
+        plugin::setWordObserver([](CommandWord word) { s_words << QString::fromLatin1(commandWordText(word)); });
+        QCOMPARE(ts3plugin_init(), 0);
+        QStringList sent;
+        for (const QString &event : events) {
+            s_words.clear();
+            const int at = event.lastIndexOf(QLatin1Char('@'));
+            const uint64 connection = at < 0 ? 1 : event.mid(at + 1).toULongLong();
+            const QStringList parts = event.left(at).split(QLatin1Char(':'));
+            const QString kind = parts.at(0);
+            const bool ignored = event.left(at).endsWith(QLatin1Char('!'));
+            const QString who = parts.value(kind == QLatin1String("msg") ? 2 : 1).remove(QLatin1Char('!'));
+            const anyID client = who == QLatin1String("own") ? kOwnId : anyID(who.toUInt());
+            // "<old>><new>[/<visibility>]"
+            const QString move = parts.value(2);
+            const uint64 from = move.section(QLatin1Char('>'), 0, 0).toULongLong();
+            const uint64 to = move.section(QLatin1Char('>'), 1).section(QLatin1Char('/'), 0, 0).toULongLong();
+            const int visibility = move.contains(QLatin1Char('/')) ? move.section(QLatin1Char('/'), 1).toInt() : 1;
+            if (client == kOwnId && kind != QLatin1String("sub") && parts.size() == 3 && move.contains('>'))
+                s_client.ownChannels[connection] = to;  // the client knows where you went
+            if (kind == QLatin1String("talk")) {
+                const bool whispered = parts.at(2).endsWith(QLatin1Char('w'));
+                ts3plugin_onTalkStatusChangeEvent(connection, parts.at(2).chopped(whispered).toInt(), whispered,
+                                                  client);
+            } else if (kind == QLatin1String("poke")) {
+                QCOMPARE(ts3plugin_onClientPokeEvent(connection, client, "Poker", "poker=", "hey", ignored), 0);
+            } else if (kind == QLatin1String("msg")) {
+                QCOMPARE(ts3plugin_onTextMessageEvent(connection, anyID(parts.at(1).toUInt()), kOwnId, client, "Sender",
+                                                      "sender=", "hi", ignored),
+                         0);
+            } else if (kind == QLatin1String("move")) {
+                ts3plugin_onClientMoveEvent(connection, client, from, to, visibility, "");
+            } else if (kind == QLatin1String("moved")) {
+                ts3plugin_onClientMoveMovedEvent(connection, client, from, to, visibility, 3, "Mover", "mover=", "");
+            } else if (kind == QLatin1String("timeout")) {
+                ts3plugin_onClientMoveTimeoutEvent(connection, client, from, to, visibility, "");
+            } else if (kind == QLatin1String("kick")) {
+                ts3plugin_onClientKickFromChannelEvent(connection, client, from, to, visibility, 3, "Kicker", "k=", "");
+            } else if (kind == QLatin1String("sub")) {
+                ts3plugin_onClientMoveSubscriptionEvent(connection, client, from, to, ENTER_VISIBILITY);
+            } else if (kind == QLatin1String("status")) {
+                ts3plugin_onConnectStatusChangeEvent(connection, parts.at(1).toInt(), 0);
+            } else if (kind == QLatin1String("chan")) {
+                s_client.ownChannels[connection] =
+                    parts.at(1) == QLatin1String("?") ? std::nullopt : std::optional<uint64>(parts.at(1).toULongLong());
+            } else if (kind == QLatin1String("noid") || kind == QLatin1String("id")) {
+                s_client.idFails = kind == QLatin1String("noid");
+            } else if (kind == QLatin1String("dismiss")) {
+                ts3plugin_onHotkeyEvent("vossik_dismiss_signal");
+            } else if (kind == QLatin1String("init")) {
+                QCOMPARE(ts3plugin_init(), 0);
+            } else {
+                QCOMPARE(kind, QStringLiteral("shutdown"));
+                ts3plugin_shutdown();
+            }
+            sent << (s_words.isEmpty() ? QStringLiteral("-") : s_words.join(QLatin1Char('+')));
+        }
+        ts3plugin_shutdown();
+        plugin::setWordObserver(nullptr);
         QCOMPARE(sent, words);
     }
 };

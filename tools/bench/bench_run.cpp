@@ -225,6 +225,13 @@ int spacedEvents(const BenchOptions &options)
 {
     return std::max(1, options.events / 20);
 }
+// Rounds of a talk event, a poke and a private message, each event a pause
+// after the last.
+constexpr std::chrono::microseconds kSignalPause{200};
+int signalRounds(const BenchOptions &options)
+{
+    return std::max(1, options.events / 10);
+}
 // Words to the device service and to the lighting server, side by side.
 int serverEvents(const BenchOptions &options)
 {
@@ -234,6 +241,8 @@ int serverEvents(const BenchOptions &options)
 // Everything measured; filled scenario by scenario.
 struct Results {
     Pass chain, relay, chainSpaced, relaySpaced;
+    // What each event of the signal rounds cost the host's thread.
+    std::vector<std::int64_t> roundTalkCost, pokeCost, messageCost;
     std::int64_t firstListening = -1, firstListeningBase = -1;
     std::int64_t firstAbsent = -1, retryAbsent = -1, absentBase = -1;
     std::int64_t burstChain = -1, burstRelay = -1;
@@ -618,9 +627,22 @@ private:
         };
         play(&m_results->chain, m_options.events, std::chrono::milliseconds(0));
         play(&m_results->chainSpaced, spacedEvents(m_options), kSpacedPause);
+        // No light is waited for here: a signal the settings enable holds
+        // the light, and talk then posts none.
+        for (int i = 0; i < signalRounds(m_options); ++i) {
+            std::this_thread::sleep_for(kSignalPause);
+            m_results->roundTalkCost.push_back(host.talk(i % 2).tookNs);
+            std::this_thread::sleep_for(kSignalPause);
+            m_results->pokeCost.push_back(host.poke().tookNs);
+            std::this_thread::sleep_for(kSignalPause);
+            m_results->messageCost.push_back(host.message().tookNs);
+        }
         host.shutdown();
-        if (!m_serviceStamps.next(&record, kReplyTimeoutMs) || !lightMatches(record, kShutdownLight)
-            || !m_helper.waitForExit(5000)) {
+        // After the rounds' own light commands, and a signal's end, if any.
+        bool ended = false;
+        while (!ended && m_serviceStamps.next(&record, kReplyTimeoutMs))
+            ended = lightMatches(record, kShutdownLight);
+        if (!ended || !m_helper.waitForExit(5000)) {
             *error = "the helper did not end with the client";
             return false;
         }
@@ -748,7 +770,8 @@ Report reportOf(const BenchOptions &options, const Results &r)
     report.method =
         "one run on this machine; durations on the steady clock (CLOCK_MONOTONIC), which every process reads, "
         "so a latency is the device service's arrival stamp minus the host's time just before the entry point. "
-        "Each event waits for its light command before the next (in the spaced passes, 2 ms more). The baseline relay "
+        "Each event waits for its light command before the next (in the spaced passes, 2 ms more), except in the "
+        "signal rounds, where each comes a fixed pause after the last. The baseline relay "
         "and sink are plain C++ "
         "processes on Unix domain sockets. Memory is VmRSS; idle activity is the sum over all threads of "
         "schedstat run time and of context switches (voluntary and not, from /proc/PID/task/*/status) over the "
@@ -809,6 +832,22 @@ Report reportOf(const BenchOptions &options, const Results &r)
     spacedCost.name += spaced;
     spacedCost.note = "includes the call that wakes the writer";
     report.figures.push_back(spacedCost);
+
+    const std::string rounds = " (" + std::to_string(r.pokeCost.size()) + " rounds)";
+    const std::string roundsNote = "rounds of a talk event, a poke and a private message from another client, each "
+                                   + std::to_string(kSignalPause.count())
+                                   + " us after the last, the helper connected; the baseline is the talk event of "
+                                     "the same rounds";
+    for (const auto &[name, costs] : {std::make_pair("Host-thread cost per poke event", &r.pokeCost),
+                                      std::make_pair("Host-thread cost per private message event", &r.messageCost)}) {
+        Figure signal = durations(name, *costs, r.roundTalkCost, "talk event, the same rounds");
+        signal.name += rounds;
+        signal.note = roundsNote;
+        // The same work as a talk event: the own id asked, a word queued.
+        signal.target = "p99 <= 1.5 x baseline";
+        signal.targetMet = ratioOf(signal) <= 1.5;
+        report.figures.push_back(signal);
+    }
 
     report.figures.push_back(value("First event, helper listening", "ns", r.firstListening, r.firstListeningBase,
                                    "plain connect() and write()"));

@@ -32,11 +32,40 @@ bool PluginHost::start(const std::string &plugin, const std::string &helper, con
     return true;
 }
 
+namespace {
+
+// Another client than the user (ts3host's client 1).
+constexpr std::uint16_t kOtherClient = 7;
+
+}  // namespace
+
 PluginHost::Call PluginHost::talk(int status)
 {
     ts3host::Command command;
     command.kind = ts3host::Command::Kind::TalkOwn;
     command.status = status;
+    return play(command);
+}
+
+PluginHost::Call PluginHost::poke()
+{
+    ts3host::Command command;
+    command.kind = ts3host::Command::Kind::Poke;
+    command.clientId = kOtherClient;
+    return play(command);
+}
+
+PluginHost::Call PluginHost::message()
+{
+    ts3host::Command command;
+    command.kind = ts3host::Command::Kind::Message;
+    command.targetMode = TextMessageTarget_CLIENT;
+    command.clientId = kOtherClient;
+    return play(command);
+}
+
+PluginHost::Call PluginHost::play(const ts3host::Command &command)
+{
     m_session->play(command);
     const ts3host::Session::Call call = m_session->lastCall();
     return {static_cast<std::uint64_t>(

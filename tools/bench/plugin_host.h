@@ -1,6 +1,6 @@
 // The voice client's side, in the benchmark's own process: loads a copy of
 // the plugin library and leads it through ts3host's session, timing each
-// talk event on the calling thread.
+// event on the calling thread.
 #pragma once
 
 #include "folders.h"
@@ -31,9 +31,14 @@ public:
     };
     // One talk status change of the own client.
     Call talk(int status);
+    // A poke from another client, and a private message from one.
+    Call poke();
+    Call message();
     void shutdown();
 
 private:
+    Call play(const ts3host::Command &command);
+
     ts3host::TemporaryFolder m_plugins;
     platform::SharedLibrary m_library;
     ts3host::EntryPoints m_entry;

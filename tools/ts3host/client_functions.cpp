@@ -26,6 +26,13 @@ std::set<uint64> connections{1};
 std::map<uint64, int> statuses;  // those set; others are established
 uint64 currentConnection = 1;
 std::map<std::pair<uint64, int>, int> selfVariables;
+std::map<std::pair<uint64, anyID>, uint64> channels;  // those set; others are in channel 1
+
+uint64 channelOf(uint64 connection, anyID client)
+{
+    const auto found = channels.find({connection, client});
+    return found != channels.end() ? found->second : 1;
+}
 
 unsigned int freeMemory(void *pointer)
 {
@@ -89,6 +96,15 @@ unsigned int getConnectionStatus(uint64 connection, int *result)
     return 0;
 }
 
+unsigned int getChannelOfClient(uint64 connection, anyID client, uint64 *result)
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    if (!result)
+        return 1;
+    *result = channelOf(connection, client);
+    return 0;
+}
+
 uint64 getCurrentServerConnectionHandlerID()
 {
     std::lock_guard<std::mutex> lock(stateMutex);
@@ -143,6 +159,7 @@ TS3Functions clientFunctions()
     functions.freeMemory = &freeMemory;
     functions.getClientID = &getClientID;
     functions.getClientSelfVariableAsInt = &getClientSelfVariableAsInt;
+    functions.getChannelOfClient = &getChannelOfClient;
     functions.getServerConnectionHandlerList = &getServerConnectionHandlerList;
     functions.getConnectionStatus = &getConnectionStatus;
     functions.getConfigPath = &getConfigPath;
@@ -219,6 +236,18 @@ int setSelfVariable(uint64 connection, int flag, int value)
     const int before = stored;
     stored = value;
     return before;
+}
+
+uint64 clientChannel(uint64 connection, anyID client)
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    return channelOf(connection, client);
+}
+
+void setClientChannel(uint64 connection, anyID client, uint64 channel)
+{
+    std::lock_guard<std::mutex> lock(stateMutex);
+    channels[{connection, client}] = channel;
 }
 
 }  // namespace ts3host

@@ -36,4 +36,9 @@ void setCurrentConnection(uint64 connection);
 // Returns the flag's value before.
 int setSelfVariable(uint64 connection, int flag, int value);
 
+// getChannelOfClient: the channel of a client on a connection, as the
+// script last put it there (1 until then); 0 for one that left the server.
+uint64 clientChannel(uint64 connection, anyID client);
+void setClientChannel(uint64 connection, anyID client, uint64 channel);
+
 }  // namespace ts3host

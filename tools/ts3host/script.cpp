@@ -74,8 +74,10 @@ ParsedLine done(const Command &command)
 bool Command::operator==(const Command &other) const
 {
     return kind == other.kind && clientId == other.clientId && own == other.own && status == other.status
-           && visibility == other.visibility && connection == other.connection && errorCode == other.errorCode
-           && flag == other.flag && value == other.value && menuItemId == other.menuItemId && menuType == other.menuType
+           && whisper == other.whisper && visibility == other.visibility && channel == other.channel
+           && channelGiven == other.channelGiven && ignored == other.ignored && targetMode == other.targetMode
+           && connection == other.connection && errorCode == other.errorCode && flag == other.flag
+           && value == other.value && menuItemId == other.menuItemId && menuType == other.menuType
            && sleepMs == other.sleepMs && text == other.text;
 }
 
@@ -95,8 +97,9 @@ ParsedLine parseLine(std::string_view line)
 
     const std::vector<std::string_view> args = words(rest);
     if (name == "talk") {
-        if (args.size() != 2)
-            return fail("talk takes a client id or 'own', and a status");
+        command.whisper = args.size() == 3 && args[2] == "whisper";
+        if (args.size() != 2 && !command.whisper)
+            return fail("talk takes a client id or 'own', a status, and optionally 'whisper'");
         if (args[0] == "own") {
             command.kind = Command::Kind::TalkOwn;
         } else {
@@ -139,14 +142,55 @@ ParsedLine parseLine(std::string_view line)
             return fail("status takes one connection status (an integer)");
         return done(command);
     }
-    if (name == "move" || name == "kick") {
-        const bool move = name == "move";
-        command.kind = move ? Command::Kind::Move : Command::Kind::Kick;
+    if (name == "move") {
+        command.kind = Command::Kind::Move;
         command.own = !args.empty() && args[0] == "own";
-        if (args.empty() || args.size() > (move ? 2u : 1u) || (!command.own && !toNumber(args[0], &command.clientId))
-            || (args.size() == 2 && !toNumber(args[1], &command.visibility, 0, 2)))
-            return fail(move ? "move takes a client id or 'own', and optionally a visibility (0, 1 or 2)"
-                             : "kick takes a client id or 'own'");
+        size_t next = 1;
+        bool ok = !args.empty() && (command.own || toNumber(args[0], &command.clientId));
+        if (ok && next < args.size() && args[next] != "to")
+            ok = toNumber(args[next++], &command.visibility, 0, 2);
+        if (ok && next < args.size()) {
+            command.channelGiven = true;
+            ok = args[next] == "to" && next + 2 == args.size() && toNumber(args[next + 1], &command.channel);
+        }
+        if (!ok)
+            return fail("move takes a client id or 'own', optionally a visibility (0, 1 or 2), and optionally "
+                        "'to' and a channel id");
+        return done(command);
+    }
+    if (name == "kick") {
+        command.kind = Command::Kind::Kick;
+        command.own = !args.empty() && args[0] == "own";
+        if (args.size() != 1 || (!command.own && !toNumber(args[0], &command.clientId)))
+            return fail("kick takes a client id or 'own'");
+        return done(command);
+    }
+    if (name == "channel") {
+        command.kind = Command::Kind::Channel;
+        if (args.size() != 1 || !toNumber(args[0], &command.channel))
+            return fail("channel takes one channel id (a non-negative integer)");
+        return done(command);
+    }
+    if (name == "subscribe") {
+        command.kind = Command::Kind::Subscribe;
+        command.channelGiven = args.size() == 2;
+        if (args.empty() || args.size() > 2 || !toNumber(args[0], &command.clientId)
+            || (command.channelGiven && !toNumber(args[1], &command.channel)))
+            return fail("subscribe takes a client id and optionally a channel id");
+        return done(command);
+    }
+    if (name == "poke" || name == "message") {
+        const bool poke = name == "poke";
+        command.kind = poke ? Command::Kind::Poke : Command::Kind::Message;
+        const size_t sender = poke ? 0 : 1;
+        command.own = args.size() > sender && args[sender] == "own";
+        command.ignored = args.size() == sender + 2 && args[sender + 1] == "ignored";
+        if (args.size() != sender + (command.ignored ? 2u : 1u)
+            || (!poke && !toNumber(args[0], &command.targetMode, 0, 65535))
+            || (!command.own && !toNumber(args[sender], &command.clientId)))
+            return fail(poke ? "poke takes a client id or 'own', and optionally 'ignored'"
+                             : "message takes a target mode (1 private, 2 channel, 3 server), a client id or "
+                               "'own', and optionally 'ignored'");
         return done(command);
     }
     if (name == "self") {

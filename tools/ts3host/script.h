@@ -1,7 +1,9 @@
 // The session script ts3host plays: one command per line.
 //
 //   talk own <status>        talk status of the own client, current connection
-//   talk <clientId> <status> talk status of another client
+//   talk <clientId> <status> [whisper]
+//                            talk status of another client; "whisper": its
+//                            voice reaches the user as a whisper
 //   connection <id>          the current server connection (1 at the start)
 //   own <clientId>           the own client's id on the current connection
 //   clientid-error <code>    getClientID on the current connection fails with
@@ -18,10 +20,26 @@
 //   tab <id>                 the client shows the tab of connection <id>
 //                            (1 at the start); events stay on the current one
 //   hotkey <keyword>         the user presses the plugin's hotkey <keyword>
-//   move <clientId>|own [<visibility>]
-//                            a client moved to another channel (visibility 0
-//                            entered view, 1 stayed, 2 left it; default 1)
+//   channel <channelId>      the own client is in channel <channelId> on the
+//                            current connection: what getChannelOfClient
+//                            answers for it from now on (every client is in
+//                            channel 1 until moved); no event, so a plugin
+//                            that asked already learns it only by asking again
+//   move <clientId>|own [<visibility>] [to <channelId>]
+//                            a client moved from the channel the host last
+//                            had it in (1 at first) to <channelId> (default
+//                            2); visibility 0 entered view, 1 stayed, 2 left
+//                            it; default 1
 //   kick <clientId>|own      a client kicked from the server
+//   subscribe <clientId> [<channelId>]
+//                            a client comes into view in <channelId> (default
+//                            the own client's) because the user subscribed
+//   poke <clientId>|own [ignored]
+//                            a client pokes the user; "ignored": the user's
+//                            friend/foe settings block it
+//   message <targetMode> <clientId>|own [ignored]
+//                            a text message from a client (target mode 1
+//                            private, 2 channel, 3 server)
 //   sleep <ms>
 //   shutdown                 unloads the plugin; nothing after it runs
 //   echo <text>              prints the text, for narrated demos
@@ -51,16 +69,25 @@ struct Command {
         Self,
         Tab,
         Hotkey,
+        Channel,
+        Subscribe,
+        Poke,
+        Message,
         Sleep,
         Shutdown,
         Echo
     };
 
     Kind kind = Kind::Shutdown;
-    std::uint16_t clientId = 0;    // Talk, Own, Move, Kick
-    bool own = false;              // Move, Kick: the own client, whatever its id
+    std::uint16_t clientId = 0;    // Talk, Own, Move, Kick, Subscribe, Poke, Message
+    bool own = false;              // Move, Kick, Poke, Message: the own client, whatever its id
     int status = 0;                // TalkOwn, Talk, Status
+    bool whisper = false;          // TalkOwn, Talk
     int visibility = 1;            // Move
+    std::uint64_t channel = 0;     // Channel; Move, Subscribe when channelGiven
+    bool channelGiven = false;     // Move, Subscribe
+    bool ignored = false;          // Poke, Message
+    int targetMode = 0;            // Message
     std::uint64_t connection = 0;  // Connection, Tab
     int flag = 0;                  // Self
     int value = 0;                 // Self

@@ -13,6 +13,8 @@ namespace {
 
 // Passed to ts3plugin_registerPluginID; the client makes up one per plugin.
 constexpr char kPluginId[] = "vossik_plugin_test_id";
+// Where a move without "to" goes, as before the host kept channels.
+constexpr uint64 kDefaultMoveChannel = 2;
 
 std::string text(const char *maybeNull)
 {
@@ -139,11 +141,12 @@ bool Session::play(const Command &command)
         return false;
     switch (command.kind) {
     case Command::Kind::TalkOwn:
-        call(TS3HOST_ENTRY(ts3plugin_onTalkStatusChangeEvent), m_connection, command.status, 0,
+        call(TS3HOST_ENTRY(ts3plugin_onTalkStatusChangeEvent), m_connection, command.status, int(command.whisper),
              ownClientId(m_connection));
         break;
     case Command::Kind::Talk:
-        call(TS3HOST_ENTRY(ts3plugin_onTalkStatusChangeEvent), m_connection, command.status, 0, command.clientId);
+        call(TS3HOST_ENTRY(ts3plugin_onTalkStatusChangeEvent), m_connection, command.status, int(command.whisper),
+             command.clientId);
         break;
     case Command::Kind::Connection:
         m_connection = command.connection;
@@ -164,16 +167,52 @@ bool Session::play(const Command &command)
         if (TS3HOST_HAS(ts3plugin_onConnectStatusChangeEvent))
             call(TS3HOST_ENTRY(ts3plugin_onConnectStatusChangeEvent), m_connection, command.status, 0u);
         break;
-    case Command::Kind::Move:
-        if (TS3HOST_HAS(ts3plugin_onClientMoveEvent)) {
-            call(TS3HOST_ENTRY(ts3plugin_onClientMoveEvent), m_connection, clientOf(command), uint64{1}, uint64{2},
-                 command.visibility, "");
+    case Command::Kind::Move: {
+        const anyID client = clientOf(command);
+        const uint64 from = clientChannel(m_connection, client);
+        const uint64 to = command.channelGiven ? command.channel : kDefaultMoveChannel;
+        setClientChannel(m_connection, client, to);
+        if (TS3HOST_HAS(ts3plugin_onClientMoveEvent))
+            call(TS3HOST_ENTRY(ts3plugin_onClientMoveEvent), m_connection, client, from, to, command.visibility, "");
+        break;
+    }
+    case Command::Kind::Kick: {
+        const anyID client = clientOf(command);
+        const uint64 from = clientChannel(m_connection, client);
+        setClientChannel(m_connection, client, 0);
+        if (TS3HOST_HAS(ts3plugin_onClientKickFromServerEvent)) {
+            call(TS3HOST_ENTRY(ts3plugin_onClientKickFromServerEvent), m_connection, client, from, uint64{0},
+                 int{LEAVE_VISIBILITY}, anyID{0}, "", "", "");
         }
         break;
-    case Command::Kind::Kick:
-        if (TS3HOST_HAS(ts3plugin_onClientKickFromServerEvent)) {
-            call(TS3HOST_ENTRY(ts3plugin_onClientKickFromServerEvent), m_connection, clientOf(command), uint64{1},
-                 uint64{0}, 2, anyID{0}, "", "", "");
+    }
+    case Command::Kind::Channel:
+        setClientChannel(m_connection, ownClientId(m_connection), command.channel);
+        break;
+    case Command::Kind::Subscribe: {
+        const uint64 to =
+            command.channelGiven ? command.channel : clientChannel(m_connection, ownClientId(m_connection));
+        setClientChannel(m_connection, command.clientId, to);
+        if (TS3HOST_HAS(ts3plugin_onClientMoveSubscriptionEvent)) {
+            call(TS3HOST_ENTRY(ts3plugin_onClientMoveSubscriptionEvent), m_connection, command.clientId, uint64{0}, to,
+                 int{ENTER_VISIBILITY});
+        }
+        break;
+    }
+    case Command::Kind::Poke:
+        if (TS3HOST_HAS(ts3plugin_onClientPokeEvent)) {
+            handled("ts3plugin_onClientPokeEvent", "poke",
+                    call(TS3HOST_ENTRY(ts3plugin_onClientPokeEvent), m_connection, clientOf(command), "Poker",
+                         "poker=", "are you there?", int(command.ignored)));
+        }
+        break;
+    case Command::Kind::Message:
+        if (TS3HOST_HAS(ts3plugin_onTextMessageEvent)) {
+            // A message the user sends goes to someone else.
+            const anyID to = command.own ? anyID{0} : ownClientId(m_connection);
+            handled("ts3plugin_onTextMessageEvent", "message",
+                    call(TS3HOST_ENTRY(ts3plugin_onTextMessageEvent), m_connection, anyID(command.targetMode), to,
+                         clientOf(command), "Sender", "sender=", "hello", int(command.ignored)));
         }
         break;
     case Command::Kind::Self: {
@@ -206,6 +245,14 @@ bool Session::play(const Command &command)
         break;
     }
     return true;
+}
+
+// A plugin that returns anything but 0 from a poke or message makes the
+// client drop it: said loudly, for the tests to see.
+void Session::handled(const char *name, const char *what, int result)
+{
+    if (result != 0)
+        report(std::string(name) + " returned " + std::to_string(result) + ": the client drops the " + what);
 }
 
 anyID Session::clientOf(const Command &command) const

@@ -49,6 +49,7 @@ private:
     void initMenus();
     void initHotkeys();
     bool has(const char *name, bool present);
+    void handled(const char *name, const char *what, int result);
     anyID clientOf(const Command &command) const;
 
     const EntryPoints &m_entry;
