@@ -261,10 +261,19 @@ void onTalkStatusChangeEvent(uint64 serverConnectionHandlerID, int status, int i
     const std::optional<bool> own = isOwnClient(serverConnectionHandlerID, clientID);
     if (!own)
         return;
-    // A whisperer talks too: the voice state first, then the whisper.
-    sendWord(g_talkState.onTalkStatus(serverConnectionHandlerID, clientID, status, *own));
-    if (!*own)
-        sendWord(g_whispers.onTalkStatus(serverConnectionHandlerID, clientID, status, isReceivedWhisper != 0));
+    // A whisperer talks too. The whisper goes on before and off after the
+    // voice state, so the helper never shows "others" for a moment between.
+    const std::optional<protocol::CommandWord> talk =
+        g_talkState.onTalkStatus(serverConnectionHandlerID, clientID, status, *own);
+    const std::optional<protocol::CommandWord> whisper =
+        *own ? std::nullopt
+             : g_whispers.onTalkStatus(serverConnectionHandlerID, clientID, status, isReceivedWhisper != 0);
+    const bool whisperStarts = whisper == protocol::CommandWord::Whisper;
+    if (whisperStarts)
+        sendWord(whisper);
+    sendWord(talk);
+    if (!whisperStarts)
+        sendWord(whisper);
 }
 
 void onConnectStatusChangeEvent(uint64 serverConnectionHandlerID, int newStatus, unsigned int errorNumber)

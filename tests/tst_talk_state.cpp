@@ -243,13 +243,13 @@ private slots:
         QTest::newRow("whispers on two connections, ending in either order")
             << QStringList{"talk:7:1w", "talk:8:1w@2", "talk:7:0", "talk:8:0@2",
                            "talk:8:1w@2", "talk:7:1w", "talk:8:0@2", "talk:7:0"}
-            << QStringList{"startother+whisper", "-", "-", "stop+whisperend",
-                           "startother+whisper", "-", "-", "stop+whisperend"};
+            << QStringList{"whisper+startother", "-", "-", "stop+whisperend",
+                           "whisper+startother", "-", "-", "stop+whisperend"};
         QTest::newRow("a whisper ends with channel talk, out of view, by a kick or with the connection")
             << QStringList{"talk:7:1w", "talk:7:1", "talk:7:1w", "move:7:2>3", "move:7:3>4/2",
                            "talk:8:1w@2", "kick:8:3>1@2", "talk:9:1w@2", "status:0@2"}
-            << QStringList{"startother+whisper", "whisperend", "whisper", "stop", "whisperend",
-                           "startother+whisper", "stop+whisperend", "startother+whisper", "stop+whisperend"};
+            << QStringList{"whisper+startother", "whisperend", "whisper", "stop", "whisperend",
+                           "whisper+startother", "stop+whisperend", "whisper+startother", "stop+whisperend"};
         QTest::newRow("others entering your channel join; leaving it or moving elsewhere does not")
             << QStringList{"move:7:1>2", "moved:8:3>2", "move:9:0>2/0", "timeout:7:2>0/2", "move:8:2>3",
                            "move:10:3>4", "kick:11:3>2", "move:12:4>3@2"}
