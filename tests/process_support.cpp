@@ -24,15 +24,23 @@ QString sampleSettings(int otherTalking)
         .replace(QStringLiteral("otherTalkingBool=1"), QStringLiteral("otherTalkingBool=%1").arg(otherTalking));
 }
 
-QStringList Child::commands()
+QList<QPair<qint64, QString>> Child::timedCommands()
 {
-    static const QRegularExpression line(QStringLiteral("^\\d+ zone=\\d+ effect=\\d+ speed=\\d+ rgb=#[0-9a-f]{6} "
+    static const QRegularExpression line(QStringLiteral("^(\\d+) zone=\\d+ effect=\\d+ speed=\\d+ rgb=#[0-9a-f]{6} "
                                                         "(wParam=0x[0-9a-f]{6,} lParam=0x[0-9a-f]{6,})$"));
-    QStringList found;
+    QList<QPair<qint64, QString>> found;
     for (const QString &text : output().split(QLatin1Char('\n'))) {
         if (const QRegularExpressionMatch match = line.match(text); match.hasMatch())
-            found << match.captured(1);
+            found.append({match.captured(1).toLongLong(), match.captured(2)});
     }
+    return found;
+}
+
+QStringList Child::commands()
+{
+    QStringList found;
+    for (const auto &command : timedCommands())
+        found << command.second;
     return found;
 }
 
@@ -170,8 +178,9 @@ EventCallTimes eventCallTimes(const QList<QPair<QString, qint64>> &calls)
 {
     QList<qint64> took;
     for (const auto &call : calls) {
-        if (call.first == QLatin1String("ts3plugin_onTalkStatusChangeEvent")
-            || call.first == QLatin1String("ts3plugin_onMenuItemEvent"))
+        static const QStringList events{"ts3plugin_onTalkStatusChangeEvent", "ts3plugin_onMenuItemEvent",
+                                        "ts3plugin_onClientPokeEvent", "ts3plugin_onTextMessageEvent"};
+        if (events.contains(call.first))
             took << call.second;
     }
     std::sort(took.begin(), took.end());

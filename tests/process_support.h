@@ -50,8 +50,10 @@ public:
     bool started() { return m_process.waitForStarted(5000); }
     QString output() { return m_output += QString::fromUtf8(m_process.readAllStandardOutput()); }
     QString errors() { return m_errors += QString::fromUtf8(m_process.readAllStandardError()); }
-    // The light commands the service has logged, as "wParam=… lParam=…".
+    // The light commands the service has logged, as "wParam=… lParam=…",
+    // and with the ms of the service's clock at which each arrived.
     QStringList commands();
+    QList<QPair<qint64, QString>> timedCommands();
     bool waitForCommands(int count, int timeoutMs = 3000)
     {
         return QTest::qWaitFor([&] { return commands().size() >= count; }, timeoutMs);
@@ -151,7 +153,7 @@ bool shutDown(Child &client);
 // client's standard error on (ts3host --timings), or of `text`.
 QList<QPair<QString, qint64>> entryPointTimings(const QString &text, int from = 0);
 
-// The talk and menu calls among `calls`: how many, the 99.9th percentile
+// The talk, menu, poke and message calls among `calls`: how many, the 99.9th percentile
 // (nearest rank) and the slowest, in µs.
 struct EventCallTimes {
     int count = 0;

@@ -4,7 +4,10 @@
 #include "sample_lights.h"
 #include "test_support.h"
 
+#include <QElapsedTimer>
 #include <QtTest>
+
+#include <functional>
 
 class TestPluginSession : public QObject
 {
@@ -77,6 +80,125 @@ private slots:
         const int before = service->commands().size();
         play(*client, {QStringLiteral("hotkey vossik_open_settings")});
         QVERIFY(service->waitForCommands(before + 4));
+        QVERIFY(shutDown(*client));
+    }
+
+    // The attention signals through the whole chain, all four on and one
+    // second long. "B:" lines are a second client's, played beside the
+    // first's. `span`: the ms between two of the lights shown, by the
+    // device service's clock, lie in [min, max]. The client never drops a
+    // poke or message: no entry point returned anything but 0.
+    void theLightsCallTheUser_data()
+    {
+        // clang-format off
+        columns<QStringList, QStringList, QList<int>>({"script", "shown", "span"});  // span: from, to, min, max
+        QTest::newRow("a poke shows for its seconds") << QStringList{"poke 7"} << QStringList{"poke", "stop"}
+                                                      << QList<int>{0, 1, 995, 1100};
+        QTest::newRow("a private message") << QStringList{"message 1 7"} << QStringList{"message", "stop"}
+                                           << QList<int>{0, 1, 995, 1100};
+        QTest::newRow("someone joins your channel") << QStringList{"move 7 to 2", "move 7 to 1"}
+                                                    << QStringList{"join", "stop"} << QList<int>{0, 1, 995, 1100};
+        QTest::newRow("a whisper lasts while it lasts")
+            << QStringList{"talk 7 1 whisper", "sleep 1500", "talk 7 0"} << QStringList{"whisper", "stop"}
+            << QList<int>{0, 1, 1450, 1700};
+        QTest::newRow("nothing for your own, ignored, channel or server ones")
+            << QStringList{"poke own", "poke 7 ignored", "message 1 own", "message 1 7 ignored", "message 2 7",
+                           "message 3 7", "subscribe 8"} << QStringList{} << QList<int>{};
+        QTest::newRow("speaking muted stays on top; the poke shows the rest of its time")
+            << QStringList{"talk own 2", "sleep 100", "poke 7", "sleep 400", "talk own 0"}
+            << QStringList{"mute", "poke", "stop"} << QList<int>{1, 2, 520, 700};
+        QTest::newRow("dismiss ends a signal at once")
+            << QStringList{"poke 7", "sleep 300", "hotkey vossik_dismiss_signal"} << QStringList{"poke", "stop"}
+            << QList<int>{0, 1, 250, 500};
+        QTest::newRow("with the lights off nothing posts")
+            << QStringList{"hotkey vossik_toggle_lights", "poke 7", "message 1 7", "sleep 1200",
+                           "hotkey vossik_toggle_lights"} << QStringList{"shutdown", "stop"}
+            << QList<int>{0, 1, 1150, 1500};
+        QTest::newRow("two clients' signals combine")
+            << QStringList{"poke 7", "B:sleep 200", "B:talk 9 1 whisper", "B:sleep 1500", "B:talk 9 0"}
+            << QStringList{"poke", "whisper", "stop"} << QList<int>{0, 1, 995, 1100};
+        // clang-format on
+    }
+    void theLightsCallTheUser()
+    {
+        QFETCH(QStringList, script);
+        QFETCH(QStringList, shown);
+        QFETCH(QList<int>, span);
+        QString settings = sampleSettings();
+        settings
+            .replace(QRegularExpression(QStringLiteral("stateEnabled_(9|1[0-2])=0")),
+                     QStringLiteral("stateEnabled_\\1=1"))
+            .replace(QRegularExpression(QStringLiteral("stateSeconds_(\\d+)=\\d+")),
+                     QStringLiteral("stateSeconds_\\1=1"));
+        writeFile(m_rig.configDir + QStringLiteral("/TS3_Vossik_Plugin.ini"), settings.toUtf8());
+        std::unique_ptr<Child> service, client, second;
+        QVERIFY(m_rig.startChain(service, client));
+        const QStringList secondScript =
+            script.filter(QRegularExpression(QStringLiteral("^B:"))).replaceInStrings(QStringLiteral("B:"), QString());
+        if (!secondScript.isEmpty()) {
+            QVERIFY(second = m_rig.startBareClient());
+            QVERIFY(service->waitForCommands(2));  // its first word shows the silent profile again
+        }
+        const int before = service->commands().size();
+        // Whole, so that the client's own sleeps time the events.
+        const auto send = [](Child &to, const QStringList &lines) {
+            to.process().write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
+        };
+        send(*client, script.filter(QRegularExpression(QStringLiteral("^(?!B:)"))));
+        if (second)
+            send(*second, secondScript);
+        QStringList expected;
+        for (const QString &word : shown)
+            expected << QString::fromStdString(sample::light(word.toStdString()).text);
+        QVERIFY(service->waitForCommands(before + expected.size(), 5000));
+        QTest::qWait(300);  // and nothing after them
+        const QList<QPair<qint64, QString>> lights = service->timedCommands().mid(before);
+        QCOMPARE(service->commands().mid(before), expected);
+        if (!span.isEmpty()) {
+            const qint64 ms = lights[span[1]].first - lights[span[0]].first;
+            qInfo("%lld ms between lights %d and %d", ms, span[0], span[1]);
+            QVERIFY2(ms >= span[2] && ms <= span[3], qPrintable(QStringLiteral("%1 ms").arg(ms)));
+        }
+        for (Child *each : {client.get(), second.get()}) {
+            if (each) {
+                QVERIFY(shutDown(*each));
+                QVERIFY2(!each->errors().contains(QStringLiteral(" returned ")), qPrintable(each->errors()));
+            }
+        }
+    }
+
+    // A flood of pokes posts the poke profile once and ends the sample's
+    // five seconds after the last.
+    void aFloodOfPokesDoesNotStrobe()
+    {
+        std::unique_ptr<Child> service, client;
+        QVERIFY(m_rig.startChain(service, client));
+        const int before = service->commands().size();
+        QStringList flood;
+        for (int poke = 0; poke < 100; ++poke)
+            flood << QStringLiteral("poke 7") << QStringLiteral("sleep 8");
+        client->process().write((flood << QStringLiteral("echo flood over")).join(QLatin1Char('\n')).toUtf8() + '\n');
+        const auto waitClosely = [](const std::function<bool()> &done) {
+            QElapsedTimer limit;
+            limit.start();
+            while (!done() && limit.elapsed() < 8000)
+                QTest::qWait(1);
+            return done();
+        };
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(waitClosely([&] { return client->output().contains(QStringLiteral("flood over")); }));
+        const qint64 lastPoke = clock.elapsed();
+        QVERIFY(lastPoke < 1500);  // about a second of pokes
+        QVERIFY(waitClosely([&] { return service->commands().size() > before + 1; }));
+        const qint64 ended = clock.elapsed() - lastPoke;
+        qInfo("the light changed %lld ms after the last poke", ended);
+        const QString poke = QString::fromStdString(sample::light("poke").text);
+        QCOMPARE(service->commands().mid(before), (QStringList{poke, kSilent}));
+        QVERIFY2(ended >= 4950 && ended <= 5250, qPrintable(QStringLiteral("%1 ms").arg(ended)));
+        // Each poke cost the client's thread no more than any other event.
+        const EventCallTimes times = eventCallTimes(entryPointTimings(client->errors()));
+        QVERIFY2(times.max < kEventBudgetUs, qPrintable(QStringLiteral("%1 us").arg(times.max)));
         QVERIFY(shutDown(*client));
     }
 
