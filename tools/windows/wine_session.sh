@@ -57,6 +57,8 @@ talk own 2
 sleep 300
 talk own 0
 sleep 300
+poke 7
+sleep 5300
 shutdown
 SESSION
 echo "== a voice-chat session"
@@ -95,11 +97,11 @@ echo "== device service"
 cat "$work/service.log"
 echo "== settings window"
 echo "$geometry"
-# Silent at start-up, then speaking, silent, others, silent, mute, silent:
-# the sample settings' commands.
+# Silent at start-up, then speaking, silent, others, silent, mute, silent,
+# a poke for its 5 s and silent again: the sample settings' commands.
 light() { sed -n "s/^$1 //p" "$HERE/../sample/light_commands.txt"; }
-expected="$(for word in stop start stop startother stop mute stop; do light "$word"; done)"
-got="$(grep -o 'wParam=0x[0-9a-f]* lParam=0x[0-9a-f]*' "$work/service.log" | head -n 7)"
+expected="$(for word in stop start stop startother stop mute stop poke stop; do light "$word"; done)"
+got="$(grep -o 'wParam=0x[0-9a-f]* lParam=0x[0-9a-f]*' "$work/service.log" | head -n 9)"
 failed=0
 check() { if ! eval "$2"; then echo "== FAILED: $1"; failed=1; fi; }
 check "the device got the expected commands" '[ "$got" = "$expected" ]'
