@@ -2,16 +2,20 @@
 # The lights following a voice-chat session through the real chain: the
 # stand-in device service (or, with --openrgb, the stand-in lighting
 # server), the stand-in client (ts3host) loading the plugin, and the helper
-# that the plugin starts.
-#   demo.sh BUILD_DIR [--openrgb]
+# that the plugin starts. With --teamspeak6 the session comes from the
+# stand-in Remote Apps server instead, to a helper started --standalone.
+#   demo.sh BUILD_DIR [--openrgb|--teamspeak6]
 set -euo pipefail
 
 BUILD_DIR="$1"
 OPENRGB=0
+TEAMSPEAK6=0
 [ "${2:-}" = "--openrgb" ] && OPENRGB=1
+[ "${2:-}" = "--teamspeak6" ] && TEAMSPEAK6=1
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 LIGHTSERVICE="$BUILD_DIR/tools/lightservice/lightservice"
 OPENRGBSERVER="$BUILD_DIR/tools/openrgbserver/openrgbserver"
+REMOTEAPPS="$BUILD_DIR/tools/remoteapps/remoteapps"
 TS3HOST="$BUILD_DIR/tools/ts3host/ts3host"
 PLUGIN="$BUILD_DIR/plugin/libVossik_Plugin.so"
 HELPER="$BUILD_DIR/helper/TS3_Vossik_Helper_win64"
@@ -24,12 +28,51 @@ cp "$HERE/sample/TS3_Vossik_Plugin.ini" "$work/config/"
 export XDG_RUNTIME_DIR="$work/runtime"
 service=""
 follower=""
+remote=""
+helper=""
 cleanup() {
+    # A helper that ends shows the shutdown profile: the service is there
+    # to show it until then.
+    if [ -n "$helper" ]; then
+        kill "$helper" 2>/dev/null
+        wait "$helper" 2>/dev/null || true
+    fi
+    [ -n "$remote" ] && kill "$remote" 2>/dev/null
     [ -n "$service" ] && kill "$service" 2>/dev/null
     [ -n "$follower" ] && kill "$follower" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
+
+# TeamSpeak 5/6: the stand-in Remote Apps server plays the session to a
+# helper that nobody's plugin started. The user allows the helper after a
+# moment; TeamSpeak quitting at the end shows the shutdown profile.
+teamspeak6_demo() {
+    local log="$BUILD_DIR/demo-helper.log" port=""
+    "$REMOTEAPPS" --port 0 --answer-delay 2500 --script "$HERE/demo/session.remoteapps" \
+        > >(tee "$work/remoteapps.log" | sed -un 's/^[0-9]* echo /   /p') &
+    remote=$!
+    for _ in $(seq 50); do
+        port="$(sed -n 's/^listening on \([0-9]*\)$/\1/p' "$work/remoteapps.log" 2>/dev/null)"
+        [ -n "$port" ] && break
+        sleep 0.1
+    done
+    [ -n "$port" ] || { echo "== the stand-in Remote Apps server did not start"; exit 1; }
+    echo "== the stand-in TeamSpeak 6 serves Remote Apps on port $port"
+    printf '[teamspeak]\nremoteApps=auto\nremoteAppsPort=%s\n' "$port" >> "$work/config/TS3_Vossik_Plugin.ini"
+    echo "== the helper starts on its own (--standalone; its log lines go to $log) and asks TeamSpeak for"
+    echo "   permission; the user allows \"Vossik colorful plugin\" after a moment"
+    "$HELPER" --standalone "$work/config/" 2> "$log" &
+    helper=$!
+    for _ in $(seq 600); do
+        grep -q ' script done$' "$work/remoteapps.log" && break
+        kill -0 "$helper" 2>/dev/null || { echo "== the helper ended: see $log"; exit 1; }
+        sleep 0.1
+    done
+    sleep 1.5
+    echo "== the helper asked $(grep -c ' auth [0-9]* key=' "$work/remoteapps.log") time(s) for permission; it waits"
+    echo "   for TeamSpeak to come back, until it is ended"
+}
 
 session="$work/session.ts3"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
@@ -86,6 +129,11 @@ else
     "$LIGHTSERVICE" "${service_args[@]}" > >(sed -u 's/^/   device: /') &
     service=$!
     sleep 0.5
+fi
+
+if [ "$TEAMSPEAK6" = 1 ]; then
+    teamspeak6_demo
+    exit
 fi
 
 log="$BUILD_DIR/demo-client.log"
