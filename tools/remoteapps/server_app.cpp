@@ -32,19 +32,21 @@ void printLine(const QByteArray &line)
     std::fflush(stdout);
 }
 
-// A built-in script by its name, else the file of that name.
+// Built-in scripts by their names, else the files of those names, as one.
 std::optional<QList<Step>> loadScript(const ServerOptions &options, QString *error)
 {
-    if (options.script.isEmpty())
-        return QList<Step>();
-    QString text = builtInScript(options.script);
-    if (text.isEmpty()) {
-        QFile file(options.script);
-        if (!file.open(QIODevice::ReadOnly)) {
-            *error = QStringLiteral("no built-in script and no file %1").arg(options.script);
-            return std::nullopt;
+    QString text;
+    for (const QString &name : options.scripts) {
+        QString part = builtInScript(name);
+        if (part.isEmpty()) {
+            QFile file(name);
+            if (!file.open(QIODevice::ReadOnly)) {
+                *error = QStringLiteral("no built-in script and no file %1").arg(name);
+                return std::nullopt;
+            }
+            part = QString::fromUtf8(file.readAll());
         }
-        text = QString::fromUtf8(file.readAll());
+        text += part + QLatin1Char('\n');
     }
     ScriptSettings settings;
     settings.stringIds = options.stringIds;
@@ -52,7 +54,7 @@ std::optional<QList<Step>> loadScript(const ServerOptions &options, QString *err
     settings.unknownEvents = options.unknownEvents;
     std::optional<QList<Step>> steps = parseScript(text, settings, error);
     if (!steps)
-        *error = options.script + QStringLiteral(": ") + *error;
+        *error = options.scripts.join(QLatin1String(" + ")) + QStringLiteral(": ") + *error;
     return steps;
 }
 

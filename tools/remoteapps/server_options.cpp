@@ -58,9 +58,10 @@ ParseResult parseServerOptions(QCommandLineParser *parser, const QStringList &ar
                                      QStringLiteral("Sends each \"&\" pair of the script the other way round."));
     const QCommandLineOption unknown(QStringLiteral("unknown-events"),
                                      QStringLiteral("A log and a groupInfo event before each step's events."));
-    const QCommandLineOption script(
-        QStringLiteral("script"), QStringLiteral("What is played once the app is allowed: a built-in name or a file."),
-        QStringLiteral("name|file"));
+    const QCommandLineOption script(QStringLiteral("script"),
+                                    QStringLiteral("What is played once the app is allowed: a built-in name or a file; "
+                                                   "given more than once, one after the other."),
+                                    QStringLiteral("name|file"));
     const QCommandLineOption talkEvery(QStringLiteral("talk-every"),
                                        QStringLiteral("Sends your talk, on and off in turn, at this interval."),
                                        QStringLiteral("MS"));
@@ -121,7 +122,7 @@ ParseResult parseServerOptions(QCommandLineParser *parser, const QStringList &ar
     options->stringIds = parser->isSet(stringIds);
     options->reversePairs = parser->isSet(reverse);
     options->unknownEvents = parser->isSet(unknown);
-    options->script = parser->value(script);
+    options->scripts = parser->values(script);
     if (parser->isSet(talkEvery) && !numberIn(parser->value(talkEvery), 1, 3600000, &options->talkEveryMs)) {
         *error = QStringLiteral("--talk-every takes 1 to 3600000 ms");
         return ParseResult::Error;

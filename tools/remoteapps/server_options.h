@@ -35,7 +35,7 @@ struct ServerOptions {
     bool stringIds = false;
     bool reversePairs = false;
     bool unknownEvents = false;
-    QString script;       // a built-in name or a file; empty: none
+    QStringList scripts;  // built-in names or files, played one after the other
     int talkEveryMs = 0;  // your talk on and off at this interval; 0: only on SIGUSR1
     QString stampsPath;   // a send stamp for each of those talk events
 };

@@ -3,7 +3,9 @@
 # loads Vossik_Plugin.dll, the plugin starts the helper with ShellExecuteW,
 # the helper finds lightservice.exe by a real HWND_BROADCAST, and the light
 # commands arrive as posted window messages. Then, with the Linux build's
-# stand-in lighting server, the same helper lights its controllers over TCP.
+# stand-in lighting server, the same helper lights its controllers over TCP;
+# and, with its stand-in Remote Apps server, a helper started --standalone
+# follows TeamSpeak 5/6 over a WebSocket.
 #   wine_session.sh BUILD_DIR [LINUX_BUILD_DIR]   (run inside xvfb-run)
 set -euo pipefail
 
@@ -161,6 +163,68 @@ SESSION
         'grep " mode 0 " "$work/server.log" | tail -n 1 | grep -q "\"Rainbow\""'
 else
     echo "== no Linux build of the stand-in lighting server: its Wine session is skipped"
+fi
+# TeamSpeak 5/6: the native stand-in Remote Apps server plays the
+# conversation to a standalone helper, which lights a device service of its
+# own. The helper is to have found the service before the conversation
+# starts (a service found later is shown only the state of then), so the
+# server starts once the service was attached to, on a port chosen before
+# the helper was started; the helper keeps trying until it listens.
+remote_bin="$LINUX_BUILD/tools/remoteapps/remoteapps"
+if [ ! -x "$remote_bin" ]; then
+    echo "== no Linux build of the stand-in Remote Apps server: its Wine session is skipped"
+elif ! grep -q '^Qt5WebSockets_DIR:PATH=' "$BUILD/CMakeCache.txt" \
+    || grep -q '^Qt5WebSockets_DIR:PATH=.*NOTFOUND' "$BUILD/CMakeCache.txt"; then
+    echo "== the Windows helper was built without Qt WebSockets: its Remote Apps session is skipped"
+else
+    "$remote_bin" --port 0 > "$work/probe.log" 2>&1 &
+    probe=$!
+    port=""
+    for _ in $(seq 50); do
+        port="$(sed -n 's/^listening on \([0-9]*\)$/\1/p' "$work/probe.log")"
+        [ -n "$port" ] && break
+        sleep 0.1
+    done
+    kill "$probe" 2>/dev/null || true
+    wait "$probe" 2>/dev/null || true
+    remote_folder="$work/Remote User/Vossik"
+    mkdir -p "$remote_folder"
+    # The states the conversation goes through, enabled.
+    sed 's/^stateEnabled_\([5-8]\)=.*/stateEnabled_\1=1/' "$HERE/../sample/TS3_Vossik_Plugin.ini" \
+        > "$remote_folder/TS3_Vossik_Plugin.ini"
+    printf '[teamspeak]\r\nremoteApps=auto\r\nremoteAppsPort=%s\r\n' "$port" >> "$remote_folder/TS3_Vossik_Plugin.ini"
+    wine "$BUILD/tools/lightservice/lightservice.exe" --log --no-window > "$work/remote-service.log" 2>&1 &
+    remote_service=$!
+    sleep 3
+    echo "== TeamSpeak 6 through Remote Apps, to a standalone helper"
+    wine "$BUILD/helper/TS3_Vossik_Helper_win64.exe" --standalone "$(winepath -w "$remote_folder")\\" \
+        > "$work/remote-helper.log" 2>&1 &
+    for _ in $(seq 100); do
+        grep -q "ATTACH sent to" "$work/remote-service.log" && break
+        sleep 0.2
+    done
+    printf 'sleep 500\nquit\n' > "$work/quit.remoteapps"
+    "$remote_bin" --port "$port" --script conversation --script "$work/quit.remoteapps" > "$work/remoteapps.log" 2>&1 &
+    remote=$!
+    for _ in $(seq 300); do
+        grep -q ' script done$' "$work/remoteapps.log" && break
+        sleep 0.1
+    done
+    sleep 2
+    kill "$remote" "$remote_service" 2>/dev/null || true
+    wait "$remote" 2>/dev/null || true
+    echo "== Remote Apps server"
+    cut -c1-200 "$work/remoteapps.log"
+    echo "== its device service"
+    cat "$work/remote-service.log"
+    # Whatever it showed before it was allowed, the conversation then
+    # gives exactly these: silent, others, silent, microphone muted (away
+    # ranks below it), not connected (an ended connection forgets the
+    # rest), and at TeamSpeak's quitting the shutdown profile.
+    expected="$(for word in stop startother stop micmuted offline shutdown; do light "$word"; done)"
+    got="$(grep -o 'wParam=0x[0-9a-f]* lParam=0x[0-9a-f]*' "$work/remote-service.log" | tail -n 6)"
+    check "the Remote Apps conversation gave its light sequence" '[ "$got" = "$expected" ]'
+    check "the helper asked once" '[ "$(grep -c " auth [0-9]* key=" "$work/remoteapps.log")" = 1 ]'
 fi
 [ "$failed" = 0 ] || exit 1
 echo "== the Wine session passed"
