@@ -11,7 +11,7 @@ constexpr char kUsage[] =
     "Usage: vossik_bench [--events N] [--burst N] [--idle SECONDS] [--search-wait SECONDS] [--json FILE]\n"
     "                    [--log FILE] [--commit ID] [--plugin LIBRARY]\n"
     "Measures the light chain (plugin, helper, device service) beside plain-socket baselines, and the helper\n"
-    "on the stand-in lighting server.\n"
+    "on the stand-in lighting server and a standalone one following the stand-in Remote Apps server.\n"
     "--search-wait is the longest wait (60 s by default) for that helper's search for a device service to slow\n"
     "down before its wake-ups on a still colour are measured; 0 measures them at once.\n"
     "--plugin measures another build of the plugin library in the same chain.\n";
@@ -25,6 +25,7 @@ int main(int argc, char *argv[])
     options.helper = VOSSIK_BENCH_HELPER;
     options.lightservice = VOSSIK_BENCH_LIGHTSERVICE;
     options.openrgbServer = VOSSIK_BENCH_OPENRGBSERVER;
+    options.remoteApps = VOSSIK_BENCH_REMOTEAPPS;
     options.relay = VOSSIK_BENCH_RELAY;
     options.minimalWidgets = VOSSIK_BENCH_MINIMAL_WIDGETS;
     options.json = "bench.json";

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -264,6 +265,10 @@ struct Results {
     bool searchSlowed = false;
     int discoversBefore = 0, discoversDuring = 0;
     std::int64_t stillBeganMs = 0;
+    // A standalone helper following the stand-in Remote Apps server: its
+    // talk event to the light; why not, when it could not be measured.
+    Pass remoteApps;
+    std::string remoteAppsUnmeasured;
 };
 
 // Words one after the other on an open connection to the helper, each after
@@ -356,6 +361,20 @@ int freeLoopbackPort()
     return port;
 }
 
+// Whether something accepts connections on that loopback port.
+bool loopbackListens(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    const bool listens = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return listens;
+}
+
 class Bench
 {
 public:
@@ -371,7 +390,8 @@ public:
         m_results = results;
         return startAutoHelper(error) && startService(error) && startHelper(error) && measureIdle(error)
                && burstThroughHelper(error) && wordsThroughHelper(error) && talkThroughPlugin(error)
-               && helperAbsent(error) && relayBaseline(error) && lightingServer(error);
+               && helperAbsent(error) && relayBaseline(error) && lightingServer(error)
+               && remoteAppsThroughHelper(error);
     }
 
 private:
@@ -593,6 +613,70 @@ private:
     // listening, which the plugin's writer reaches at init. Every event
     // waits for its light command before the next, so each latency stands
     // alone.
+    // A standalone helper following the stand-in Remote Apps server, in a
+    // runtime folder of its own (one helper serves a folder) with a device
+    // service of its own: from the server's send stamp of your talk event,
+    // sent on SIGUSR1, to the light, each event after the last one's light.
+    bool remoteAppsThroughHelper(std::string *error)
+    {
+        const std::string runtime = m_rig.runtime + "/remote";
+        const std::string config = m_rig.runtime + "/config-remote";
+        const int port = freeLoopbackPort();
+        ::mkdir(runtime.c_str(), 0700);
+        ::mkdir(config.c_str(), 0700);
+        {
+            std::ifstream sample(sample::settingsFile(), std::ios::binary);
+            std::ofstream(config + "/" + protocol::kSettingsFileName)
+                << sample.rdbuf() << "\n[teamspeak]\nremoteApps=auto\nremoteAppsPort=" << port << "\n";
+        }
+        const std::vector<std::string> environment{"XDG_RUNTIME_DIR=" + runtime};
+        StampReader lights, sends;
+        ChildProcess service, server, helper;
+        if (port < 0 || !lights.create(runtime + "/service-stamps") || !sends.create(runtime + "/sends")
+            || !service.start({m_options.lightservice, "--no-window", "--stamps", runtime + "/service-stamps"},
+                              environment)
+            || !server.start({m_options.remoteApps, "--port", std::to_string(port), "--stamps", runtime + "/sends"})
+            || !waitUntil([port] { return loopbackListens(port); }, 10000, 1000)
+            || !helper.start({m_options.helper, "--standalone", config + "/"}, environment)) {
+            *error = "cannot start the stand-in Remote Apps server, its helper or its device service";
+            return false;
+        }
+        // The server allows at once; until the helper is connected a talk
+        // event goes to nobody, and one that repeats the helper's state
+        // gives no light: try until one does.
+        stamps::StampRecord sent, light;
+        const auto talk = [&] {
+            ::kill(server.pid(), SIGUSR1);
+            return sends.next(&sent, kReplyTimeoutMs);
+        };
+        bool answered = false;
+        for (const auto deadline = Clock::now() + std::chrono::seconds(10); !answered && Clock::now() < deadline;) {
+            if (!talk()) {
+                *error = "the stand-in Remote Apps server sent no talk event";
+                return false;
+            }
+            while (!answered && lights.next(&light, 500))
+                answered = light.ns >= sent.ns && lightMatches(light, sent.wParam ? kStart : kStop);
+        }
+        if (!answered) {
+            m_results->remoteAppsUnmeasured =
+                "not measured: in 10 s the standalone helper never lit its device service "
+                "for the server's talk events (a helper without the Remote Apps client?)";
+            return true;
+        }
+        Pass *pass = &m_results->remoteApps;
+        for (int i = 0; i < serverEvents(m_options); ++i) {
+            if (!talk() || !lights.next(&light, kReplyTimeoutMs)) {
+                ++pass->delivery.missing;
+                continue;
+            }
+            pass->delivery.wrong += !lightMatches(light, sent.wParam ? kStart : kStop);
+            pass->delivery.records.push_back(light);
+            pass->latency.push_back(static_cast<std::int64_t>(light.ns - sent.ns));
+        }
+        return true;
+    }
+
     bool talkThroughPlugin(std::string *error)
     {
         PluginHost host;
@@ -812,6 +896,21 @@ Report reportOf(const BenchOptions &options, const Results &r)
     latency.targetMet = r.chain.delivery.whole() && latency.measured.p99 < 1000000 && ratioOf(latency) <= 1.5;
     report.figures.push_back(latency);
 
+    Figure remote = durations("Remote Apps event to light command", r.remoteApps.latency, r.chain.latency,
+                              "plugin talk event to light command, this run");
+    remote.name += " (" + std::to_string(r.remoteApps.latency.size()) + " events)";
+    remote.target = "p99 <= 1.5 x baseline";
+    if (r.remoteAppsUnmeasured.empty()) {
+        remote.note = "from the stand-in Remote Apps server's stamp just before it sends your talkStatusChanged over "
+                      "its WebSocket to the device service's arrival stamp, at a standalone helper of its own; each "
+                      "event after the last one's light; "
+                      + r.remoteApps.delivery.note(static_cast<std::size_t>(serverEvents(options)));
+        remote.targetMet = r.remoteApps.delivery.whole() && ratioOf(remote) <= 1.5;
+    } else {
+        remote.note = r.remoteAppsUnmeasured;
+    }
+    report.figures.push_back(remote);
+
     Figure cost = durations("Host-thread cost per event, connected", r.chain.cost, r.relay.cost,
                             "plain write() of the same bytes");
     // The host's thread only hands the word over.
@@ -989,7 +1088,8 @@ int runBench(const BenchOptions &options)
     const bool whole = results.chain.delivery.whole() && results.chainSpaced.delivery.whole()
                        && results.burstChainDelivery.whole() && results.relay.delivery.whole()
                        && results.relaySpaced.delivery.whole() && results.burstRelayDelivery.whole()
-                       && results.wordToService.delivery.whole() && results.wordToServer.delivery.whole();
+                       && results.wordToService.delivery.whole() && results.wordToServer.delivery.whole()
+                       && results.remoteApps.delivery.whole();
     if (!whole)
         std::fprintf(stderr, "vossik_bench: commands were lost or arrived out of order\n");
     return whole ? 0 : 3;

@@ -77,13 +77,7 @@ int runRemoteAppsServer(int argc, char *argv[])
     }
 
     RemoteAppsServer server(options, *script, printLine);
-    if (!server.start(&error)) {
-        std::fprintf(stderr, "remoteapps: %s\n", qPrintable(error));
-        return 1;
-    }
-    printLine("listening on " + QByteArray::number(server.port()));
-    platform::quitOnTerminationSignals(&app);
-
+    // Before it listens, so that whoever sees it listen may signal it.
     if (::pipe(g_signalPipe) != 0) {
         std::fprintf(stderr, "remoteapps: no pipe for SIGUSR1\n");
         return 1;
@@ -95,6 +89,12 @@ int runRemoteAppsServer(int argc, char *argv[])
             server.sendTalk();
     });
     std::signal(SIGUSR1, onUser1);
+    platform::quitOnTerminationSignals(&app);
+    if (!server.start(&error)) {
+        std::fprintf(stderr, "remoteapps: %s\n", qPrintable(error));
+        return 1;
+    }
+    printLine("listening on " + QByteArray::number(server.port()));
 
     const int status = app.exec();
     printLine("auth requests: " + QByteArray::number(server.authRequests()));
