@@ -329,7 +329,7 @@ private slots:
             QFile file(settingsFilePath());
             QVERIFY(file.open(QIODevice::ReadOnly));
             QVERIFY(file.readAll().startsWith("[colors]\nm_redValue=9\n[teamspeak]\nremoteAppsKey="));
-            if (QOperatingSystemVersion::currentType() != QOperatingSystemVersion::Windows)
+            if (QOperatingSystemVersion::currentType() != QOperatingSystemVersion::Windows)  // modes are POSIX's
                 QCOMPARE(file.permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
             peer->sendTextMessage(QString::fromUtf8(frame(talk(7, 1))));
             QTRY_COMPARE(words.size(), 2);
