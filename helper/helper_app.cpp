@@ -6,8 +6,8 @@
 #include "light_control_api.h"
 #include "log_output.h"
 #include "message_endpoint.h"
-#include "openrgb_client.h"
 #include "names.h"
+#include "openrgb_client.h"
 #include "qt_wnd.h"
 #include "remote_apps_client.h"
 #include "settings_file.h"
@@ -78,19 +78,13 @@ int runHelper(int argc, char *argv[])
     if (device.service != LightService::Zell)
         server = std::make_unique<OpenRgbClient>(device.openrgb);
     LightRouter router(device.service, device.service == LightService::OpenRgb ? nullptr : g_lightApi, server.get());
-    // TeamSpeak 5/6, for whichever helper comes to serve; the tests shorten
-    // its intervals.
-    std::unique_ptr<remote_apps::Client> remoteApps;
-    const remote_apps::Settings teamspeak = remote_apps::readSettings();
-    if (teamspeak.enabled) {
-        bool retrySet = false;
-        const int retryMs = qEnvironmentVariableIntValue(remote_apps::kRetryVariable, &retrySet);
-        remoteApps = std::make_unique<remote_apps::Client>(
-            teamspeak, remote_apps::storeKey,
-            retrySet && retryMs > 0 ? retryMs : remote_apps::Pairing::kFirstIntervalMs);
-    }
+    // TeamSpeak 5/6, once this helper serves; the tests shorten its intervals.
+    bool retrySet = false;
+    const int retryMs = qEnvironmentVariableIntValue(remote_apps::kRetryVariable, &retrySet);
+    remote_apps::Client remoteApps(remote_apps::readSettings, remote_apps::storeKey,
+                                   retrySet && retryMs > 0 ? retryMs : remote_apps::Pairing::kFirstIntervalMs);
     // Declared after the output it shows on and the client it serves, so it ends first.
-    Qt_wnd window(router, nullptr, idleSet && idleLimitMs > 0 ? idleLimitMs : Qt_wnd::kIdleLimitMs, remoteApps.get(),
+    Qt_wnd window(router, nullptr, idleSet && idleLimitMs > 0 ? idleLimitMs : Qt_wnd::kIdleLimitMs, &remoteApps,
                   start->standalone);
     platform::onTerminationRequest(&window, [&window] { window.endAllSessions(); });
     if (start->standalone) {

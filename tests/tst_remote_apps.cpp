@@ -315,7 +315,7 @@ private slots:
         };
         LogCapture log;
         {
-            Client client(settings, storeKey, 20);
+            Client client([&settings] { return settings; }, storeKey, 20);
             connect(&client, &Client::word, this,
                     [&words](protocol::CommandWord w) { words << protocol::commandWordText(w); });
             QSignalSpy ended(&client, &Client::ended);
@@ -341,9 +341,13 @@ private slots:
             QTRY_COMPARE(words, (QStringList{"stop", "startother", "stop"}));
         }
         // The next start: the same key, no empty one.
-        Settings again = readSettings();
-        again.port = server.serverPort();
-        Client restarted(again, storeKey, 20);
+        Client restarted(
+            [&server] {
+                Settings again = readSettings();
+                again.port = server.serverPort();
+                return again;
+            },
+            storeKey, 20);
         QSignalSpy started(&restarted, &Client::word);
         restarted.start();
         expectAuth(key);

@@ -6,8 +6,11 @@
 
 namespace remote_apps {
 
-Client::Client(const Settings &settings, KeyStore storeKey, std::int64_t firstIntervalMs, QObject *parent)
-    : QObject(parent), m_port(settings.port), m_storeKey(std::move(storeKey)), m_pairing(settings.key, firstIntervalMs)
+Client::Client(SettingsSource readSettings, KeyStore storeKey, std::int64_t firstIntervalMs, QObject *parent)
+    : QObject(parent),
+      m_readSettings(std::move(readSettings)),
+      m_storeKey(std::move(storeKey)),
+      m_firstIntervalMs(firstIntervalMs)
 {
     m_socket.setMaxAllowedIncomingMessageSize(kMaxMessageBytes);
     m_socket.setMaxAllowedIncomingFrameSize(kMaxMessageBytes);
@@ -32,6 +35,11 @@ Client::~Client()
 
 void Client::start()
 {
+    const Settings settings = m_readSettings();
+    if (!settings.enabled)
+        return;
+    m_port = settings.port;
+    m_pairing = Pairing(settings.key, m_firstIntervalMs);
     m_stopped = false;
     carryOut(m_pairing.start());
 }

@@ -33,14 +33,17 @@ public:
     // close the connection.
     static constexpr qint64 kMaxMessageBytes = 8 << 20;
 
+    // Read when it starts: another helper may have stored a key meanwhile.
+    using SettingsSource = std::function<Settings()>;
     using KeyStore = std::function<bool(const QString &key)>;
 
     // `firstIntervalMs`: how soon it looks again first (Pairing).
-    Client(const Settings &settings, KeyStore storeKey, std::int64_t firstIntervalMs = Pairing::kFirstIntervalMs,
+    Client(SettingsSource readSettings, KeyStore storeKey, std::int64_t firstIntervalMs = Pairing::kFirstIntervalMs,
            QObject *parent = nullptr);
     ~Client() override;
 
-    // Connects now and from then on whenever TeamSpeak is back.
+    // Unless the settings say off: connects now and from then on whenever
+    // TeamSpeak is back. Once.
     void start();
     // Closes for good, telling nothing more.
     void stop();
@@ -60,9 +63,11 @@ private:
     void onProbed(bool listening);
     void tell(const Words &words);
 
-    const quint16 m_port;
+    const SettingsSource m_readSettings;
     const KeyStore m_storeKey;
-    Pairing m_pairing;
+    const std::int64_t m_firstIntervalMs;
+    quint16 m_port = 0;
+    Pairing m_pairing{QString()};
     UserState m_state;
     QWebSocket m_socket;
     QTcpSocket *m_probe = nullptr;

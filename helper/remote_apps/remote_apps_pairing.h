@@ -68,7 +68,7 @@ private:
     Step refuse();
 
     QString m_key;
-    const std::int64_t m_firstMs;
+    std::int64_t m_firstMs;
     std::int64_t m_delayMs;
     Phase m_phase = Phase::Idle;
     bool m_askLogged = false;
