@@ -6,15 +6,19 @@
 #include "light_control_api.h"
 #include "log_output.h"
 #include "message_endpoint.h"
+#include "names.h"
 #include "openrgb_client.h"
 #include "qt_wnd.h"
+#include "remote_apps_client.h"
 #include "settings_file.h"
+#include "settings_folder.h"
 #include "termination_request.h"
 
 #include <QApplication>
 #include <QDebug>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -27,18 +31,34 @@ void writeLogLine(QtMsgType type, const QMessageLogContext &context, const QStri
     sink->line(qFormatLogMessage(type, context, message).toStdString());
 }
 
+// The command line: the settings folder (as the plugin starts the helper),
+// or --standalone with an optional folder.
+struct Start {
+    bool standalone = false;
+    QString folder;
+};
+std::optional<Start> startOf(const QStringList &arguments)
+{
+    if (arguments.size() == 2 && arguments.at(1) != QLatin1String(protocol::kStandaloneOption))
+        return Start{false, arguments.at(1)};
+    if ((arguments.size() == 2 || arguments.size() == 3)
+        && arguments.at(1) == QLatin1String(protocol::kStandaloneOption))
+        return Start{true, arguments.size() == 3 ? arguments.at(2) : platform::standaloneSettingsFolder()};
+    return std::nullopt;
+}
+
 }  // namespace
 
 int runHelper(int argc, char *argv[])
 {
     qInstallMessageHandler(writeLogLine);
     QApplication app(argc, argv);
-    const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() != 2) {
+    const std::optional<Start> start = startOf(QCoreApplication::arguments());
+    if (!start) {
         qDebug() << "test";
         return 0;
     }
-    g_settingsDir = arguments.at(1);
+    g_settingsDir = start->folder;
     // The settings window's pictures live in a static library: register them.
     Q_INIT_RESOURCE(settings);
     platform::useDialogFont(&app);
@@ -58,9 +78,20 @@ int runHelper(int argc, char *argv[])
     if (device.service != LightService::Zell)
         server = std::make_unique<OpenRgbClient>(device.openrgb);
     LightRouter router(device.service, device.service == LightService::OpenRgb ? nullptr : g_lightApi, server.get());
-    // Declared after the output it shows on, so it ends first.
-    Qt_wnd window(router, nullptr, idleSet && idleLimitMs > 0 ? idleLimitMs : Qt_wnd::kIdleLimitMs);
+    // TeamSpeak 5/6, once this helper serves; the tests shorten its intervals.
+    bool retrySet = false;
+    const int retryMs = qEnvironmentVariableIntValue(remote_apps::kRetryVariable, &retrySet);
+    remote_apps::Client remoteApps(remote_apps::readSettings, remote_apps::storeKey,
+                                   retrySet && retryMs > 0 ? retryMs : remote_apps::Pairing::kFirstIntervalMs);
+    // Declared after the output it shows on and the client it serves, so it ends first.
+    Qt_wnd window(router, nullptr, idleSet && idleLimitMs > 0 ? idleLimitMs : Qt_wnd::kIdleLimitMs, &remoteApps,
+                  start->standalone);
     platform::onTerminationRequest(&window, [&window] { window.endAllSessions(); });
+    if (start->standalone) {
+        // A window closed or the session ending ends it as a request does.
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.endAllSessions(); });
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.endAllSessions(); });
+    }
     // Hidden when the plugin starts it, yet shown for Qt: an open settings
     // window must not be the last window whose closing ends the program.
     if (platform::startedHidden())

@@ -120,6 +120,9 @@ LightRule::Post LightRule::showAgain(std::int64_t nowMs)
 
 std::optional<std::int64_t> LightRule::wakeAt() const
 {
+    // Without a client no signal holds, and nothing changes by itself.
+    if (m_clients.empty())
+        return std::nullopt;
     const std::optional<Signal> signal = m_shown ? signalOf(*m_shown) : std::nullopt;
     if (!signal || !isTimed(*signal))
         return std::nullopt;

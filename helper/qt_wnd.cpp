@@ -5,6 +5,7 @@
 #include "command_words.h"
 #include "config_wnd.h"
 #include "light_output.h"
+#include "remote_apps_client.h"
 #include "settings_file.h"
 #include "window_owner_watch.h"
 #include "window_placement.h"
@@ -29,9 +30,16 @@ std::int64_t nowMs()
 
 }  // namespace
 
-Qt_wnd::Qt_wnd(LightOutput &output, QWidget *parent, int idleLimitMs) : QWidget(parent), m_output(output)
+Qt_wnd::Qt_wnd(LightOutput &output, QWidget *parent, int idleLimitMs, remote_apps::Client *remoteApps, bool standalone)
+    : QWidget(parent), m_output(output), m_remoteApps(remoteApps), m_standalone(standalone)
 {
     setupUi(this);
+    if (m_remoteApps) {
+        using remote_apps::Client;
+        connect(m_remoteApps, &Client::word, this,
+                [this](protocol::CommandWord word) { dispatch(Client::kClientId, word); });
+        connect(m_remoteApps, &Client::ended, this, [this] { removeClient(Client::kClientId); });
+    }
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(idleLimitMs);
     connect(&m_idleTimer, &QTimer::timeout, this, [this] {
@@ -40,7 +48,8 @@ Qt_wnd::Qt_wnd(LightOutput &output, QWidget *parent, int idleLimitMs) : QWidget(
         stopServing();
         close();
     });
-    m_idleTimer.start();
+    if (!m_standalone)
+        m_idleTimer.start();
     // A signal's end shows on time, not up to 5 % late as a coarse timer may.
     m_signalTimer.setSingleShot(true);
     m_signalTimer.setTimerType(Qt::PreciseTimer);
@@ -132,6 +141,9 @@ void Qt_wnd::vossikRdy()
     connect(m_channel, &CommandChannel::connectionsChanged, this, &Qt_wnd::updateIdleTimer);
     // Read once serving: they may have changed while another helper served.
     connect(m_channel, &CommandChannel::serving, this, &Qt_wnd::readSettings);
+    // A waiting helper leaves TeamSpeak 5/6 to the one that serves.
+    if (m_remoteApps)
+        connect(m_channel, &CommandChannel::serving, m_remoteApps, &remote_apps::Client::start);
     m_channel->open();
 }
 
@@ -260,6 +272,10 @@ void Qt_wnd::addClient(qint64 client)
     if (m_light.clients().contains(client))
         return;
     m_light.addClient(client);
+    if (client == remote_apps::Client::kClientId) {
+        updateIdleTimer();
+        return;  // no process to watch: it ends with its socket
+    }
     if (QObject *watch = platform::watchProcess(client, [this, client] {
             // Its last words still count; then it has gone as if it had said
             // Shutdown, so a crashed client's light ends as any other.
@@ -300,6 +316,12 @@ void Qt_wnd::endIfNoClients()
     m_channel->readPending();  // a word from a new client keeps us
     if (!m_light.clients().empty())
         return;
+    if (m_standalone) {
+        // Lives on for the next client.
+        qDebug() << "No client left: shutdown profile";
+        applyShutdown();
+        return;
+    }
     endAllSessions();
 }
 
@@ -326,6 +348,8 @@ void Qt_wnd::stopServing()
     m_ending = true;
     m_idleTimer.stop();
     m_signalTimer.stop();
+    if (m_remoteApps)
+        m_remoteApps->stop();
     if (m_channel)
         m_channel->close();
     // The light is the next helper's now: a device service that comes back
@@ -335,7 +359,8 @@ void Qt_wnd::stopServing()
 
 void Qt_wnd::updateIdleTimer()
 {
-    const bool idle = !m_ending && m_light.clients().empty() && (!m_channel || m_channel->connectionCount() == 0);
+    const bool idle =
+        !m_ending && !m_standalone && m_light.clients().empty() && (!m_channel || m_channel->connectionCount() == 0);
     if (!idle)
         m_idleTimer.stop();
     else if (!m_idleTimer.isActive())

@@ -2,7 +2,9 @@
 // command words of every client of the user and shows what the rule gives
 // of them on the device (light_rule.h), with a timer for the end of a timed
 // signal. It ends once the last client has gone, and quietly when no client
-// came for kIdleLimitMs.
+// came for kIdleLimitMs; a standalone helper does neither, and ends only
+// when asked to. While it serves, TeamSpeak 5/6's Remote Apps client (if
+// given) is one more client.
 #pragma once
 
 #include "command_words.h"
@@ -19,6 +21,9 @@
 class CommandChannel;
 class ConfigWnd;
 class LightOutput;
+namespace remote_apps {
+class Client;
+}
 
 class Qt_wnd : public QWidget, private Ui::Qt_wnd
 {
@@ -28,8 +33,10 @@ public:
     // A helper with no client and no connection for this long ends.
     static constexpr int kIdleLimitMs = 60 * 1000;
 
-    // Shows the clients' state through `output`, which must outlive it.
-    explicit Qt_wnd(LightOutput &output, QWidget *parent = nullptr, int idleLimitMs = kIdleLimitMs);
+    // Shows the clients' state through `output`, which must outlive it, as
+    // must `remoteApps`.
+    explicit Qt_wnd(LightOutput &output, QWidget *parent = nullptr, int idleLimitMs = kIdleLimitMs,
+                    remote_apps::Client *remoteApps = nullptr, bool standalone = false);
     ~Qt_wnd() override;
 
     // The control window's copy of the settings, as last loaded.
@@ -74,6 +81,8 @@ private:
     LightProfile m_profiles[kProfileCount];
     int otherTalkingBool = 0;
     CommandChannel *m_channel = nullptr;
+    remote_apps::Client *const m_remoteApps;
+    const bool m_standalone;
     LightRule m_light;
     QMap<qint64, QObject *> m_clientWatches;  // the end of each client's process
     QTimer m_signalTimer;                     // the end of the timed signal that shows

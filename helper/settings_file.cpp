@@ -49,16 +49,16 @@ QList<QByteArray> iniLines(const QByteArray &text)
 
 // The file's text with the values in place of the ones it had for them, in
 // its first section of the group, or in a section of their own at its end.
-QByteArray withValues(const QByteArray &text, const QVector<QPair<QString, int>> &values)
+QByteArray withValues(const QByteArray &text, const QString &group, const QVector<QPair<QString, QString>> &values)
 {
     const QByteArray eol = text.contains("\r\n") ? "\r\n" : "\n";
-    const QByteArray header = '[' + QByteArray(kSettingsGroup) + ']' + eol;
+    const QByteArray header = '[' + group.toUtf8() + ']' + eol;
     QByteArray owned;
     for (const auto &value : values)
-        owned += value.first.toUtf8() + '=' + QByteArray::number(value.second) + eol;
-    const auto isOwned = [&values](const QString &key) {
-        return std::any_of(values.begin(), values.end(), [&key](const auto &value) {
-            return key.compare(QLatin1String(kSettingsGroup) + QLatin1Char('/') + value.first, kIniCase) == 0;
+        owned += value.first.toUtf8() + '=' + value.second.toUtf8() + eol;
+    const auto isOwned = [&values, &group](const QString &key) {
+        return std::any_of(values.begin(), values.end(), [&key, &group](const auto &value) {
+            return key.compare(group + QLatin1Char('/') + value.first, kIniCase) == 0;
         });
     };
 
@@ -70,7 +70,7 @@ QByteArray withValues(const QByteArray &text, const QVector<QPair<QString, int>>
         if (trimmed.startsWith('[')) {
             const int close = trimmed.indexOf(']');
             section = QString::fromUtf8(trimmed.mid(1, close < 0 ? -1 : close - 1)).trimmed();
-            if (section.compare(QLatin1String(kSettingsGroup), kIniCase) == 0) {
+            if (section.compare(group, kIniCase) == 0) {
                 // Also where the header lacks its ']', which QSettings reads as the group all the same.
                 result += header;
                 if (!placed)
@@ -147,6 +147,14 @@ bool settingsFileReadable(const QString &instead)
 
 QString writeSettingsFile(const QVector<QPair<QString, int>> &values)
 {
+    QVector<QPair<QString, QString>> texts;
+    for (const auto &value : values)
+        texts.append({value.first, QString::number(value.second)});
+    return writeSettingsFile(QLatin1String(kSettingsGroup), texts);
+}
+
+QString writeSettingsFile(const QString &group, const QVector<QPair<QString, QString>> &values)
+{
     bool missing = false;
     const QString problem = settingsFileProblem(&missing);
     if (!problem.isEmpty() && !missing)
@@ -159,7 +167,7 @@ QString writeSettingsFile(const QVector<QPair<QString, int>> &values)
         text = current.read(kSettingsFileMaxBytes);
     }
     // The helper would refuse the file it is given: every profile off.
-    const QByteArray merged = withValues(text, values);
+    const QByteArray merged = withValues(text, group, values);
     if (merged.size() > kSettingsFileMaxBytes)
         return QStringLiteral("would be %1 bytes, more than the %2 read").arg(merged.size()).arg(kSettingsFileMaxBytes);
     // Unbuffered: a write that fails only in the flush at commit would still
@@ -169,6 +177,43 @@ QString writeSettingsFile(const QVector<QPair<QString, int>> &values)
         || !file.commit())
         return QStringLiteral("could not be written");
     return QString();
+}
+
+QHash<QString, QString> readSettingsGroup(const QString &group)
+{
+    QHash<QString, QString> values;
+    if (!settingsFileProblem().isEmpty())
+        return values;
+    QFile file(settingsFilePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return values;
+    bool inGroup = false;
+    for (const QByteArray &bytes : file.readAll().split('\n')) {
+        const QString line = QString::fromUtf8(bytes).trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            // As QSettings reads a header: up to its ']', or the whole line
+            // without one; a comment after it is no part of the name.
+            const int close = line.indexOf(QLatin1Char(']'));
+            const QString name = line.mid(1, close < 0 ? -1 : close - 1).trimmed();
+            inGroup = name.compare(group, Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        const int equals = line.indexOf(QLatin1Char('='));
+        if (!inGroup || equals <= 0)
+            continue;
+        const QString key = line.left(equals).trimmed().toLower();
+        QString value = line.mid(equals + 1).trimmed();
+        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+            value = value.mid(1, value.size() - 2);
+        if (!values.contains(key))
+            values.insert(key, value);
+    }
+    return values;
+}
+
+QString singleSettingValue(const QHash<QString, QString> &group, const char *key)
+{
+    return group.value(QLatin1String(key)).section(QLatin1Char(';'), 0, 0).trimmed();
 }
 
 int StoredInteger::toInt() const

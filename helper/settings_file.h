@@ -3,6 +3,7 @@
 
 #include "names.h"
 
+#include <QHash>
 #include <QPair>
 #include <QSettings>
 #include <QString>
@@ -35,6 +36,16 @@ bool settingsFileReadable(const QString &instead);
 // the file in this process reads, and writes them out at a later load.
 // Empty on success, otherwise why nothing was written.
 QString writeSettingsFile(const QVector<QPair<QString, int>> &values);
+// The same for the text values of any group.
+QString writeSettingsFile(const QString &group, const QVector<QPair<QString, QString>> &values);
+
+// A group's values as their lines hold them, quotes taken off, by key in
+// lower case; the first of a key counts. Not through QSettings: a ';' in a
+// value starts a comment there. Group and keys match without case, on
+// every system alike. Empty when the file cannot be read.
+QHash<QString, QString> readSettingsGroup(const QString &group);
+// A single value of such a group: what stands before a comment.
+QString singleSettingValue(const QHash<QString, QString> &group, const char *key);
 
 // An integer as the settings file holds it. Missing or no number reads as
 // 0, as QSettings' toInt() reads it; a number beyond 32 bits keeps its size

@@ -22,8 +22,12 @@ constexpr char kHelperProgram64[] = "TS3_Vossik_Helper_win64";
 constexpr char kHelperProgram32[] = "TS3_Vossik_Helper_win32";
 constexpr char kWindowsProgramSuffix[] = ".exe";
 
+// The helper's first argument when it runs for TeamSpeak 5/6 without the
+// plugin; a settings folder may follow.
+constexpr char kStandaloneOption[] = "--standalone";
+
 // The light profiles, in the client's configuration folder (the helper's
-// one argument).
+// one argument, or the one after kStandaloneOption).
 constexpr char kSettingsFileName[] = "TS3_Vossik_Plugin.ini";
 
 // The registered window messages between the helper and the device's light

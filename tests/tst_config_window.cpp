@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QOperatingSystemVersion>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
@@ -92,16 +93,22 @@ private slots:
 
     // Edited by hand while the window is open, its group header left without
     // its ']': the save keeps the window's values and the file's other keys,
+    // the helper's Remote Apps key and the file's user-only mode among them,
     // and tells the control window to reload.
     void savesOverAFileBrokenMeanwhile()
     {
         ConfigWnd window(m_router.get());
         QSignalSpy changed(&window, &ConfigWnd::settingsChanged);
         child<QSlider>(&window, "redSlider")->setValue(9);
-        writeFile(m_file, "[colors\nm_redValue=7\nlater=1\n");
+        writeFile(m_file, "[colors\nm_redValue=7\nlater=1\n[teamspeak]\nremoteAppsKey=k-1\n");
+        const QFile::Permissions userOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+        QVERIFY(QFile::setPermissions(m_file, userOnly));
         window.saveConfig();
         QCOMPARE(changed.count(), 1);
-        QCOMPARE(saved({"m_redValue", "later"}), (QStringList{"m_redValue=9", "later=1"}));
+        QCOMPARE(saved({"m_redValue", "later", "teamspeak/remoteAppsKey"}),
+                 (QStringList{"m_redValue=9", "later=1", "teamspeak/remoteAppsKey=k-1"}));
+        if (QOperatingSystemVersion::currentType() != QOperatingSystemVersion::Windows)  // modes are POSIX's
+            QCOMPARE(QFile::permissions(m_file), userOnly);
     }
 
     void firstStartPreviewsEachProfileOnce()

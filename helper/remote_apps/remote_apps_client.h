@@ -1,0 +1,83 @@
+// The helper's client of TeamSpeak 5/6's Remote Apps interface: a WebSocket
+// to ws://127.0.0.1:<port> on the GUI thread, never waited on. It pairs and
+// looks again as remote_apps_pairing.h decides, and tells the user's state
+// as the plugin's words (remote_apps_state.h), as one more client of the
+// helper whose id no process has.
+#pragma once
+
+#include "command_words.h"
+#include "remote_apps_pairing.h"
+#include "remote_apps_settings.h"
+#include "remote_apps_state.h"
+
+#include <QObject>
+#include <QTimer>
+#include <QWebSocket>
+
+#include <functional>
+#include <limits>
+
+class QTcpSocket;
+
+namespace remote_apps {
+
+class Client : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The helper's client id for TeamSpeak 5/6: no process id, nor any
+    // stand-in the command channel counts down to.
+    static constexpr qint64 kClientId = std::numeric_limits<qint64>::min();
+    // A large server's first answer is tens of kilobytes; larger messages
+    // close the connection.
+    static constexpr qint64 kMaxMessageBytes = 8 << 20;
+
+    // Read when it starts: another helper may have stored a key meanwhile.
+    using SettingsSource = std::function<Settings()>;
+    using KeyStore = std::function<bool(const QString &key)>;
+
+    // `firstIntervalMs`: how soon it looks again first (Pairing).
+    Client(SettingsSource readSettings, KeyStore storeKey, std::int64_t firstIntervalMs = Pairing::kFirstIntervalMs,
+           QObject *parent = nullptr);
+    ~Client() override;
+
+    // Unless the settings say off: connects now and from then on whenever
+    // TeamSpeak is back. Once.
+    void start();
+    // Closes for good, telling nothing more.
+    void stop();
+
+signals:
+    // A word of the client, as the plugin sends them.
+    void word(protocol::CommandWord word);
+    // The client has ended (TeamSpeak closed after granting).
+    void ended();
+
+private:
+    void carryOut(const Pairing::Step &step);
+    void connectNow();
+    void onText(const QString &text);
+    void onGone();
+    void probe();
+    void onProbed(bool listening);
+    void tell(const Words &words);
+
+    const SettingsSource m_readSettings;
+    const KeyStore m_storeKey;
+    const std::int64_t m_firstIntervalMs;
+    quint16 m_port = 0;
+    Pairing m_pairing{QString()};
+    UserState m_state;
+    QWebSocket m_socket;
+    QTcpSocket *m_probe = nullptr;
+    QTimer m_connectTimer;
+    QTimer m_probeTimer;
+    bool m_attempt = false;  // a connection is being made or open
+    bool m_granted = false;
+    bool m_stopped = false;
+    bool m_unreachableLogged = false;
+    bool m_tooLargeLogged = false;
+};
+
+}  // namespace remote_apps
