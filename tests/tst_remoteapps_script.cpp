@@ -49,7 +49,7 @@ class TestRemoteAppsScript : public QObject
     Q_OBJECT
 
 private slots:
-    // The first answer and the built-in conversation are the recorded
+    // The first answer and the built-in conversation are the known
     // messages, field for field, whatever the order of the keys.
     void conversationIsTheRecordedOne()
     {
