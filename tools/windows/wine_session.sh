@@ -166,20 +166,18 @@ else
 fi
 # TeamSpeak 5/6: the native stand-in Remote Apps server plays the
 # conversation to a standalone helper, which lights a device service of its
-# own. The helper is to have found the service before the conversation
-# starts (a service found later is shown only the state of then), so the
-# server starts once the service was attached to, on a port chosen before
-# the helper was started; the helper keeps trying until it listens.
+# own; once to the Linux helper and once to the Windows one, which must
+# give the same lights. The helper is to have found the service before the
+# conversation starts (a service found later is shown only the state of
+# then), so the server starts once the service was attached to, on a port
+# chosen before the helper was started; the helper keeps trying until it
+# listens.
 remote_bin="$LINUX_BUILD/tools/remoteapps/remoteapps"
-if [ ! -x "$remote_bin" ]; then
-    echo "== no Linux build of the stand-in Remote Apps server: its Wine session is skipped"
-elif ! grep -q '^Qt5WebSockets_DIR:PATH=' "$BUILD/CMakeCache.txt" \
-    || grep -q '^Qt5WebSockets_DIR:PATH=.*NOTFOUND' "$BUILD/CMakeCache.txt"; then
-    echo "== the Windows helper was built without Qt WebSockets: its Remote Apps session is skipped"
-else
+# remote_conversation linux|windows: the light commands its device service got.
+remote_conversation() {
+    local kind="$1" port="" folder="$work/Remote User $1/Vossik" probe remote service helper_pid
     "$remote_bin" --port 0 > "$work/probe.log" 2>&1 &
     probe=$!
-    port=""
     for _ in $(seq 50); do
         port="$(sed -n 's/^listening on \([0-9]*\)$/\1/p' "$work/probe.log")"
         [ -n "$port" ] && break
@@ -187,44 +185,73 @@ else
     done
     kill "$probe" 2>/dev/null || true
     wait "$probe" 2>/dev/null || true
-    remote_folder="$work/Remote User/Vossik"
-    mkdir -p "$remote_folder"
+    mkdir -p "$folder"
     # The states the conversation goes through, enabled.
     sed 's/^stateEnabled_\([5-8]\)=.*/stateEnabled_\1=1/' "$HERE/../sample/TS3_Vossik_Plugin.ini" \
-        > "$remote_folder/TS3_Vossik_Plugin.ini"
-    printf '[teamspeak]\r\nremoteApps=auto\r\nremoteAppsPort=%s\r\n' "$port" >> "$remote_folder/TS3_Vossik_Plugin.ini"
-    wine "$BUILD/tools/lightservice/lightservice.exe" --log --no-window > "$work/remote-service.log" 2>&1 &
-    remote_service=$!
-    sleep 3
-    echo "== TeamSpeak 6 through Remote Apps, to a standalone helper"
-    wine "$BUILD/helper/TS3_Vossik_Helper_win64.exe" --standalone "$(winepath -w "$remote_folder")\\" \
-        > "$work/remote-helper.log" 2>&1 &
+        > "$folder/TS3_Vossik_Plugin.ini"
+    printf '[teamspeak]\r\nremoteApps=auto\r\nremoteAppsPort=%s\r\n' "$port" >> "$folder/TS3_Vossik_Plugin.ini"
+    if [ "$kind" = windows ]; then
+        wine "$BUILD/tools/lightservice/lightservice.exe" --log --no-window > "$work/$kind-service.log" 2>&1 &
+        service=$!
+        sleep 3
+        wine "$BUILD/helper/TS3_Vossik_Helper_win64.exe" --standalone "$(winepath -w "$folder")\\" \
+            > "$work/$kind-helper.log" 2>&1 &
+        helper_pid=""  # ended with the prefix's wineserver
+    else
+        mkdir -m 700 "$work/$kind-runtime"
+        XDG_RUNTIME_DIR="$work/$kind-runtime" QT_QPA_PLATFORM=offscreen \
+            "$LINUX_BUILD/tools/lightservice/lightservice" --log --no-window > "$work/$kind-service.log" 2>&1 &
+        service=$!
+        sleep 0.5
+        XDG_RUNTIME_DIR="$work/$kind-runtime" QT_QPA_PLATFORM=offscreen \
+            "$LINUX_BUILD/helper/TS3_Vossik_Helper_win64" --standalone "$folder/" > "$work/$kind-helper.log" 2>&1 &
+        helper_pid=$!
+    fi
     for _ in $(seq 100); do
-        grep -q "ATTACH sent to" "$work/remote-service.log" && break
+        grep -q "ATTACH sent to" "$work/$kind-service.log" && break
         sleep 0.2
     done
     printf 'sleep 500\nquit\n' > "$work/quit.remoteapps"
-    "$remote_bin" --port "$port" --script conversation --script "$work/quit.remoteapps" > "$work/remoteapps.log" 2>&1 &
+    "$remote_bin" --port "$port" --script conversation --script "$work/quit.remoteapps" > "$work/$kind-remoteapps.log" 2>&1 &
     remote=$!
     for _ in $(seq 300); do
-        grep -q ' script done$' "$work/remoteapps.log" && break
+        grep -q ' script done$' "$work/$kind-remoteapps.log" && break
         sleep 0.1
     done
     sleep 2
-    kill "$remote" "$remote_service" 2>/dev/null || true
+    # Up to TeamSpeak's quitting: a helper that is ended shows the shutdown
+    # profile once more.
+    grep -o 'wParam=0x[0-9a-f]* lParam=0x[0-9a-f]*' "$work/$kind-service.log" > "$work/$kind-lights.txt" || true
+    [ -z "$helper_pid" ] || { kill "$helper_pid"; wait "$helper_pid" 2>/dev/null || true; }
+    kill "$remote" "$service" 2>/dev/null || true
     wait "$remote" 2>/dev/null || true
-    echo "== Remote Apps server"
-    cut -c1-200 "$work/remoteapps.log"
-    echo "== its device service"
-    cat "$work/remote-service.log"
-    # Whatever it showed before it was allowed, the conversation then
-    # gives exactly these: silent, others, silent, microphone muted (away
-    # ranks below it), not connected (an ended connection forgets the
-    # rest), and at TeamSpeak's quitting the shutdown profile.
-    expected="$(for word in stop startother stop micmuted offline shutdown; do light "$word"; done)"
-    got="$(grep -o 'wParam=0x[0-9a-f]* lParam=0x[0-9a-f]*' "$work/remote-service.log" | tail -n 6)"
-    check "the Remote Apps conversation gave its light sequence" '[ "$got" = "$expected" ]'
-    check "the helper asked once" '[ "$(grep -c " auth [0-9]* key=" "$work/remoteapps.log")" = 1 ]'
+}
+if [ ! -x "$remote_bin" ]; then
+    echo "== no Linux build of the stand-in Remote Apps server: its Wine session is skipped"
+elif ! grep -q '^Qt5WebSockets_DIR:PATH=' "$BUILD/CMakeCache.txt" \
+    || grep -q '^Qt5WebSockets_DIR:PATH=.*NOTFOUND' "$BUILD/CMakeCache.txt"; then
+    echo "== the Windows helper was built without Qt WebSockets: its Remote Apps session is skipped"
+else
+    echo "== TeamSpeak 6 through Remote Apps, to a standalone Linux helper and a standalone Windows helper"
+    remote_conversation linux
+    remote_conversation windows
+    echo "== Remote Apps server, for the Windows helper"
+    cut -c1-200 "$work/windows-remoteapps.log"
+    echo "== their lights (Linux, Windows)"
+    paste -d'|' "$work/linux-lights.txt" "$work/windows-lights.txt" | sed 's/|/   |   /'
+    # The states the conversation goes through, in order: silent, others,
+    # silent, microphone muted (away ranks below it), not connected, and
+    # the shutdown profile when TeamSpeak quits.
+    in_order_lights() {
+        local want
+        want="$(for word in stop startother stop micmuted offline shutdown; do light "$word"; done | paste -sd'|')"
+        awk -v want="$want" 'BEGIN { n = split(want, w, "|"); i = 1 } i <= n && $0 == w[i] { i++ }
+            END { exit i <= n }' "$1"
+    }
+    check "the Linux helper went through the conversation's states" 'in_order_lights "$work/linux-lights.txt"'
+    check "the Windows helper gave the Linux helper's lights" \
+        'cmp -s "$work/linux-lights.txt" "$work/windows-lights.txt"'
+    check "the Windows helper asked once" '[ "$(grep -c " auth [0-9]* key=" "$work/windows-remoteapps.log")" = 1 ]'
 fi
 [ "$failed" = 0 ] || exit 1
 echo "== the Wine session passed"
