@@ -34,7 +34,7 @@ cleanup() {
     # A helper that ends shows the shutdown profile: the service is there
     # to show it until then.
     if [ -n "$helper" ]; then
-        kill "$helper" 2>/dev/null
+        kill "$helper" 2>/dev/null || true
         wait "$helper" 2>/dev/null || true
     fi
     [ -n "$remote" ] && kill "$remote" 2>/dev/null
