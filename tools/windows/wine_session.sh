@@ -222,7 +222,7 @@ remote_conversation() {
     # Up to TeamSpeak's quitting: a helper that is ended shows the shutdown
     # profile once more.
     grep -o 'wParam=0x[0-9a-f]* lParam=0x[0-9a-f]*' "$work/$kind-service.log" > "$work/$kind-lights.txt" || true
-    [ -z "$helper_pid" ] || { kill "$helper_pid"; wait "$helper_pid" 2>/dev/null || true; }
+    [ -z "$helper_pid" ] || { kill "$helper_pid" 2>/dev/null || true; wait "$helper_pid" 2>/dev/null || true; }
     kill "$remote" "$service" 2>/dev/null || true
     wait "$remote" 2>/dev/null || true
 }
