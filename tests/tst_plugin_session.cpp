@@ -21,35 +21,6 @@ private slots:
     void init() { QVERIFY(writeSettingsFile(m_rig.configDir)); }
     void cleanup() { QVERIFY(m_rig.endHelper()); }
 
-    // The light after moments that once showed a wrong state: it is always
-    // that of the true one. Without the others option (2, or none), others
-    // talking shows the silent profile. (Others who talk and stop, with the
-    // option: tst_talk_state, and the session of each API below.)
-    void theLightShowsTheTrueState_data()
-    {
-        // clang-format off
-        columns<int, QStringList, QString>({"option", "script", "shown"});
-        const QStringList youStop{"talk 7 1", "talk own 1", "talk own 0"};
-        QTest::newRow("the connection ends while you talk") << 1 << QStringList{"talk own 1", "status 0"} << kSilent;
-        QTest::newRow("a talker moves out of view") << 1 << QStringList{"talk 7 1", "move 7 2"} << kSilent;
-        QTest::newRow("a talker is kicked") << 1 << QStringList{"talk 7 1", "kick 7"} << kSilent;
-        QTest::newRow("option 2: you stop while another talks") << 2 << youStop << kSilent;
-        QTest::newRow("no option: you stop while another talks") << 0 << youStop << kSilent;
-        // clang-format on
-    }
-    void theLightShowsTheTrueState()
-    {
-        QFETCH(int, option);
-        QFETCH(QStringList, script);
-        QVERIFY(writeSettingsFile(m_rig.configDir, option));
-        std::unique_ptr<Child> service, client;
-        QVERIFY(m_rig.startChain(service, client));
-        play(*client, script);
-        QTest::qWait(300);
-        QTEST(service->commands().last(), "shown");
-        QVERIFY(shutDown(*client));
-    }
-
     // With the optional states enabled, the client's facts show by rank:
     // sound muted over microphone muted over away over not connected, talk
     // over all; the hotkeys turn the lights off and on and open the window.
