@@ -6,6 +6,7 @@
 
 #include <QtTest>
 
+#include <functional>
 #include <map>
 
 using protocol::CommandWord;
@@ -278,55 +279,47 @@ private slots:
         QStringList sent;
         for (const QString &event : events) {
             s_words.clear();
-            const int at = event.lastIndexOf(QLatin1Char('@'));
-            const uint64 connection = at < 0 ? 1 : event.mid(at + 1).toULongLong();
-            const QStringList parts = event.left(at).split(QLatin1Char(':'));
-            const QString kind = parts.at(0);
-            const bool ignored = event.left(at).endsWith(QLatin1Char('!'));
-            const QString who = parts.value(kind == QLatin1String("msg") ? 2 : 1).remove(QLatin1Char('!'));
-            const anyID client = who == QLatin1String("own") ? kOwnId : anyID(who.toUInt());
-            // "<old>><new>[/<visibility>]"
-            const QString move = parts.value(2);
-            const uint64 from = move.section(QLatin1Char('>'), 0, 0).toULongLong();
-            const uint64 to = move.section(QLatin1Char('>'), 1).section(QLatin1Char('/'), 0, 0).toULongLong();
-            const int visibility = move.contains(QLatin1Char('/')) ? move.section(QLatin1Char('/'), 1).toInt() : 1;
-            if (client == kOwnId && kind != QLatin1String("sub") && parts.size() == 3 && move.contains('>'))
+            const uint64 connection = event.contains('@') ? event.section('@', 1).toULongLong() : 1;
+            const QStringList parts = event.section('@', 0, 0).remove('!').split(':');
+            const QString kind = parts.at(0), who = parts.value(kind == "msg" ? 2 : 1), last = parts.value(2);
+            const anyID client = who == "own" ? kOwnId : anyID(who.toUInt()), mode = anyID(parts.value(1).toUInt());
+            const bool ignored = event.contains('!'), whispered = last.endsWith('w');
+            // A move's "<old>><new>[/<visibility, default 1>]"
+            const uint64 from = last.section('>', 0, 0).toULongLong();
+            const uint64 to = last.section('>', 1).section('/', 0, 0).toULongLong();
+            const int visibility = last.contains('/') ? last.section('/', 1).toInt() : 1;
+            if (client == kOwnId && kind != "sub" && last.contains('>'))
                 s_client.ownChannels[connection] = to;  // the client knows where you went
-            if (kind == QLatin1String("talk")) {
-                const bool whispered = parts.at(2).endsWith(QLatin1Char('w'));
-                ts3plugin_onTalkStatusChangeEvent(connection, parts.at(2).chopped(whispered).toInt(), whispered,
-                                                  client);
-            } else if (kind == QLatin1String("poke")) {
-                QCOMPARE(ts3plugin_onClientPokeEvent(connection, client, "Poker", "poker=", "hey", ignored), 0);
-            } else if (kind == QLatin1String("msg")) {
-                QCOMPARE(ts3plugin_onTextMessageEvent(connection, anyID(parts.at(1).toUInt()), kOwnId, client, "Sender",
-                                                      "sender=", "hi", ignored),
-                         0);
-            } else if (kind == QLatin1String("move")) {
-                ts3plugin_onClientMoveEvent(connection, client, from, to, visibility, "");
-            } else if (kind == QLatin1String("moved")) {
-                ts3plugin_onClientMoveMovedEvent(connection, client, from, to, visibility, 3, "Mover", "mover=", "");
-            } else if (kind == QLatin1String("timeout")) {
-                ts3plugin_onClientMoveTimeoutEvent(connection, client, from, to, visibility, "");
-            } else if (kind == QLatin1String("kick")) {
-                ts3plugin_onClientKickFromChannelEvent(connection, client, from, to, visibility, 3, "Kicker", "k=", "");
-            } else if (kind == QLatin1String("sub")) {
-                ts3plugin_onClientMoveSubscriptionEvent(connection, client, from, to, ENTER_VISIBILITY);
-            } else if (kind == QLatin1String("status")) {
-                ts3plugin_onConnectStatusChangeEvent(connection, parts.at(1).toInt(), 0);
-            } else if (kind == QLatin1String("chan")) {
-                s_client.ownChannels[connection] =
-                    parts.at(1) == QLatin1String("?") ? std::nullopt : std::optional<uint64>(parts.at(1).toULongLong());
-            } else if (kind == QLatin1String("noid") || kind == QLatin1String("id")) {
-                s_client.idFails = kind == QLatin1String("noid");
-            } else if (kind == QLatin1String("dismiss")) {
-                ts3plugin_onHotkeyEvent("vossik_dismiss_signal");
-            } else if (kind == QLatin1String("init")) {
-                QCOMPARE(ts3plugin_init(), 0);
-            } else {
-                QCOMPARE(kind, QStringLiteral("shutdown"));
-                ts3plugin_shutdown();
-            }
+            const std::optional<uint64> channel = who == "?" ? std::nullopt : std::optional(who.toULongLong());
+            const QHash<QString, std::function<void()>> calls{
+                {"talk",
+                 [&] {
+                     ts3plugin_onTalkStatusChangeEvent(connection, last.chopped(whispered).toInt(), whispered, client);
+                 }},
+                {"poke", [&] { QCOMPARE(ts3plugin_onClientPokeEvent(connection, client, "", "", "", ignored), 0); }},
+                {"msg",
+                 [&] {
+                     QCOMPARE(ts3plugin_onTextMessageEvent(connection, mode, kOwnId, client, "", "", "", ignored), 0);
+                 }},
+                {"move", [&] { ts3plugin_onClientMoveEvent(connection, client, from, to, visibility, ""); }},
+                {"moved",
+                 [&] { ts3plugin_onClientMoveMovedEvent(connection, client, from, to, visibility, 3, "", "", ""); }},
+                {"timeout", [&] { ts3plugin_onClientMoveTimeoutEvent(connection, client, from, to, visibility, ""); }},
+                {"kick",
+                 [&] {
+                     ts3plugin_onClientKickFromChannelEvent(connection, client, from, to, visibility, 3, "", "", "");
+                 }},
+                {"sub",
+                 [&] { ts3plugin_onClientMoveSubscriptionEvent(connection, client, from, to, ENTER_VISIBILITY); }},
+                {"status", [&] { ts3plugin_onConnectStatusChangeEvent(connection, who.toInt(), 0); }},
+                {"chan", [&] { s_client.ownChannels[connection] = channel; }},
+                {"noid", [] { s_client.idFails = true; }},
+                {"id", [] { s_client.idFails = false; }},
+                {"dismiss", [] { ts3plugin_onHotkeyEvent("vossik_dismiss_signal"); }},
+                {"init", [] { QCOMPARE(ts3plugin_init(), 0); }},
+                {"shutdown", [] { ts3plugin_shutdown(); }}};
+            QVERIFY2(calls.contains(kind), qPrintable(event));
+            calls.value(kind)();
             sent << (s_words.isEmpty() ? QStringLiteral("-") : s_words.join(QLatin1Char('+')));
         }
         ts3plugin_shutdown();
