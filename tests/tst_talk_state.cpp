@@ -102,40 +102,33 @@ private slots:
         ClientFacts facts;
         QStringList sent;
         for (const QString &event : events) {
+            const QString kind = event.section(':', 0, 0), value = event.section(':', 1).section('@', 0, 0);
+            const uint64 connection = event.contains('@') ? event.section('@', 1).toULongLong() : 1;
             std::vector<CommandWord> told;
-            const QString kind = event.section(QLatin1Char(':'), 0, 0);
-            const QString rest = event.section(QLatin1Char(':'), 1);
-            const uint64 connection = rest.section(QLatin1Char('@'), 1).toULongLong();
-            const QString value = rest.section(QLatin1Char('@'), 0, 0);
-            if (kind == QLatin1String("init")) {
+            if (kind == "init") {
                 ClientFacts::Snapshot snapshot;
-                snapshot.current = value.section(QLatin1Char(':'), 0, 0).toULongLong();
-                const QString list = value.section(QLatin1Char(':'), 1);
-                if (list != QLatin1String("?")) {
+                snapshot.current = value.section(':', 0, 0).toULongLong();
+                const QString list = value.section(':', 1);
+                if (list != "?")
                     snapshot.connections.emplace();
-                    for (const QString &item : list.split(QLatin1Char(','))) {
-                        ClientFacts::Connection c;
-                        const QString state = item.section(QLatin1Char('='), 1);
-                        c.status = state.left(1).toInt();
-                        c.micMuted = state.contains(QLatin1Char('m'));
-                        c.soundMuted = state.contains(QLatin1Char('s'));
-                        c.away = state.contains(QLatin1Char('a'));
-                        (*snapshot.connections)[item.section(QLatin1Char('='), 0, 0).toULongLong()] = c;
-                    }
+                for (const QString &item : snapshot.connections ? list.split(',') : QStringList()) {
+                    const QString state = item.section('=', 1);
+                    (*snapshot.connections)[item.section('=', 0, 0).toULongLong()] = {
+                        state.left(1).toInt(), state.contains('m'), state.contains('s'), state.contains('a')};
                 }
                 told = facts.start(snapshot);
-            } else if (kind == QLatin1String("self")) {
-                told = facts.onSelfVariable(connection ? connection : 1, value.section(QLatin1Char('='), 0, 0).toInt(),
-                                            value.section(QLatin1Char('='), 1).toLatin1().constData());
-            } else if (kind == QLatin1String("status")) {
-                told = facts.onConnectStatus(connection ? connection : 1, value.toInt());
+            } else if (kind == "self") {
+                told = facts.onSelfVariable(connection, value.section('=', 0, 0).toInt(),
+                                            value.section('=', 1).toLatin1().constData());
+            } else if (kind == "status") {
+                told = facts.onConnectStatus(connection, value.toInt());
             } else {
                 told = facts.onCurrentConnection(value.toULongLong());
             }
             QStringList texts;
             for (const CommandWord word : told)
                 texts << QString::fromLatin1(commandWordText(word));
-            sent << (texts.isEmpty() ? QStringLiteral("-") : texts.join(QLatin1Char('+')));
+            sent << (texts.isEmpty() ? QStringLiteral("-") : texts.join('+'));
         }
         QCOMPARE(sent, words);
     }
