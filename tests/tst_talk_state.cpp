@@ -1,6 +1,5 @@
 #include "client_facts.h"
 #include "plugin_core.h"
-#include "talk_state.h"
 #include "test_support.h"
 #include "ts3_plugin_exports.h"
 
@@ -14,15 +13,34 @@ using protocol::commandWordText;
 
 namespace {
 
-// The client the entry points below talk to: the user is client 5 on
-// connections 1 and 2, both established, in channel 2 and 3.
+// The client the entry points below talk to: the user is client 5, by
+// default on connections 1 and 2, both established, with nothing muted, in
+// channel 2 and 3, and no tab shown.
 constexpr anyID kOwnId = 5;
+using Connections = std::map<uint64, ClientFacts::Connection>;
 struct FakeClient {
     bool idFails = false;
     std::map<uint64, std::optional<uint64>> ownChannels{{1, 2}, {2, 3}};  // nothing: the client cannot say
+    uint64 current = 0;
+    std::optional<Connections> connections =  // nothing: the client cannot list them
+        Connections{{1, {STATUS_CONNECTION_ESTABLISHED}}, {2, {STATUS_CONNECTION_ESTABLISHED}}};
 };
 FakeClient s_client;
 QStringList s_words;  // handed to the link since the event began
+
+// "<connection>=<status><m|s|a: mic or sound muted, away>,...", or "?" for nothing.
+std::optional<Connections> connectionsFrom(const QString &list)
+{
+    if (list == "?")
+        return std::nullopt;
+    Connections connections;
+    for (const QString &item : list.split(',')) {
+        const QString state = item.section('=', 1);
+        connections[item.section('=', 0, 0).toULongLong()] = {state.left(1).toInt(), state.contains('m'),
+                                                              state.contains('s'), state.contains('a')};
+    }
+    return connections;
+}
 
 TS3Functions fakeClientFunctions()
 {
@@ -42,14 +60,25 @@ TS3Functions fakeClientFunctions()
         *result = *channel;
         return 0u;
     };
+    functions.getCurrentServerConnectionHandlerID = [] { return s_client.current; };
     functions.getServerConnectionHandlerList = [](uint64 **result) {
-        *result = static_cast<uint64 *>(std::calloc(3, sizeof(uint64)));
-        (*result)[0] = 1;
-        (*result)[1] = 2;
+        if (!s_client.connections)
+            return 1u;
+        *result = static_cast<uint64 *>(std::calloc(s_client.connections->size() + 1, sizeof(uint64)));
+        uint64 *next = *result;
+        for (const auto &connection : *s_client.connections)
+            *next++ = connection.first;
         return 0u;
     };
-    functions.getConnectionStatus = [](uint64, int *result) {
-        *result = STATUS_CONNECTION_ESTABLISHED;
+    functions.getConnectionStatus = [](uint64 connection, int *result) {
+        *result = s_client.connections->at(connection).status;
+        return 0u;
+    };
+    functions.getClientSelfVariableAsInt = [](uint64 connection, size_t flag, int *result) {
+        const ClientFacts::Connection &self = s_client.connections->at(connection);
+        *result = flag == CLIENT_INPUT_MUTED    ? self.micMuted
+                  : flag == CLIENT_OUTPUT_MUTED ? self.soundMuted
+                                                : self.away;
         return 0u;
     };
     return functions;
@@ -64,87 +93,21 @@ class TestTalkState : public QObject
     PrivateRuntimeDir m_runtime;  // the plugin's link finds no helper there
 
 private slots:
-    // Events are "self:<flag>=<value>", "status:<status>" (each on
-    // connection 1 unless "@<connection>" follows) or "tab:<connection>";
-    // "init:<tab>:<connection>=<status><m|s|a flags>,..." starts from a
-    // client state ("init:<tab>:?" when the client could not list its
-    // connections). Every row starts with an init.
-    void factWordsForSequences_data()
-    {
-        // clang-format off
-        QTest::addColumn<QStringList>("events");
-        QTest::addColumn<QStringList>("words");  // the words of each event, joined by "+"; "-" for none
-
-        QTest::newRow("a plain session says nothing")
-            << QStringList{"init:1:1=4", "self:10=1", "self:5=0", "status:3", "status:4"}
-            << QStringList{"-", "-", "-", "offline", "online"};
-        QTest::newRow("what holds at init, and only that")
-            << QStringList{"init:2:1=4m,2=4sa", "init:1:1=4m,2=4sa", "init:1:1=0m,2=2", "init:0:?"}
-            << QStringList{"soundmuted+away", "micmuted", "offline", "-"};
-        QTest::newRow("the facts are those of the tab shown")
-            << QStringList{"init:1:1=4,2=4", "self:5=1@2", "self:6=1", "tab:2", "tab:3", "tab:1"}
-            << QStringList{"-", "-", "soundmuted", "soundunmuted+micmuted", "micunmuted", "soundmuted"};
-        QTest::newRow("values as the client writes them")
-            << QStringList{"init:1:1=4", "self:38=1", "self:38=1", "self:38=x", "self:38=", "self:38=0", "self:5=2"}
-            << QStringList{"-", "away", "-", "-", "-", "back", "micmuted"};
-        QTest::newRow("a disconnect forgets that connection's facts")
-            << QStringList{"init:1:1=4msa,2=4", "status:0", "self:5=1", "status:0@2", "status:4@2"}
-            << QStringList{"soundmuted+micmuted+away", "soundunmuted+micunmuted+back", "micmuted", "offline", "online"};
-        QTest::newRow("unlisted connections count once a status comes")
-            << QStringList{"init:0:?", "status:1", "status:4@2", "status:0@2"}
-            << QStringList{"-", "offline", "online", "offline"};
-        // clang-format on
-    }
-    void factWordsForSequences()
-    {
-        QFETCH(QStringList, events);
-        QFETCH(QStringList, words);
-        ClientFacts facts;
-        QStringList sent;
-        for (const QString &event : events) {
-            const QString kind = event.section(':', 0, 0), value = event.section(':', 1).section('@', 0, 0);
-            const uint64 connection = event.contains('@') ? event.section('@', 1).toULongLong() : 1;
-            std::vector<CommandWord> told;
-            if (kind == "init") {
-                ClientFacts::Snapshot snapshot;
-                snapshot.current = value.section(':', 0, 0).toULongLong();
-                const QString list = value.section(':', 1);
-                if (list != "?")
-                    snapshot.connections.emplace();
-                for (const QString &item : snapshot.connections ? list.split(',') : QStringList()) {
-                    const QString state = item.section('=', 1);
-                    (*snapshot.connections)[item.section('=', 0, 0).toULongLong()] = {
-                        state.left(1).toInt(), state.contains('m'), state.contains('s'), state.contains('a')};
-                }
-                told = facts.start(snapshot);
-            } else if (kind == "self") {
-                told = facts.onSelfVariable(connection, value.section('=', 0, 0).toInt(),
-                                            value.section('=', 1).toLatin1().constData());
-            } else if (kind == "status") {
-                told = facts.onConnectStatus(connection, value.toInt());
-            } else {
-                told = facts.onCurrentConnection(value.toULongLong());
-            }
-            QStringList texts;
-            for (const CommandWord word : told)
-                texts << QString::fromLatin1(commandWordText(word));
-            sent << (texts.isEmpty() ? QStringLiteral("-") : texts.join('+'));
-        }
-        QCOMPARE(sent, words);
-    }
-
     // The plugin's words for the client's events, through the exported
-    // entry points: its talk state, whispers and attention signals (its
-    // facts as such: factWordsForSequences). Events are "talk:<who>:<status>" ('w' after the status:
-    // whispered to the user), "poke:<who>", "msg:<target mode>:<who>" ('!'
-    // after the sender: ignored by the user), "move", "moved", "timeout",
-    // "kick" (from the channel) or "sub" (a subscription, visibility 0) as
+    // entry points: its talk state, facts, whispers and attention signals.
+    // Events are "talk:<who>:<status>" ('w' after the status: whispered to
+    // the user), "poke:<who>", "msg:<target mode>:<who>" ('!' after the
+    // sender: ignored by the user), "move", "moved", "timeout", "kick" (from
+    // the channel) or "sub" (a subscription, visibility 0) as
     // "<kind>:<who>:<old channel>><new channel>[/<visibility, default 1>]",
-    // "status:<connection status>", "chan:<channel>|?" (what the client
-    // answers for the user's channel from now on), "noid"/"id" (getClientID
-    // fails from now on, or works again), "dismiss" (the hotkey), "init" and
-    // "shutdown"; each on connection 1 unless "@<connection>" follows. Who
-    // is "own" or another client's id. Every row starts with an init.
+    // "status:<connection status>", "self:<flag>=<value>", "tab:<connection>"
+    // (the tab shown), "chan:<channel>|?" (what the client answers for the
+    // user's channel from now on), "noid"/"id" (getClientID fails from now
+    // on, or works again), "dismiss" (the hotkey), "shutdown" and "init", or
+    // "init:<tab>:<connections>" (see connectionsFrom) for an init on a
+    // client so; each on connection 1 unless "@<connection>" follows. Who is
+    // "own" or another client's id. Every row starts with an init on the
+    // default client.
     void wordsForSequences_data()
     {
         // clang-format off
@@ -189,6 +152,24 @@ private slots:
         QTest::newRow("a new init forgets everything")
             << QStringList{"talk:own:1@1", "talk:7:1@2", "shutdown", "init", "talk:own:0@1", "talk:7:0@2", "talk:8:1"}
             << QStringList{"start", "-", "-", "stop", "-", "-", "startother"};
+        QTest::newRow("a plain session: facts only of a connection's state")
+            << QStringList{"init:1:1=4", "self:10=1", "self:5=0", "status:3", "status:4"}
+            << QStringList{"stop", "-", "-", "offline", "online"};
+        QTest::newRow("the facts that hold at init, and only those")
+            << QStringList{"init:2:1=4m,2=4sa", "init:1:1=4m,2=4sa", "init:1:1=0m,2=2", "init:0:?"}
+            << QStringList{"stop+soundmuted+away", "stop+micmuted", "stop+offline", "stop"};
+        QTest::newRow("the facts are those of the tab shown")
+            << QStringList{"init:1:1=4,2=4", "self:5=1@2", "self:6=1", "tab:2", "tab:3", "tab:1"}
+            << QStringList{"stop", "-", "soundmuted", "soundunmuted+micmuted", "micunmuted", "soundmuted"};
+        QTest::newRow("facts' values as the client writes them")
+            << QStringList{"init:1:1=4", "self:38=1", "self:38=1", "self:38=x", "self:38=", "self:38=0", "self:5=2"}
+            << QStringList{"stop", "away", "-", "-", "-", "back", "micmuted"};
+        QTest::newRow("a disconnect forgets that connection's facts")
+            << QStringList{"init:1:1=4msa,2=4", "status:0", "self:5=1", "status:0@2", "status:4@2"}
+            << QStringList{"stop+soundmuted+micmuted+away", "soundunmuted+micunmuted+back", "micmuted", "offline", "online"};
+        QTest::newRow("unlisted connections count once a status comes")
+            << QStringList{"init:0:?", "status:1", "status:4@2", "status:0@2"}
+            << QStringList{"stop", "offline", "online", "offline"};
         QTest::newRow("pokes from others, unless ignored")
             << QStringList{"poke:7", "poke:own", "poke:7!", "poke:8@2", "dismiss"}
             << QStringList{"poke", "-", "-", "poke", "dismiss"};
@@ -251,6 +232,8 @@ private slots:
             if (client == kOwnId && kind != "sub" && last.contains('>'))
                 s_client.ownChannels[connection] = to;  // the client knows where you went
             const std::optional<uint64> channel = who == "?" ? std::nullopt : std::optional(who.toULongLong());
+            const int flag = who.section('=', 0, 0).toInt();  // "self:<flag>=<value>"
+            const QByteArray value = who.section('=', 1).toLatin1();
             const QHash<QString, std::function<void()>> calls{
                 {"talk",
                  [&] {
@@ -272,11 +255,20 @@ private slots:
                 {"sub",
                  [&] { ts3plugin_onClientMoveSubscriptionEvent(connection, client, from, to, ENTER_VISIBILITY); }},
                 {"status", [&] { ts3plugin_onConnectStatusChangeEvent(connection, who.toInt(), 0); }},
+                {"self", [&] { ts3plugin_onClientSelfVariableUpdateEvent(connection, flag, "", value.constData()); }},
+                {"tab", [&] { ts3plugin_currentServerConnectionChanged(who.toULongLong()); }},
                 {"chan", [&] { s_client.ownChannels[connection] = channel; }},
                 {"noid", [] { s_client.idFails = true; }},
                 {"id", [] { s_client.idFails = false; }},
                 {"dismiss", [] { ts3plugin_onHotkeyEvent("vossik_dismiss_signal"); }},
-                {"init", [] { QCOMPARE(ts3plugin_init(), 0); }},
+                {"init",
+                 [&] {
+                     if (parts.size() > 1) {  // a second init without shutdown starts afresh
+                         s_client.current = who.toULongLong();
+                         s_client.connections = connectionsFrom(last);
+                     }
+                     QCOMPARE(ts3plugin_init(), 0);
+                 }},
                 {"shutdown", [] { ts3plugin_shutdown(); }}};
             QVERIFY2(calls.contains(kind), qPrintable(event));
             calls.value(kind)();
