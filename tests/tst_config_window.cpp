@@ -104,15 +104,13 @@ private slots:
         QCOMPARE(saved({"m_redValue", "later"}), (QStringList{"m_redValue=9", "later=1"}));
     }
 
-    void firstStartPreviewsEachProfileOnce()
-    {
-        ConfigWnd window(m_router.get());
-        QCOMPARE(previews(), QStringList(QVector<QString>(4, QStringLiteral("010002/000000")).toList()));
-    }
-
+    // Loading previews each of the four profiles, in their order: at a first
+    // start each once, else each control set from the file. The optional
+    // states' profiles preview only when the user changes them.
     void loadingPreviewsInProfileOrder()
     {
-        // The optional states' profiles preview only when the user changes them.
+        ConfigWnd(m_router.get());  // at a first start, gone at once
+        QCOMPARE(previews(), QStringList(QVector<QString>(4, QStringLiteral("010002/000000")).toList()));
         writeFile(m_file, "[colors]\nm_redValue=1\nradioEffect=2\nradioSpeed=3\nm_redValue_2=2\nradioZone_2=2\n"
                           "m_redValue_3=3\nm_redValue_4=4\nm_redValue_5=5\nradioEffect_6=2\nstateEnabled_7=1\n");
         ConfigWnd window(m_router.get());
