@@ -269,6 +269,7 @@ private slots:
         // clang-format off
         columns<QString, QString, QString>({"enabled", "events", "posts"});
         QTest::newRow("a poke for 5 s") << "PMWJ" << "a:stop@0 a:poke@1000 tick@5999 tick@6000" << ". P@6000 -@6000 .";
+        QTest::newRow("a whisper while it lasts") << "PMWJ" << "a:start@0 a:whisper a:stop@9000 a:whisperend@70000" << "S W - .";
         QTest::newRow("repeats only move the end") << "PMWJ" << "a:stop@0 a:poke a:poke@1000 a:poke@4000 tick@9000" << ". P@5000 -@6000 -@9000 .";
         QTest::newRow("a poke again after its end") << "PMWJ" << "a:stop@0 a:poke tick@5000 a:poke" << ". P@5000 . P@10000";
         QTest::newRow("in rank, each on its clock") << "PMWJ" << "a:stop@0 a:join a:whisper@1000 a:message@2000 a:poke@3000 tick@8000 a:whisperend" << ". J@3000 W M@7000 P@8000 W .";
