@@ -141,7 +141,8 @@ private slots:
     // off, chosen and turned on previews its profile, gets seconds typed
     // and a heartbeat (previewed); Apply saves them. (Each state's
     // controls, the whisper's disabled seconds, the other states' keys:
-    // tst_config_window; what a save keeps, its golden dump.)
+    // tst_config_window; what a save keeps: the settings readers' golden
+    // dump in tst_control_window.)
     void statesTabSavesTheChosenState()
     {
         ClientRig rig;
