@@ -120,13 +120,20 @@ LightRule::Post LightRule::showAgain(std::int64_t nowMs)
 
 std::optional<std::int64_t> LightRule::wakeAt() const
 {
+    // Without a client no signal holds, and nothing changes by itself.
+    if (m_clients.empty())
+        return std::nullopt;
     const std::optional<Signal> signal = m_shown ? signalOf(*m_shown) : std::nullopt;
     if (!signal || !isTimed(*signal))
         return std::nullopt;
     const ClientState all = m_clients.combined();
     if (all.lightsOff)
         return std::nullopt;
-    return all.attention.until(*signal);
+    // What was shown may have ended with its client: no end to wait for.
+    const std::int64_t until = all.attention.until(*signal);
+    if (until == AttentionSignals::kNever)
+        return std::nullopt;
+    return until;
 }
 
 LightRule::Post LightRule::update(std::optional<std::int64_t> sender, std::int64_t nowMs)

@@ -280,6 +280,7 @@ private slots:
         QTest::newRow("dismiss: every client's") << "PMWJ" << "a:stop@0 b:stop b:message a:dismiss@100" << ". . M@5000 .";
         QTest::newRow("two clients: the later end") << "PMWJ" << "a:stop@0 b:stop a:poke b:poke@2000 tick@7000" << ". . P@5000 -@7000 .";
         QTest::newRow("a client ends with its signals") << "PMWJ" << "a:stop@0 b:stop b:whisper b:poke@100 b:end@1000" << ". . W P@5100 .";
+        QTest::newRow("the last client ends during a poke") << "PMWJ" << "a:stop@0 a:poke a:end@1000" << ". P@5000 -";
         QTest::newRow("disabled ones post nothing") << "M" << "a:stop@0 a:poke a:whisper a:join a:message@1000 tick@6000" << ". - - - M@6000 .";
         QTest::newRow("enabled mid-signal: its rest") << "" << "a:stop@0 a:poke reload:P@1000 tick@5000" << ". - P@5000 .";
         QTest::newRow("lights off: nothing, then what holds") << "PMWJ" << "a:stop@0 a:lightsoff a:poke a:lightson@1000 tick@5000" << ". x - P@5000 .";
