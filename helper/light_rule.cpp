@@ -129,7 +129,11 @@ std::optional<std::int64_t> LightRule::wakeAt() const
     const ClientState all = m_clients.combined();
     if (all.lightsOff)
         return std::nullopt;
-    return all.attention.until(*signal);
+    // What was shown may have ended with its client: no end to wait for.
+    const std::int64_t until = all.attention.until(*signal);
+    if (until == AttentionSignals::kNever)
+        return std::nullopt;
+    return until;
 }
 
 LightRule::Post LightRule::update(std::optional<std::int64_t> sender, std::int64_t nowMs)

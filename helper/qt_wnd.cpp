@@ -221,7 +221,7 @@ void Qt_wnd::carryOut(const LightRule::Post &post, std::int64_t now)
     if (!wakeAt)
         m_signalTimer.stop();
     else
-        m_signalTimer.start(int(std::clamp<std::int64_t>(*wakeAt - now, 0, kMaxSignalSeconds * 1000)));
+        m_signalTimer.start(int(*wakeAt <= now ? 0 : std::min<std::int64_t>(*wakeAt - now, kMaxSignalSeconds * 1000)));
 }
 
 void Qt_wnd::showState(LightState state)

@@ -2,6 +2,7 @@
 // the settings window read it, and the words on its command socket as the
 // device sees them.
 #include "attach_event_filter.h"
+#include "command_client.h"
 #include "command_framing.h"
 #include "command_server_name.h"
 #include "config_wnd.h"
@@ -15,13 +16,10 @@
 #include "test_support.h"
 
 #include <QLocalServer>
-#include <QLocalSocket>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <chrono>
-#include <functional>
 #include <memory>
 
 using protocol::LightCommand;
@@ -44,45 +42,6 @@ QByteArray frames(const QStringList &words)
         bytes += framing::encodeFrame(word);
     return bytes;
 }
-
-qint64 steadyNs()
-{
-    return std::chrono::steady_clock::now().time_since_epoch().count();
-}
-
-// Runs the event loop until a condition holds after a message, and tells
-// when it came to hold: without the pauses of a polling wait, which would
-// delay what it times.
-class TimingRecorder : public MessageRecorder
-{
-public:
-    bool nativeEventFilter(const QByteArray &eventType, void *message, long *result) override
-    {
-        MessageRecorder::nativeEventFilter(eventType, message, result);
-        if (m_loop && m_done()) {
-            m_heldNs = steadyNs();
-            m_loop->quit();
-        }
-        return false;
-    }
-    // When `done` came to hold, within `ms`; 0 if it did not.
-    qint64 waitUntil(const std::function<bool()> &done, int ms)
-    {
-        QEventLoop loop;
-        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-        m_loop = &loop;
-        m_done = done;
-        m_heldNs = 0;
-        loop.exec();
-        m_loop = nullptr;
-        return m_heldNs;
-    }
-
-private:
-    QEventLoop *m_loop = nullptr;
-    std::function<bool()> m_done;
-    qint64 m_heldNs = 0;
-};
 
 }  // namespace
 
@@ -116,20 +75,6 @@ private:
             },
             2000);
         return ready ? std::move(window) : nullptr;
-    }
-
-    static void connectClient(QLocalSocket &client)
-    {
-        client.connectToServer(QString::fromStdString(platform::commandServerName()));
-        QVERIFY(client.waitForConnected(1000));
-    }
-
-    // The server reads in this thread, so wait with the event loop running:
-    // a Windows pipe may take nothing more until it is read.
-    static void send(QLocalSocket &client, const QByteArray &bytes)
-    {
-        client.write(bytes);
-        QVERIFY(QTest::qWaitFor([&] { return client.bytesToWrite() == 0; }, 2000));
     }
 
     QList<LightCommand> commandsSeen(const MessageRecorder &recorder) const
@@ -259,8 +204,9 @@ private slots:
 
     // Bytes on the command socket, and the light commands they become, one
     // per word, each once, in order ('m' the mute signal, '-' another); a
-    // text that is no command word is passed over. A bad frame ends only
-    // the connection that sent it: the word before it counts, and a new
+    // text that is no command word is passed over. A bad frame, of either
+    // kind (which bytes are one: tst_command_framing), ends only the
+    // connection that sent it: the word before it counts, and a new
     // connection's "mute" is carried out.
     void wordsOnTheCommandSocket_data()
     {
@@ -278,9 +224,7 @@ private slots:
                                                        << QString("-m").repeated(500);
         const QList<QPair<const char *, QByteArray>> garbage{
             {"odd length", QByteArray("\x00\x00\x00\x03\x00\x61\x00", 7)},
-            {"over the cap", QByteArray("\x00\x00\x04\x02", 4) + QByteArray(1026, 'x')},
-            {"huge length prefix", QByteArray("\x7f\xff\xff\xff", 4)},
-            {"text bytes", QByteArray("GET / HTTP/1.1\r\n\r\n")}};
+            {"text bytes, a length over the cap", QByteArray("GET / HTTP/1.1\r\n\r\n")}};
         for (const auto &[tag, bytes] : garbage)
             QTest::newRow(tag) << QList<QByteArray>{frames({"start"}) + bytes + frames({"stop"})} << true << "-m";
         // clang-format on
@@ -294,17 +238,17 @@ private slots:
         QVERIFY(window);
         MessageRecorder recorder;
         LogCapture log;
-        QLocalSocket client, good;
-        connectClient(client);
+        const QString server = QString::fromStdString(platform::commandServerName());
+        CommandClient client, good;
+        QVERIFY(client.connectTo(server));
         for (const QByteArray &bytes : writes) {
-            send(client, bytes);
+            QVERIFY(client.send(bytes));
             QTest::qWait(writes.size() > 1 ? 5 : 0);
         }
         if (bad) {
             QVERIFY(QTest::qWaitFor([&] { return client.state() == QLocalSocket::UnconnectedState; }, 2000));
             QCOMPARE(log.lines().filter(QStringLiteral("Bad command frame")).size(), 1);
-            connectClient(good);
-            send(good, frames({"mute"}));
+            QVERIFY(good.connectTo(server) && good.say(QStringLiteral("mute")));
         }
         QVERIFY(QTest::qWaitFor([&] { return commandsSeen(recorder).size() >= shown.size(); }, 5000));
         QTest::qWait(100);
@@ -325,8 +269,6 @@ private slots:
         // clang-format off
         columns<QString, QString, QString>({"enabled", "events", "posts"});
         QTest::newRow("a poke for 5 s") << "PMWJ" << "a:stop@0 a:poke@1000 tick@5999 tick@6000" << ". P@6000 -@6000 .";
-        QTest::newRow("a message for 5 s") << "PMWJ" << "a:stop@0 a:message tick@5000" << ". M@5000 .";
-        QTest::newRow("a join for 3 s") << "PMWJ" << "a:stop@0 a:join tick@3000" << ". J@3000 .";
         QTest::newRow("a whisper while it lasts") << "PMWJ" << "a:start@0 a:whisper a:stop@9000 a:whisperend@70000" << "S W - .";
         QTest::newRow("repeats only move the end") << "PMWJ" << "a:stop@0 a:poke a:poke@1000 a:poke@4000 tick@9000" << ". P@5000 -@6000 -@9000 .";
         QTest::newRow("a poke again after its end") << "PMWJ" << "a:stop@0 a:poke tick@5000 a:poke" << ". P@5000 . P@10000";
@@ -338,6 +280,7 @@ private slots:
         QTest::newRow("dismiss: every client's") << "PMWJ" << "a:stop@0 b:stop b:message a:dismiss@100" << ". . M@5000 .";
         QTest::newRow("two clients: the later end") << "PMWJ" << "a:stop@0 b:stop a:poke b:poke@2000 tick@7000" << ". . P@5000 -@7000 .";
         QTest::newRow("a client ends with its signals") << "PMWJ" << "a:stop@0 b:stop b:whisper b:poke@100 b:end@1000" << ". . W P@5100 .";
+        QTest::newRow("the last client ends during a poke") << "PMWJ" << "a:stop@0 a:poke a:end@1000" << ". P@5000 -";
         QTest::newRow("disabled ones post nothing") << "M" << "a:stop@0 a:poke a:whisper a:join a:message@1000 tick@6000" << ". - - - M@6000 .";
         QTest::newRow("enabled mid-signal: its rest") << "" << "a:stop@0 a:poke reload:P@1000 tick@5000" << ". - P@5000 .";
         QTest::newRow("lights off: nothing, then what holds") << "PMWJ" << "a:stop@0 a:lightsoff a:poke a:lightson@1000 tick@5000" << ". x - P@5000 .";
@@ -393,9 +336,8 @@ private slots:
     // settings window), and the commands the device gets as profile numbers
     // "S.xo5678PMWJ" (speaking, silent, shutdown, others, sound muted, mic
     // muted, away, not connected, poked, message, whispered, joined) or 'm'
-    // (the mute signal). No profile has a speed. "<word>*N": N times at
-    // once. "+N": the next command comes N ms after the last poke, message
-    // or join, within 100 ms and never sooner (the helper counts whole ms).
+    // (the mute signal). No profile has a speed. (The signals through
+    // Qt_wnd and its timer: tst_plugin_session's whole chain.)
     void statesShown_data()
     {
         // clang-format off
@@ -405,7 +347,7 @@ private slots:
         QTest::newRow("in rank, each word") << all << "a:offline a:away a:micmuted a:soundmuted a:away a:start a:mute a:stop a:soundunmuted a:micunmuted a:back a:online" << "87655Sm5678.";
         QTest::newRow("only away on") << QByteArray("stateEnabled_7=1\n") << "a:micmuted a:away a:micunmuted a:back" << "7.";
         QTest::newRow("others option on") << "otherTalkingBool=1\n" + all << "a:micmuted a:startother a:stop" << "6o6";
-        QTest::newRow("others option off") << all << "a:micmuted a:startother a:micunmuted" << "66.";
+        QTest::newRow("others option 2: off") << "otherTalkingBool=2\n" + all << "a:micmuted a:startother a:micunmuted" << "66.";
         QTest::newRow("two: offline when both are") << all << "b:stop a:offline b:offline a:online" << ".8.";
         QTest::newRow("two: muted when either is") << all << "b:stop a:micmuted b:start b:stop a:micunmuted" << ".6S6.";
         QTest::newRow("two, new states off") << QByteArray() << "b:start a:micmuted a:stop b:stop" << "S.";
@@ -415,14 +357,6 @@ private slots:
         QTest::newRow("lights off: window") << QByteArray() << "a:start a:lightsoff a:wnd reload close a:lightson" << "SxxxS";
         QTest::newRow("two toggles: off while either is") << QByteArray() << "b:stop a:start a:lightsoff b:lightsoff a:lightson b:start b:lightson" << ".SxS";
         QTest::newRow("two toggles: one ends with its client") << QByteArray() << "b:stop a:lightsoff a:shutdown b:start b:lightsoff" << ".x.Sx";
-        const QByteArray oneSecond = "stateEnabled_9=1\nstateSeconds_9=1\nstateEnabled_10=1\nstateSeconds_10=1\n"
-                                     "stateEnabled_11=1\nstateEnabled_12=1\nstateSeconds_12=1\n";
-        QTest::newRow("signals: each for its second") << oneSecond << "a:stop a:poke +1000 a:message +1000 a:join +1000" << ".P.M.J.";
-        QTest::newRow("signals: a flood posts once") << oneSecond << "a:stop a:poke*100 +1000" << ".P.";
-        QTest::newRow("signals: under the red warning") << oneSecond << "a:mute a:message a:stop +1000" << "mM.";
-        QTest::newRow("signals: a whisper, dismiss") << QByteArray("stateEnabled_9=1\nstateEnabled_11=1\nstateEnabled_12=1\nstateSeconds_12=60\n") << "a:stop a:whisper a:start a:join a:whisperend a:dismiss a:poke a:dismiss" << ".WJSPS";
-        QTest::newRow("signals: lights off") << oneSecond << "a:stop a:lightsoff a:join a:lightson +1000" << ".xJ.";
-        QTest::newRow("signals: off ones post nothing") << QByteArray("stateEnabled_9=2\nstateSeconds_10=1\n") << "a:stop a:poke a:message a:whisper a:join" << ".";
         // clang-format on
     }
     void statesShown()
@@ -444,7 +378,7 @@ private slots:
         writeFile(settingsFilePath(), ini + settings);
         std::unique_ptr<Qt_wnd> window = startHelper();
         QVERIFY(window && QTest::qWaitFor([&] { return window->profile(OfflineProfile).red == 80; }, 2000));
-        TimingRecorder recorder;
+        MessageRecorder recorder;
         QString seen;
         const auto take = [&] {  // what came since the last call
             QTest::qWait(150);
@@ -456,18 +390,8 @@ private slots:
             }
             recorder.messages.clear();
         };
-        qint64 signalWordNs = 0;
         for (const QString &word : words.split(' ')) {
-            if (word.startsWith('+')) {
-                const qint64 dueMs = word.mid(1).toLongLong();
-                const int before = commandsSeen(recorder).size();
-                const qint64 cameNs =
-                    recorder.waitUntil([&] { return commandsSeen(recorder).size() > before; }, dueMs + 2000);
-                QVERIFY2(cameNs, "the light did not change");
-                const double afterMs = (cameNs - signalWordNs) / 1e6;
-                qInfo("the light changed %.2f ms after the signal's word", afterMs);
-                QVERIFY2(afterMs > dueMs - 1 && afterMs <= dueMs + 100, qPrintable(QString::number(afterMs)));
-            } else if (word == QLatin1String("reload")) {
+            if (word == QLatin1String("reload")) {
                 QVERIFY(QMetaObject::invokeMethod(window.get(), "loadConfig"));
             } else if (word == QLatin1String("close")) {
                 window->settingsWindow()->close();
@@ -478,13 +402,9 @@ private slots:
                 QTest::qWait(150);
                 recorder.messages.clear();  // its previews are the settings window's affair
             } else {
-                const auto command = protocol::commandWordFromText(word.mid(2).section('*', 0, 0).toStdU16String());
+                const auto command = protocol::commandWordFromText(word.mid(2).toStdU16String());
                 QVERIFY2(command, qPrintable(word));
-                if (*command == protocol::CommandWord::Poke || *command == protocol::CommandWord::Message
-                    || *command == protocol::CommandWord::Join)
-                    signalWordNs = steadyNs();
-                for (int i = word.contains('*') ? word.section('*', 1).toInt() : 1; i > 0; --i)
-                    window->dispatch(word.startsWith('a') ? -1 : -2, *command);
+                window->dispatch(word.startsWith('a') ? -1 : -2, *command);
             }
             QTest::qWait(20);  // the service's messages in the order of the words
         }

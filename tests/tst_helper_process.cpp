@@ -1,13 +1,12 @@
 // The helper as a process of its own, with the stand-in device service and
 // a client: its arguments, a second helper, and settings files it cannot
 // use. (A service found later: tst_light_link, and tst_faults' restarts.)
-#include "command_framing.h"
+#include "command_client.h"
 #include "process_support.h"
 #include "test_support.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLocalSocket>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -18,23 +17,6 @@ class TestHelperProcess : public QObject
 
 private:
     ClientRig m_rig;
-
-    // A client of our own, as the plugin connects once the helper listens.
-    bool connectClient(QLocalSocket &client)
-    {
-        return QTest::qWaitFor(
-            [&] {
-                client.connectToServer(m_rig.serverPath());
-                return client.waitForConnected(200);
-            },
-            3000);
-    }
-
-    static void send(QLocalSocket &client, const QString &word)
-    {
-        client.write(framing::encodeFrame(word));
-        client.waitForBytesWritten(1000);
-    }
 
 private slots:
     void initTestCase() { QVERIFY(m_rig.settingsWritten); }
@@ -69,9 +51,8 @@ private slots:
     void aSecondHelperWaitsThenTakesOver()
     {
         std::unique_ptr<Child> service = m_rig.startService(), first = m_rig.startHelper({m_rig.configDir});
-        QLocalSocket client;
-        QVERIFY(service && first && connectClient(client));
-        send(client, QStringLiteral("start"));
+        CommandClient client;
+        QVERIFY(service && first && client.connectTo(m_rig.serverPath()) && client.say(QStringLiteral("start")));
         QVERIFY(service->waitForCommands(1));
         QProcessEnvironment env = m_rig.env;
         env.insert(QStringLiteral("VOSSIK_HELPER_IDLE_MS"), QStringLiteral("1500"));
@@ -79,7 +60,7 @@ private slots:
         QVERIFY(second.started());
         QVERIFY(
             QTest::qWaitFor([&] { return second.errors().contains(QStringLiteral("Another helper serves")); }, 3000));
-        send(client, QStringLiteral("shutdown"));
+        QVERIFY(client.say(QStringLiteral("shutdown")));
         QVERIFY(first->finished());
         QElapsedTimer released;
         released.start();
@@ -140,14 +121,13 @@ private slots:
             QVERIFY2(QTest::qWaitFor(
                          [&] { return helper->errors().contains(named) && helper->errors().contains(logged); }, 1000),
                      qPrintable(helper->errors()));
-        QLocalSocket client;
-        QVERIFY(connectClient(client));
-        send(client, QStringLiteral("start"));
+        CommandClient client;
+        QVERIFY(client.connectTo(m_rig.serverPath()) && client.say(QStringLiteral("start")));
         QVERIFY(service->waitForCommands(1));
         const qint64 peak = probe::peakResidentKiB(pid_t(helper->process().processId()));
         qInfo("%s: helper peak resident memory %lld KiB", QTest::currentDataTag(), peak);
         QVERIFY2(peak < 100 * 1024, qPrintable(QString::number(peak)));
-        send(client, QStringLiteral("shutdown"));
+        QVERIFY(client.say(QStringLiteral("shutdown")));
         QVERIFY(helper->finished());
         QTEST(service->commands().value(0), "speaking");
         QCOMPARE(QDir(parent.path()).entryList(QDir::AllEntries | QDir::Hidden), parentBefore);

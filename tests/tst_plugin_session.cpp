@@ -21,68 +21,6 @@ private slots:
     void init() { QVERIFY(writeSettingsFile(m_rig.configDir)); }
     void cleanup() { QVERIFY(m_rig.endHelper()); }
 
-    // The light after moments that once showed a wrong state: it is always
-    // that of the true one. Without the others option (2, or none), others
-    // talking shows the silent profile. (Others who talk and stop, with the
-    // option: tst_talk_state, and the session of each API below.)
-    void theLightShowsTheTrueState_data()
-    {
-        // clang-format off
-        columns<int, QStringList, QString>({"option", "script", "shown"});
-        const QStringList youStop{"talk 7 1", "talk own 1", "talk own 0"};
-        QTest::newRow("the connection ends while you talk") << 1 << QStringList{"talk own 1", "status 0"} << kSilent;
-        QTest::newRow("a talker moves out of view") << 1 << QStringList{"talk 7 1", "move 7 2"} << kSilent;
-        QTest::newRow("a talker is kicked") << 1 << QStringList{"talk 7 1", "kick 7"} << kSilent;
-        QTest::newRow("option 2: you stop while another talks") << 2 << youStop << kSilent;
-        QTest::newRow("no option: you stop while another talks") << 0 << youStop << kSilent;
-        // clang-format on
-    }
-    void theLightShowsTheTrueState()
-    {
-        QFETCH(int, option);
-        QFETCH(QStringList, script);
-        QVERIFY(writeSettingsFile(m_rig.configDir, option));
-        std::unique_ptr<Child> service, client;
-        QVERIFY(m_rig.startChain(service, client));
-        play(*client, script);
-        QTest::qWait(300);
-        QTEST(service->commands().last(), "shown");
-        QVERIFY(shutDown(*client));
-    }
-
-    // With the optional states enabled, the client's facts show by rank:
-    // sound muted over microphone muted over away over not connected, talk
-    // over all; the hotkeys turn the lights off and on and open the window.
-    void theOptionalStatesFollowTheClient()
-    {
-        writeFile(m_rig.configDir + QStringLiteral("/TS3_Vossik_Plugin.ini"),
-                  sampleSettings()
-                      .replace(QRegularExpression(QStringLiteral("stateEnabled_([5-8])=0")),
-                               QStringLiteral("stateEnabled_\\1=1"))
-                      .toUtf8());
-        const auto light = [](const char *word) { return QString::fromStdString(sample::light(word).text); };
-        const QString sound = light("soundmuted"), mic = light("micmuted");
-        // clang-format off
-        const QList<QPair<QString, QString>> steps{
-            {"self 5 1", mic}, {"self 6 1", sound}, {"self 38 1", sound}, {"talk own 1", kSpeaking},
-            {"talk own 0", sound}, {"self 6 0", mic}, {"self 5 0", light("away")}, {"self 38 0", kSilent},
-            {"status 0", light("offline")}, {"status 4", kSilent}, {"self 5 1", mic},
-            {"hotkey vossik_toggle_lights", kShutdown}, {"self 5 0", kShutdown},
-            {"hotkey vossik_toggle_lights", kSilent}};
-        // clang-format on
-        std::unique_ptr<Child> service, client;
-        QVERIFY(m_rig.startChain(service, client));
-        for (const auto &[line, shown] : steps) {
-            play(*client, {line});
-            QVERIFY2(service->waitForLast(shown), qPrintable(line + QStringLiteral(": ") + service->commands().last()));
-        }
-        // The window's first previews show that it opened.
-        const int before = service->commands().size();
-        play(*client, {QStringLiteral("hotkey vossik_open_settings")});
-        QVERIFY(service->waitForCommands(before + 4));
-        QVERIFY(shutDown(*client));
-    }
-
     // The attention signals through the whole chain, all four on and one
     // second long. "B:" lines are a second client's, played beside the
     // first's. `span`: the ms between two of the lights shown, by the

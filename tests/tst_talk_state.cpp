@@ -1,11 +1,11 @@
 #include "client_facts.h"
 #include "plugin_core.h"
-#include "talk_state.h"
 #include "test_support.h"
 #include "ts3_plugin_exports.h"
 
 #include <QtTest>
 
+#include <functional>
 #include <map>
 
 using protocol::CommandWord;
@@ -13,15 +13,34 @@ using protocol::commandWordText;
 
 namespace {
 
-// The client the entry points below talk to: the user is client 5 on
-// connections 1 and 2, both established, in channel 2 and 3.
+// The client the entry points below talk to: the user is client 5, by
+// default on connections 1 and 2, both established, with nothing muted, in
+// channel 2 and 3, and no tab shown.
 constexpr anyID kOwnId = 5;
+using Connections = std::map<uint64, ClientFacts::Connection>;
 struct FakeClient {
     bool idFails = false;
     std::map<uint64, std::optional<uint64>> ownChannels{{1, 2}, {2, 3}};  // nothing: the client cannot say
+    uint64 current = 0;
+    std::optional<Connections> connections =  // nothing: the client cannot list them
+        Connections{{1, {STATUS_CONNECTION_ESTABLISHED}}, {2, {STATUS_CONNECTION_ESTABLISHED}}};
 };
 FakeClient s_client;
 QStringList s_words;  // handed to the link since the event began
+
+// "<connection>=<status><m|s|a: mic or sound muted, away>,...", or "?" for nothing.
+std::optional<Connections> connectionsFrom(const QString &list)
+{
+    if (list == "?")
+        return std::nullopt;
+    Connections connections;
+    for (const QString &item : list.split(',')) {
+        const QString state = item.section('=', 1);
+        connections[item.section('=', 0, 0).toULongLong()] = {state.left(1).toInt(), state.contains('m'),
+                                                              state.contains('s'), state.contains('a')};
+    }
+    return connections;
+}
 
 TS3Functions fakeClientFunctions()
 {
@@ -41,14 +60,25 @@ TS3Functions fakeClientFunctions()
         *result = *channel;
         return 0u;
     };
+    functions.getCurrentServerConnectionHandlerID = [] { return s_client.current; };
     functions.getServerConnectionHandlerList = [](uint64 **result) {
-        *result = static_cast<uint64 *>(std::calloc(3, sizeof(uint64)));
-        (*result)[0] = 1;
-        (*result)[1] = 2;
+        if (!s_client.connections)
+            return 1u;
+        *result = static_cast<uint64 *>(std::calloc(s_client.connections->size() + 1, sizeof(uint64)));
+        uint64 *next = *result;
+        for (const auto &connection : *s_client.connections)
+            *next++ = connection.first;
         return 0u;
     };
-    functions.getConnectionStatus = [](uint64, int *result) {
-        *result = STATUS_CONNECTION_ESTABLISHED;
+    functions.getConnectionStatus = [](uint64 connection, int *result) {
+        *result = s_client.connections->at(connection).status;
+        return 0u;
+    };
+    functions.getClientSelfVariableAsInt = [](uint64 connection, size_t flag, int *result) {
+        const ClientFacts::Connection &self = s_client.connections->at(connection);
+        *result = flag == CLIENT_INPUT_MUTED    ? self.micMuted
+                  : flag == CLIENT_OUTPUT_MUTED ? self.soundMuted
+                                                : self.away;
         return 0u;
     };
     return functions;
@@ -56,10 +86,6 @@ TS3Functions fakeClientFunctions()
 
 }  // namespace
 
-// Events are written "<who>:<status>" (a talk status; who is "own" or
-// another client's id), "status:<connection status>" or "move:<who>" (every
-// move and kick event is one), each on connection 1 unless "@<connection>"
-// follows; "reset" is a new init.
 class TestTalkState : public QObject
 {
     Q_OBJECT
@@ -67,167 +93,83 @@ class TestTalkState : public QObject
     PrivateRuntimeDir m_runtime;  // the plugin's link finds no helper there
 
 private slots:
+    // The plugin's words for the client's events, through the exported
+    // entry points: its talk state, facts, whispers and attention signals.
+    // Events are "talk:<who>:<status>" ('w' after the status: whispered to
+    // the user), "poke:<who>", "msg:<target mode>:<who>" ('!' after the
+    // sender: ignored by the user), "move", "moved", "timeout", "kick" (from
+    // the channel) or "sub" (a subscription, visibility 0) as
+    // "<kind>:<who>:<old channel>><new channel>[/<visibility, default 1>]",
+    // "status:<connection status>", "self:<flag>=<value>", "tab:<connection>"
+    // (the tab shown), "chan:<channel>|?" (what the client answers for the
+    // user's channel from now on), "noid"/"id" (getClientID fails from now
+    // on, or works again), "dismiss" (the hotkey), "shutdown" and "init", or
+    // "init:<tab>:<connections>" (see connectionsFrom) for an init on a
+    // client so; each on connection 1 unless "@<connection>" follows. Who is
+    // "own" or another client's id. Every row starts with an init on the
+    // default client.
     void wordsForSequences_data()
     {
         // clang-format off
         QTest::addColumn<QStringList>("events");
-        QTest::addColumn<QStringList>("words");  // "-" where an event sends nothing
+        QTest::addColumn<QStringList>("words");  // the words of each event, joined by "+"; "-" for none
 
         QTest::newRow("the first of two others to stop")
-            << QStringList{"7:1", "8:1", "7:0", "8:0"} << QStringList{"startother", "-", "-", "stop"};
+            << QStringList{"talk:7:1", "talk:8:1", "talk:7:0", "talk:8:0"} << QStringList{"startother", "-", "-", "stop"};
         QTest::newRow("you stop while others talk")
-            << QStringList{"7:1", "own:1", "8:1", "own:0", "7:0", "8:0"}
+            << QStringList{"talk:7:1", "talk:own:1", "talk:8:1", "talk:own:0", "talk:7:0", "talk:8:0"}
             << QStringList{"startother", "start", "-", "startother", "-", "stop"};
         QTest::newRow("your connection ends while you talk")
-            << QStringList{"own:1@2", "7:1@1", "status:0@2", "7:0@1", "7:1@1"}
+            << QStringList{"talk:own:1@2", "talk:7:1", "status:0@2", "talk:7:0", "talk:7:1"}
             << QStringList{"start", "-", "startother", "stop", "startother"};
         QTest::newRow("muted, and words only on a change")
-            << QStringList{"own:1", "own:1", "own:2", "own:2", "own:0", "own:0", "own:2"}
+            << QStringList{"talk:own:1", "talk:own:1", "talk:own:2", "talk:own:2", "talk:own:0", "talk:own:0", "talk:own:2"}
             << QStringList{"start", "-", "mute", "-", "stop", "-", "mute"};
         QTest::newRow("heard on one connection, muted on another")
-            << QStringList{"own:2@1", "own:1@2", "own:0@2", "own:0@1"} << QStringList{"mute", "start", "mute", "stop"};
+            << QStringList{"talk:own:2@1", "talk:own:1@2", "talk:own:0@2", "talk:own:0@1"}
+            << QStringList{"mute", "start", "mute", "stop"};
         QTest::newRow("talking on two connections")
-            << QStringList{"own:1@1", "own:1@2", "own:0@1", "7:1", "own:0@2", "7:0"}
+            << QStringList{"talk:own:1@1", "talk:own:1@2", "talk:own:0@1", "talk:7:1", "talk:own:0@2", "talk:7:0"}
             << QStringList{"start", "-", "-", "-", "startother", "stop"};
         QTest::newRow("the same id on two connections is two people")
-            << QStringList{"7:1@1", "7:1@2", "7:0@1", "status:0@2", "7:1@2"}
+            << QStringList{"talk:7:1@1", "talk:7:1@2", "talk:7:0@1", "status:0@2", "talk:7:1@2"}
             << QStringList{"startother", "-", "-", "stop", "startother"};
-        QTest::newRow("only a disconnect forgets")
-            << QStringList{"own:1", "7:1", "status:1", "status:4", "status:-1", "status:0@2", "own:0", "status:0", "own:0"}
-            << QStringList{"start", "-", "-", "-", "-", "-", "startother", "stop", "-"};
+        QTest::newRow("only a disconnect forgets; with none left connected, offline")
+            << QStringList{"talk:own:1", "talk:7:1", "status:1", "status:4", "status:-1", "status:0@2", "talk:own:0",
+                           "status:0", "talk:own:0"}
+            << QStringList{"start", "-", "-", "-", "-", "offline", "startother", "stop", "-"};
         QTest::newRow("another who moves or is kicked stops counting")
-            << QStringList{"7:1", "8:1", "move:7", "move:8@2", "move:8", "9:1", "move:own@2"}
+            << QStringList{"talk:7:1", "talk:8:1", "move:7:1>4", "kick:8:3>1@2", "kick:8:1>4", "talk:9:1",
+                           "move:own:3>4@2"}
             << QStringList{"startother", "-", "-", "-", "stop", "startother", "-"};
         QTest::newRow("your move forgets that connection's others, not your talk")
-            << QStringList{"7:1@1", "8:1@2", "own:1@1", "move:own@1", "own:0@1", "move:own@2"}
+            << QStringList{"talk:7:1@1", "talk:8:1@2", "talk:own:1@1", "move:own:2>5@1", "talk:own:0@1", "move:own:3>6@2"}
             << QStringList{"startother", "-", "start", "-", "startother", "stop"};
         QTest::newRow("nothing to forget, unknown statuses")
-            << QStringList{"own:0", "7:0", "move:7", "status:0", "own:3", "own:-1", "7:2", "7:5"}
+            << QStringList{"talk:own:0", "talk:7:0", "move:7:1>4", "status:0", "talk:own:3", "talk:own:-1", "talk:7:2",
+                           "talk:7:5"}
             << QStringList{"-", "-", "-", "-", "-", "-", "-", "-"};
-        QTest::newRow("reset forgets everything")
-            << QStringList{"own:1@1", "7:1@2", "reset", "own:0@1", "7:0@2", "8:1"}
-            << QStringList{"start", "-", "-", "-", "-", "startother"};
-        // clang-format on
-    }
-    void wordsForSequences()
-    {
-        QFETCH(QStringList, events);
-        QFETCH(QStringList, words);
-        TalkState state;
-        QStringList sent;
-        for (const QString &event : events) {
-            std::optional<CommandWord> word;
-            const QStringList kindAndRest = event.split(QLatin1Char(':'));
-            const QStringList valueAndConnection = kindAndRest.value(1).split(QLatin1Char('@'));
-            const uint64 connection = valueAndConnection.value(1, QStringLiteral("1")).toULongLong();
-            const QString kind = kindAndRest.at(0), value = valueAndConnection.at(0);
-            if (kind == QLatin1String("reset"))
-                state.reset();
-            else if (kind == QLatin1String("status"))
-                word = state.onConnectStatus(connection, value.toInt());
-            else if (kind == QLatin1String("move"))
-                word = state.onClientMove(connection, anyID(value.toUInt()), value == QLatin1String("own"));
-            else
-                word =
-                    state.onTalkStatus(connection, anyID(kind.toUInt()), value.toInt(), kind == QLatin1String("own"));
-            sent << (word ? QString::fromLatin1(commandWordText(*word)) : QStringLiteral("-"));
-        }
-        QCOMPARE(sent, words);
-    }
-
-    // Events are "self:<flag>=<value>", "status:<status>" (each on
-    // connection 1 unless "@<connection>" follows) or "tab:<connection>";
-    // "init:<tab>:<connection>=<status><m|s|a flags>,..." starts from a
-    // client state ("init:<tab>:?" when the client could not list its
-    // connections). Every row starts with an init.
-    void factWordsForSequences_data()
-    {
-        // clang-format off
-        QTest::addColumn<QStringList>("events");
-        QTest::addColumn<QStringList>("words");  // the words of each event, joined by "+"; "-" for none
-
-        QTest::newRow("a plain session says nothing")
+        QTest::newRow("a new init forgets everything")
+            << QStringList{"talk:own:1@1", "talk:7:1@2", "shutdown", "init", "talk:own:0@1", "talk:7:0@2", "talk:8:1"}
+            << QStringList{"start", "-", "-", "stop", "-", "-", "startother"};
+        QTest::newRow("a plain session: facts only of a connection's state")
             << QStringList{"init:1:1=4", "self:10=1", "self:5=0", "status:3", "status:4"}
-            << QStringList{"-", "-", "-", "offline", "online"};
-        QTest::newRow("what holds at init, and only that")
+            << QStringList{"stop", "-", "-", "offline", "online"};
+        QTest::newRow("the facts that hold at init, and only those")
             << QStringList{"init:2:1=4m,2=4sa", "init:1:1=4m,2=4sa", "init:1:1=0m,2=2", "init:0:?"}
-            << QStringList{"soundmuted+away", "micmuted", "offline", "-"};
+            << QStringList{"stop+soundmuted+away", "stop+micmuted", "stop+offline", "stop"};
         QTest::newRow("the facts are those of the tab shown")
             << QStringList{"init:1:1=4,2=4", "self:5=1@2", "self:6=1", "tab:2", "tab:3", "tab:1"}
-            << QStringList{"-", "-", "soundmuted", "soundunmuted+micmuted", "micunmuted", "soundmuted"};
-        QTest::newRow("values as the client writes them")
+            << QStringList{"stop", "-", "soundmuted", "soundunmuted+micmuted", "micunmuted", "soundmuted"};
+        QTest::newRow("facts' values as the client writes them")
             << QStringList{"init:1:1=4", "self:38=1", "self:38=1", "self:38=x", "self:38=", "self:38=0", "self:5=2"}
-            << QStringList{"-", "away", "-", "-", "-", "back", "micmuted"};
+            << QStringList{"stop", "away", "-", "-", "-", "back", "micmuted"};
         QTest::newRow("a disconnect forgets that connection's facts")
             << QStringList{"init:1:1=4msa,2=4", "status:0", "self:5=1", "status:0@2", "status:4@2"}
-            << QStringList{"soundmuted+micmuted+away", "soundunmuted+micunmuted+back", "micmuted", "offline", "online"};
+            << QStringList{"stop+soundmuted+micmuted+away", "soundunmuted+micunmuted+back", "micmuted", "offline", "online"};
         QTest::newRow("unlisted connections count once a status comes")
             << QStringList{"init:0:?", "status:1", "status:4@2", "status:0@2"}
-            << QStringList{"-", "offline", "online", "offline"};
-        // clang-format on
-    }
-    void factWordsForSequences()
-    {
-        QFETCH(QStringList, events);
-        QFETCH(QStringList, words);
-        ClientFacts facts;
-        QStringList sent;
-        for (const QString &event : events) {
-            std::vector<CommandWord> told;
-            const QString kind = event.section(QLatin1Char(':'), 0, 0);
-            const QString rest = event.section(QLatin1Char(':'), 1);
-            const uint64 connection = rest.section(QLatin1Char('@'), 1).toULongLong();
-            const QString value = rest.section(QLatin1Char('@'), 0, 0);
-            if (kind == QLatin1String("init")) {
-                ClientFacts::Snapshot snapshot;
-                snapshot.current = value.section(QLatin1Char(':'), 0, 0).toULongLong();
-                const QString list = value.section(QLatin1Char(':'), 1);
-                if (list != QLatin1String("?")) {
-                    snapshot.connections.emplace();
-                    for (const QString &item : list.split(QLatin1Char(','))) {
-                        ClientFacts::Connection c;
-                        const QString state = item.section(QLatin1Char('='), 1);
-                        c.status = state.left(1).toInt();
-                        c.micMuted = state.contains(QLatin1Char('m'));
-                        c.soundMuted = state.contains(QLatin1Char('s'));
-                        c.away = state.contains(QLatin1Char('a'));
-                        (*snapshot.connections)[item.section(QLatin1Char('='), 0, 0).toULongLong()] = c;
-                    }
-                }
-                told = facts.start(snapshot);
-            } else if (kind == QLatin1String("self")) {
-                told = facts.onSelfVariable(connection ? connection : 1, value.section(QLatin1Char('='), 0, 0).toInt(),
-                                            value.section(QLatin1Char('='), 1).toLatin1().constData());
-            } else if (kind == QLatin1String("status")) {
-                told = facts.onConnectStatus(connection ? connection : 1, value.toInt());
-            } else {
-                told = facts.onCurrentConnection(value.toULongLong());
-            }
-            QStringList texts;
-            for (const CommandWord word : told)
-                texts << QString::fromLatin1(commandWordText(word));
-            sent << (texts.isEmpty() ? QStringLiteral("-") : texts.join(QLatin1Char('+')));
-        }
-        QCOMPARE(sent, words);
-    }
-
-    // The attention words for the client's events, through the exported
-    // entry points. Events are "talk:<who>:<status>" ('w' after the status:
-    // whispered to the user), "poke:<who>", "msg:<target mode>:<who>" ('!'
-    // after the sender: ignored by the user), "move", "moved", "timeout",
-    // "kick" (from the channel) or "sub" (a subscription, visibility 0) as
-    // "<kind>:<who>:<old channel>><new channel>[/<visibility, default 1>]",
-    // "status:<connection status>", "chan:<channel>|?" (what the client
-    // answers for the user's channel from now on), "noid"/"id" (getClientID
-    // fails from now on, or works again), "dismiss" (the hotkey), "init" and
-    // "shutdown"; each on connection 1 unless "@<connection>" follows. Who
-    // is "own" or another client's id. Every row starts with an init.
-    void attentionWordsForSequences_data()
-    {
-        // clang-format off
-        QTest::addColumn<QStringList>("events");
-        QTest::addColumn<QStringList>("words");  // the words of each event, joined by "+"; "-" for none
-
+            << QStringList{"stop", "offline", "online", "offline"};
         QTest::newRow("pokes from others, unless ignored")
             << QStringList{"poke:7", "poke:own", "poke:7!", "poke:8@2", "dismiss"}
             << QStringList{"poke", "-", "-", "poke", "dismiss"};
@@ -267,7 +209,7 @@ private slots:
             << QStringList{"-", "join", "-", "-", "-", "-", "join", "-", "-", "-", "join"};
         // clang-format on
     }
-    void attentionWordsForSequences()
+    void wordsForSequences()
     {
         QFETCH(QStringList, events);
         QFETCH(QStringList, words);
@@ -278,55 +220,58 @@ private slots:
         QStringList sent;
         for (const QString &event : events) {
             s_words.clear();
-            const int at = event.lastIndexOf(QLatin1Char('@'));
-            const uint64 connection = at < 0 ? 1 : event.mid(at + 1).toULongLong();
-            const QStringList parts = event.left(at).split(QLatin1Char(':'));
-            const QString kind = parts.at(0);
-            const bool ignored = event.left(at).endsWith(QLatin1Char('!'));
-            const QString who = parts.value(kind == QLatin1String("msg") ? 2 : 1).remove(QLatin1Char('!'));
-            const anyID client = who == QLatin1String("own") ? kOwnId : anyID(who.toUInt());
-            // "<old>><new>[/<visibility>]"
-            const QString move = parts.value(2);
-            const uint64 from = move.section(QLatin1Char('>'), 0, 0).toULongLong();
-            const uint64 to = move.section(QLatin1Char('>'), 1).section(QLatin1Char('/'), 0, 0).toULongLong();
-            const int visibility = move.contains(QLatin1Char('/')) ? move.section(QLatin1Char('/'), 1).toInt() : 1;
-            if (client == kOwnId && kind != QLatin1String("sub") && parts.size() == 3 && move.contains('>'))
+            const uint64 connection = event.contains('@') ? event.section('@', 1).toULongLong() : 1;
+            const QStringList parts = event.section('@', 0, 0).remove('!').split(':');
+            const QString kind = parts.at(0), who = parts.value(kind == "msg" ? 2 : 1), last = parts.value(2);
+            const anyID client = who == "own" ? kOwnId : anyID(who.toUInt()), mode = anyID(parts.value(1).toUInt());
+            const bool ignored = event.contains('!'), whispered = last.endsWith('w');
+            // A move's "<old>><new>[/<visibility, default 1>]"
+            const uint64 from = last.section('>', 0, 0).toULongLong();
+            const uint64 to = last.section('>', 1).section('/', 0, 0).toULongLong();
+            const int visibility = last.contains('/') ? last.section('/', 1).toInt() : 1;
+            if (client == kOwnId && kind != "sub" && last.contains('>'))
                 s_client.ownChannels[connection] = to;  // the client knows where you went
-            if (kind == QLatin1String("talk")) {
-                const bool whispered = parts.at(2).endsWith(QLatin1Char('w'));
-                ts3plugin_onTalkStatusChangeEvent(connection, parts.at(2).chopped(whispered).toInt(), whispered,
-                                                  client);
-            } else if (kind == QLatin1String("poke")) {
-                QCOMPARE(ts3plugin_onClientPokeEvent(connection, client, "Poker", "poker=", "hey", ignored), 0);
-            } else if (kind == QLatin1String("msg")) {
-                QCOMPARE(ts3plugin_onTextMessageEvent(connection, anyID(parts.at(1).toUInt()), kOwnId, client, "Sender",
-                                                      "sender=", "hi", ignored),
-                         0);
-            } else if (kind == QLatin1String("move")) {
-                ts3plugin_onClientMoveEvent(connection, client, from, to, visibility, "");
-            } else if (kind == QLatin1String("moved")) {
-                ts3plugin_onClientMoveMovedEvent(connection, client, from, to, visibility, 3, "Mover", "mover=", "");
-            } else if (kind == QLatin1String("timeout")) {
-                ts3plugin_onClientMoveTimeoutEvent(connection, client, from, to, visibility, "");
-            } else if (kind == QLatin1String("kick")) {
-                ts3plugin_onClientKickFromChannelEvent(connection, client, from, to, visibility, 3, "Kicker", "k=", "");
-            } else if (kind == QLatin1String("sub")) {
-                ts3plugin_onClientMoveSubscriptionEvent(connection, client, from, to, ENTER_VISIBILITY);
-            } else if (kind == QLatin1String("status")) {
-                ts3plugin_onConnectStatusChangeEvent(connection, parts.at(1).toInt(), 0);
-            } else if (kind == QLatin1String("chan")) {
-                s_client.ownChannels[connection] =
-                    parts.at(1) == QLatin1String("?") ? std::nullopt : std::optional<uint64>(parts.at(1).toULongLong());
-            } else if (kind == QLatin1String("noid") || kind == QLatin1String("id")) {
-                s_client.idFails = kind == QLatin1String("noid");
-            } else if (kind == QLatin1String("dismiss")) {
-                ts3plugin_onHotkeyEvent("vossik_dismiss_signal");
-            } else if (kind == QLatin1String("init")) {
-                QCOMPARE(ts3plugin_init(), 0);
-            } else {
-                QCOMPARE(kind, QStringLiteral("shutdown"));
-                ts3plugin_shutdown();
-            }
+            const std::optional<uint64> channel = who == "?" ? std::nullopt : std::optional(who.toULongLong());
+            const int flag = who.section('=', 0, 0).toInt();  // "self:<flag>=<value>"
+            const QByteArray value = who.section('=', 1).toLatin1();
+            const QHash<QString, std::function<void()>> calls{
+                {"talk",
+                 [&] {
+                     ts3plugin_onTalkStatusChangeEvent(connection, last.chopped(whispered).toInt(), whispered, client);
+                 }},
+                {"poke", [&] { QCOMPARE(ts3plugin_onClientPokeEvent(connection, client, "", "", "", ignored), 0); }},
+                {"msg",
+                 [&] {
+                     QCOMPARE(ts3plugin_onTextMessageEvent(connection, mode, kOwnId, client, "", "", "", ignored), 0);
+                 }},
+                {"move", [&] { ts3plugin_onClientMoveEvent(connection, client, from, to, visibility, ""); }},
+                {"moved",
+                 [&] { ts3plugin_onClientMoveMovedEvent(connection, client, from, to, visibility, 3, "", "", ""); }},
+                {"timeout", [&] { ts3plugin_onClientMoveTimeoutEvent(connection, client, from, to, visibility, ""); }},
+                {"kick",
+                 [&] {
+                     ts3plugin_onClientKickFromChannelEvent(connection, client, from, to, visibility, 3, "", "", "");
+                 }},
+                {"sub",
+                 [&] { ts3plugin_onClientMoveSubscriptionEvent(connection, client, from, to, ENTER_VISIBILITY); }},
+                {"status", [&] { ts3plugin_onConnectStatusChangeEvent(connection, who.toInt(), 0); }},
+                {"self", [&] { ts3plugin_onClientSelfVariableUpdateEvent(connection, flag, "", value.constData()); }},
+                {"tab", [&] { ts3plugin_currentServerConnectionChanged(who.toULongLong()); }},
+                {"chan", [&] { s_client.ownChannels[connection] = channel; }},
+                {"noid", [] { s_client.idFails = true; }},
+                {"id", [] { s_client.idFails = false; }},
+                {"dismiss", [] { ts3plugin_onHotkeyEvent("vossik_dismiss_signal"); }},
+                {"init",
+                 [&] {
+                     if (parts.size() > 1) {  // a second init without shutdown starts afresh
+                         s_client.current = who.toULongLong();
+                         s_client.connections = connectionsFrom(last);
+                     }
+                     QCOMPARE(ts3plugin_init(), 0);
+                 }},
+                {"shutdown", [] { ts3plugin_shutdown(); }}};
+            QVERIFY2(calls.contains(kind), qPrintable(event));
+            calls.value(kind)();
             sent << (s_words.isEmpty() ? QStringLiteral("-") : s_words.join(QLatin1Char('+')));
         }
         ts3plugin_shutdown();
