@@ -13,6 +13,8 @@
 #include <QDebug>
 #include <QSettings>
 
+#include <utility>
+
 #include <algorithm>
 #include <chrono>
 
@@ -36,8 +38,22 @@ Qt_wnd::Qt_wnd(LightOutput &output, QWidget *parent, int idleLimitMs, remote_app
     setupUi(this);
     if (m_remoteApps) {
         using remote_apps::Client;
-        connect(m_remoteApps, &Client::word, this,
-                [this](protocol::CommandWord word) { dispatch(Client::kClientId, word); });
+        // One message may give several words (a connection's end: stop,
+        // micunmuted, back, offline): the device is shown only where they
+        // end up, once they are all in.
+        connect(m_remoteApps, &Client::word, this, [this](protocol::CommandWord word) {
+            addClient(Client::kClientId);
+            const LightRule::Post post = m_light.onWord(Client::kClientId, word, nowMs());
+            if (post.kind != LightRule::Post::Nothing)
+                m_remotePost = post;
+            if (!m_remoteFlushDue) {
+                m_remoteFlushDue = true;
+                QTimer::singleShot(0, this, [this] {
+                    m_remoteFlushDue = false;
+                    carryOut(std::exchange(m_remotePost, LightRule::Post{}), nowMs());
+                });
+            }
+        });
         connect(m_remoteApps, &Client::ended, this, [this] { removeClient(Client::kClientId); });
     }
     m_idleTimer.setSingleShot(true);

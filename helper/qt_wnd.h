@@ -85,7 +85,9 @@ private:
     const bool m_standalone;
     LightRule m_light;
     QMap<qint64, QObject *> m_clientWatches;  // the end of each client's process
-    QTimer m_signalTimer;                     // the end of the timed signal that shows
+    LightRule::Post m_remotePost;             // what TeamSpeak 5/6's words so far would show
+    bool m_remoteFlushDue = false;
+    QTimer m_signalTimer;  // the end of the timed signal that shows
     QTimer m_idleTimer;
     bool m_ending = false;
     ConfigWnd *m_configWnd = nullptr;
