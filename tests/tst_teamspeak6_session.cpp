@@ -100,7 +100,7 @@ private slots:
     {
         // clang-format off
         columns<QStringList, QString, QStringList, QStringList, QString>({"server", "stored", "auths", "shown", "keyAfter"});
-        QTest::newRow("allowed: the section's conversation")
+        QTest::newRow("allowed: a conversation")
             << QStringList{"--key", kKey, "--answer-delay", "300", "--script", "conversation"} << QString()
             << QStringList{"empty"} << QStringList{"stop", "startother", "stop", "micmuted", "offline"} << kKey;
         QTest::newRow("a stored key: no question")
