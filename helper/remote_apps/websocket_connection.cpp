@@ -108,7 +108,8 @@ void Connection::handle(const std::vector<FrameEvent> &events)
                 return;  // ended by its handler
             break;
         case FrameEvent::Kind::Ping:
-            send(Opcode::Pong, event.payload);
+            if (m_state == State::Open)  // nothing follows a close frame
+                send(Opcode::Pong, event.payload);
             break;
         case FrameEvent::Kind::Pong:
             break;
