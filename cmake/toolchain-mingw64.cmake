@@ -1,9 +1,6 @@
 # Cross-building for 64-bit Windows with MinGW-w64 (posix threads, which
 # std::mutex and Qt Test need) against the static Windows Qt that
 # tools/windows/build_qt.sh builds. Pass -DVOSSIK_WINDOWS_QT=<its prefix>.
-# Every module of it, Qt WebSockets included (built into the same prefix),
-# is found there: find_package(Qt5 COMPONENTS WebSockets) looks in
-# <prefix>/lib/cmake/Qt5WebSockets.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)

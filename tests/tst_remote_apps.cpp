@@ -283,8 +283,8 @@ private slots:
 
     // Against a server in this process: the first pairing stores the key,
     // never logged, in a file for the user alone that keeps its other
-    // lines; the next start sends that key; the client's end; 8 MiB read,
-    // more closes the connection.
+    // lines; a ping answered; the next start sends that key; the client's
+    // end; 8 MiB read, more closes the connection.
     void theClientOnASocket()
     {
         QTemporaryDir folder;
@@ -323,6 +323,10 @@ private slots:
             expectAuth(QString());
             QTest::qWait(100);  // no answer yet: nothing more is sent
             QVERIFY(sent.isEmpty());
+            QSignalSpy pong(peer, &QWebSocket::pong);
+            peer->ping("still there?");
+            QTRY_COMPARE(pong.size(), 1);
+            QCOMPARE(pong.at(0).at(1).toByteArray(), QByteArray("still there?"));
             peer->sendTextMessage(QString::fromUtf8(granted));
             QTRY_COMPARE(words, QStringList{"stop"});
             QCOMPARE(readSettings().key, key);

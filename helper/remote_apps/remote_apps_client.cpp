@@ -2,7 +2,6 @@
 
 #include <QDebug>
 #include <QTcpSocket>
-#include <QUrl>
 
 namespace remote_apps {
 
@@ -12,20 +11,13 @@ Client::Client(SettingsSource readSettings, KeyStore storeKey, std::int64_t firs
       m_storeKey(std::move(storeKey)),
       m_firstIntervalMs(firstIntervalMs)
 {
-    m_socket.setMaxAllowedIncomingMessageSize(kMaxMessageBytes);
-    m_socket.setMaxAllowedIncomingFrameSize(kMaxMessageBytes);
     m_connectTimer.setSingleShot(true);
     m_probeTimer.setSingleShot(true);
     connect(&m_connectTimer, &QTimer::timeout, this, &Client::connectNow);
     connect(&m_probeTimer, &QTimer::timeout, this, &Client::probe);
-    connect(&m_socket, &QWebSocket::connected, this, [this] { carryOut(m_pairing.onOpened()); });
-    connect(&m_socket, &QWebSocket::textMessageReceived, this, &Client::onText);
-    connect(&m_socket, &QWebSocket::disconnected, this, &Client::onGone);
-    // A connection refused may end in an error alone.
-    connect(&m_socket, QOverload<QAbstractSocket::SocketError>::of(&QWebSocket::error), this, [this] {
-        if (m_socket.state() == QAbstractSocket::UnconnectedState)
-            onGone();
-    });
+    connect(&m_socket, &websocket::Connection::connected, this, [this] { carryOut(m_pairing.onOpened()); });
+    connect(&m_socket, &websocket::Connection::textMessageReceived, this, &Client::onText);
+    connect(&m_socket, &websocket::Connection::disconnected, this, &Client::onGone);
 }
 
 Client::~Client()
@@ -60,7 +52,7 @@ void Client::connectNow()
     if (m_stopped)
         return;
     m_attempt = true;
-    m_socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1").arg(m_port)));
+    m_socket.open(m_port);
 }
 
 void Client::carryOut(const Pairing::Step &step)
@@ -72,7 +64,7 @@ void Client::carryOut(const Pairing::Step &step)
     if (step.storeKey)
         m_storeKey(*step.storeKey);  // never logged
     if (step.sendAuth)
-        m_socket.sendTextMessage(QString::fromUtf8(authRequest(*step.sendAuth)));
+        m_socket.sendTextMessage(authRequest(*step.sendAuth));
     if (step.started) {
         qDebug() << "Remote Apps: connected to TeamSpeak on port" << m_port;
         m_unreachableLogged = false;
@@ -96,11 +88,11 @@ void Client::carryOut(const Pairing::Step &step)
         m_probeTimer.start(int(*step.probeInMs));
 }
 
-void Client::onText(const QString &text)
+void Client::onText(const QByteArray &text)
 {
     if (m_stopped)
         return;
-    const std::optional<Event> event = parseFrame(text.toUtf8());
+    const std::optional<Event> event = parseFrame(text);
     if (!event)
         return;
     if (const auto *answer = std::get_if<AuthAnswer>(&*event)) {
@@ -130,7 +122,7 @@ void Client::onGone()
     if (!m_attempt || m_stopped)
         return;
     m_attempt = false;
-    const bool tooLarge = m_socket.closeCode() == QWebSocketProtocol::CloseCodeTooMuchData;
+    const bool tooLarge = m_socket.closeCode() == websocket::CloseTooLarge;
     if (tooLarge && !m_tooLargeLogged) {
         qDebug() << "Remote Apps: TeamSpeak sent a message larger than" << kMaxMessageBytes
                  << "bytes - connection closed";

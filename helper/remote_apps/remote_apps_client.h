@@ -1,5 +1,5 @@
 // The helper's client of TeamSpeak 5/6's Remote Apps interface: a WebSocket
-// to ws://127.0.0.1:<port> on the GUI thread, never waited on. It pairs and
+// (websocket_connection.h) to ws://127.0.0.1:<port>/ on the GUI thread, never waited on. It pairs and
 // looks again as remote_apps_pairing.h decides, and tells the user's state
 // as the plugin's words (remote_apps_state.h), as one more client of the
 // helper whose id no process has.
@@ -9,10 +9,10 @@
 #include "remote_apps_pairing.h"
 #include "remote_apps_settings.h"
 #include "remote_apps_state.h"
+#include "websocket_connection.h"
 
 #include <QObject>
 #include <QTimer>
-#include <QWebSocket>
 
 #include <functional>
 #include <limits>
@@ -57,7 +57,7 @@ signals:
 private:
     void carryOut(const Pairing::Step &step);
     void connectNow();
-    void onText(const QString &text);
+    void onText(const QByteArray &text);
     void onGone();
     void probe();
     void onProbed(bool listening);
@@ -69,7 +69,7 @@ private:
     quint16 m_port = 0;
     Pairing m_pairing{QString()};
     UserState m_state;
-    QWebSocket m_socket;
+    websocket::Connection m_socket{kMaxMessageBytes};
     QTcpSocket *m_probe = nullptr;
     QTimer m_connectTimer;
     QTimer m_probeTimer;

@@ -1,18 +1,14 @@
 #!/usr/bin/env bash
 # Builds Qt 5.15 for 64-bit Windows, static, from Debian's own source
-# packages, once, into a cache folder outside the repository: qtbase, then
-# the Qt WebSockets module into the same prefix. Each part has its own
-# completion marker, so a cache made before the module was needed gets
-# only the module (a few minutes), not the whole Qt again (about 35).
-# Later runs find both and return at once.
+# package, once, into a cache folder outside the repository. Later runs
+# find the finished build and return at once.
 #   build_qt.sh CACHE_DIR
 set -euo pipefail
 
 CACHE="$1"
 PREFIX="$CACHE/qt5-win64-static"
 MARKER="$PREFIX/.complete"
-WEBSOCKETS_MARKER="$PREFIX/.complete-websockets"
-[ -f "$MARKER" ] && [ -f "$WEBSOCKETS_MARKER" ] && { echo "== Windows Qt: cached in $PREFIX"; exit 0; }
+[ -f "$MARKER" ] && { echo "== Windows Qt: cached in $PREFIX"; exit 0; }
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
@@ -31,46 +27,12 @@ fi
 
 SRC_DIR="$CACHE/src"
 mkdir -p "$SRC_DIR"
-# source_of PACKAGE: the unpacked folder of Debian's source package,
-# fetched the first time; fails when the archive will not serve it.
-source_of() {
-    if ! ls -d "$SRC_DIR/$1"-*/ >/dev/null 2>&1; then
-        echo "== fetching Debian's $1" >&2
-        (cd "$SRC_DIR" && apt-get source -qq "$1" >"$CACHE/fetch-$1.log" 2>&1) \
-            || { tail -5 "$CACHE/fetch-$1.log" >&2; return 1; }
-    fi
-    ls -d "$SRC_DIR/$1"-*/ | head -n 1
-}
-
-# The module, built by the cached Qt's own qmake: static like it, into the
-# same prefix, where CMake's Qt5WebSocketsConfig.cmake then lies beside
-# the others. Only its library (src/), no examples or tests. A source
-# that cannot be fetched leaves the Qt without the module, and says so:
-# the Windows build then goes without it, and the next run tries again.
-build_websockets() {
-    local source build
-    if ! source="$(source_of qtwebsockets-opensource-src)"; then
-        echo "== Qt WebSockets for Windows: Debian's source could not be fetched; the Windows Qt stays without it"
-        return 0
-    fi
-    build="$CACHE/build-qtwebsockets-win64"
-    rm -rf "$build"
-    mkdir -p "$build"
-    echo "== building Qt WebSockets for Windows (a few minutes; log: $CACHE/websockets.log)"
-    (cd "$build" && "$PREFIX/bin/qmake" "$source" && make -j"$(nproc)" sub-src && make sub-src-install_subtargets) \
-        > "$CACHE/websockets.log" 2>&1 || { tail -30 "$CACHE/websockets.log"; exit 1; }
-    touch "$WEBSOCKETS_MARKER"
-    rm -rf "$build"
-    echo "== Qt WebSockets for Windows ready in $PREFIX"
-}
-
-if [ -f "$MARKER" ]; then
-    echo "== Windows Qt: cached in $PREFIX, without Qt WebSockets"
-    build_websockets
-    exit 0
+cd "$SRC_DIR"
+if ! ls -d qtbase-opensource-src-*/ >/dev/null 2>&1; then
+    echo "== fetching Debian's qtbase source"
+    apt-get source -qq qtbase-opensource-src >/dev/null
 fi
-
-SOURCE="$(source_of qtbase-opensource-src)" || exit 1
+SOURCE="$(ls -d "$SRC_DIR"/qtbase-opensource-src-*/ | head -n 1)"
 
 BUILD="$CACHE/build-qt5-win64"
 rm -rf "$BUILD"
@@ -90,4 +52,3 @@ make install > "$CACHE/install.log" 2>&1 || { tail -30 "$CACHE/install.log"; exi
 touch "$MARKER"
 rm -rf "$BUILD"
 echo "== Windows Qt ready in $PREFIX"
-build_websockets

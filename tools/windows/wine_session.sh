@@ -228,9 +228,6 @@ remote_conversation() {
 }
 if [ ! -x "$remote_bin" ]; then
     echo "== no Linux build of the stand-in Remote Apps server: its Wine session is skipped"
-elif ! grep -q '^Qt5WebSockets_DIR:PATH=' "$BUILD/CMakeCache.txt" \
-    || grep -q '^Qt5WebSockets_DIR:PATH=.*NOTFOUND' "$BUILD/CMakeCache.txt"; then
-    echo "== the Windows helper was built without Qt WebSockets: its Remote Apps session is skipped"
 else
     echo "== TeamSpeak 6 through Remote Apps, to a standalone Linux helper and a standalone Windows helper"
     remote_conversation linux
