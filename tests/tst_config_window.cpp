@@ -55,7 +55,7 @@ private:
         QSettings settings(m_file, QSettings::IniFormat);
         QStringList values;
         for (const QString &key : keys)
-            values << key + QLatin1Char('=') + settings.value("colors/" + key).toString();
+            values << key + QLatin1Char('=') + settings.value(key.contains('/') ? key : "colors/" + key).toString();
         return values;
     }
 
