@@ -177,12 +177,6 @@ private slots:
                                                     << "line 2: poke";
         QTest::newRow("a move to where it is") << "move 7 5 5"
                                                << "line 1: move";
-        QTest::newRow("sleep without a time") << "sleep"
-                                              << "line 1: sleep";
-        QTest::newRow("send without JSON") << "send {type"
-                                           << "line 1: send";
-        QTest::newRow("an unknown word") << "wave 7"
-                                         << "line 1: unknown step \"wave\"";
         QTest::newRow("a pause paired") << "talk 7 1\n& sleep 5"
                                         << "line 2: unknown step \"&sleep\"";
     }
