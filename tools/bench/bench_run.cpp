@@ -1013,12 +1013,14 @@ Report reportOf(const BenchOptions &options, const Results &r)
                  + " ns; began " + began + " s after the helper's start, after its DISCOVER number "
                  + std::to_string(r.discoversBefore) + ", with " + std::to_string(r.discoversDuring)
                  + " DISCOVER(s) in these seconds";
-    // Its search for a device service, every 30 s once slowed down, is the
-    // one thing left that may wake it.
+    // Its search for a device service and its look for TeamSpeak 5/6, each
+    // every 30 s once slowed down, are the two things left that may wake it.
     const std::int64_t searches =
-        (options.idleSeconds * 1000 + SearchSchedule::kSlowestIntervalMs - 1) / SearchSchedule::kSlowestIntervalMs;
+        2
+        * ((options.idleSeconds * 1000 + SearchSchedule::kSlowestIntervalMs - 1) / SearchSchedule::kSlowestIntervalMs);
     still.target = "no LED update, at most " + std::to_string(searches)
-                   + " wake-up(s): the search for a device service, every 30 s by then";
+                   + " wake-up(s): the search for a device service and the look for TeamSpeak 5/6, each every 30 s "
+                     "by then";
     if (r.searchSlowed) {
         still.note += ", centred on the first one due 30 s after the one before";
         still.targetMet = r.stillUpdates == 0 && r.still.switches <= searches;
