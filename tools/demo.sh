@@ -47,17 +47,25 @@ trap cleanup EXIT
 # TeamSpeak 5/6: the stand-in Remote Apps server plays the session to a
 # helper that nobody's plugin started. The user allows the helper after a
 # moment; TeamSpeak quitting at the end shows the shutdown profile.
+# The port a stand-in names on its first line ("listening on N"); fails
+# after 5 s.
+port_named_in() {
+    local port=""
+    for _ in $(seq 50); do
+        port="$(sed -n 's/^listening on \([0-9]*\)$/\1/p' "$1" 2>/dev/null)"
+        [ -n "$port" ] && { echo "$port"; return 0; }
+        sleep 0.1
+    done
+    echo "== $2 did not start" >&2
+    return 1
+}
+
 teamspeak6_demo() {
     local log="$BUILD_DIR/demo-helper.log" port=""
     "$REMOTEAPPS" --port 0 --answer-delay 2500 --script "$HERE/demo/session.remoteapps" \
         > >(tee "$work/remoteapps.log" | sed -un 's/^[0-9]* echo /   /p') &
     remote=$!
-    for _ in $(seq 50); do
-        port="$(sed -n 's/^listening on \([0-9]*\)$/\1/p' "$work/remoteapps.log" 2>/dev/null)"
-        [ -n "$port" ] && break
-        sleep 0.1
-    done
-    [ -n "$port" ] || { echo "== the stand-in Remote Apps server did not start"; exit 1; }
+    port="$(port_named_in "$work/remoteapps.log" "the stand-in Remote Apps server")" || exit 1
     echo "== the stand-in TeamSpeak 6 serves Remote Apps on port $port"
     printf '[teamspeak]\nremoteApps=auto\nremoteAppsPort=%s\n' "$port" >> "$work/config/TS3_Vossik_Plugin.ini"
     echo "== the helper starts on its own (--standalone; its log lines go to $log) and asks TeamSpeak for"
@@ -94,12 +102,7 @@ if [ "$OPENRGB" = 1 ]; then
     # Any free port; the server names it on its first line.
     "$OPENRGBSERVER" --port 0 --protocol 4 "${server_args[@]}" > "$work/server.out" &
     service=$!
-    for _ in $(seq 50); do
-        port="$(sed -n 's/^listening on \([0-9]*\)$/\1/p' "$work/server.out")"
-        [ -n "$port" ] && break
-        sleep 0.1
-    done
-    [ -n "$port" ] || { echo "== the lighting server did not start"; exit 1; }
+    port="$(port_named_in "$work/server.out" "the lighting server")" || exit 1
     echo "== the stand-in lighting server listens on port $port; each LED update is a line"
     printf '[device]\nlightService=openrgb\nopenrgbPort=%s\n' "$port" >> "$work/config/TS3_Vossik_Plugin.ini"
     # The first controller's updates only, and of a moving effect about
