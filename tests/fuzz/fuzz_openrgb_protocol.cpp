@@ -3,6 +3,7 @@
 // version the first byte chooses. Checks: a header is taken only whole and
 // with the magic; whatever is read, written again and read once more,
 // comes back as the same bytes.
+#include "fuzz_check.h"
 #include "openrgb_protocol.h"
 
 #include <algorithm>
@@ -10,12 +11,6 @@
 #include <cstring>
 
 using namespace protocol::openrgb;
-
-static void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -3,18 +3,13 @@
 // same events; no text message passes the limit; a close or an error is
 // the last event and ends the reading; control payloads stay within 125
 // bytes.
+#include "fuzz_check.h"
 #include "websocket_frame_reader.h"
 
 #include <algorithm>
 #include <cstdlib>
 
 using namespace remote_apps::websocket;
-
-static void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
