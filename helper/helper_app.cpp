@@ -3,8 +3,8 @@
 #include "attach_event_filter.h"
 #include "desktop_session.h"
 #include "device_settings.h"
+#include "helper_log.h"
 #include "light_control_api.h"
-#include "log_output.h"
 #include "message_endpoint.h"
 #include "names.h"
 #include "openrgb_client.h"
@@ -21,15 +21,6 @@
 #include <optional>
 
 namespace {
-
-// The helper inherits the client's standard error, which may be a pipe
-// that nobody drains or whose reader has gone: a line it cannot take now
-// is dropped, never waited for, and never raises SIGPIPE.
-void writeLogLine(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    static auto *sink = new platform::LogSink(platform::StandardStream::Error);  // outlives every static
-    sink->line(qFormatLogMessage(type, context, message).toStdString());
-}
 
 // The command line: the settings folder (as the plugin starts the helper),
 // or --standalone with an optional folder.
@@ -51,7 +42,7 @@ std::optional<Start> startOf(const QStringList &arguments)
 
 int runHelper(int argc, char *argv[])
 {
-    qInstallMessageHandler(writeLogLine);
+    installHelperLog();
     QApplication app(argc, argv);
     const std::optional<Start> start = startOf(QCoreApplication::arguments());
     if (!start) {

@@ -77,6 +77,7 @@ LightRule::Post LightRule::onWord(std::int64_t client, protocol::CommandWord wor
         return update(std::nullopt, nowMs);
     case CommandWord::Shutdown:
     case CommandWord::Wnd:
+    case CommandWord::Quit:
         break;
     }
     return {};

@@ -41,6 +41,7 @@ WordKind wordKind(CommandWord word)
     case CommandWord::Join:
         return WordKind::Join;
     case CommandWord::Shutdown:
+    case CommandWord::Quit:  // not the plugin's to send
         break;
     }
     return WordKind::Shutdown;

@@ -51,6 +51,8 @@ const char *commandWordText(CommandWord word)
         return "join";
     case CommandWord::Dismiss:
         return "dismiss";
+    case CommandWord::Quit:
+        return "quit";
     }
     return "";
 }
@@ -77,6 +79,11 @@ bool isTalkWord(CommandWord word)
     default:
         return false;
     }
+}
+
+bool isRequestWord(CommandWord word)
+{
+    return word == CommandWord::Wnd || word == CommandWord::Quit;
 }
 
 }  // namespace protocol

@@ -37,6 +37,9 @@ enum class CommandWord : std::uint8_t {
     WhisperEnd,  // no one does any more
     Join,        // another client enters the user's channel
     Dismiss,     // the user's hotkey: end the timed signals now
+    // Requests of a program that is no client (the helper's own --quit):
+    // they never make their sender one.
+    Quit,  // end the helper as its last client's shutdown would
 };
 
 // Every word, in the order of the enum.
@@ -46,7 +49,11 @@ constexpr CommandWord kCommandWords[] = {
     CommandWord::SoundMuted, CommandWord::SoundUnmuted, CommandWord::Away,      CommandWord::Back,
     CommandWord::Offline,    CommandWord::Online,       CommandWord::LightsOff, CommandWord::LightsOn,
     CommandWord::Poke,       CommandWord::Message,      CommandWord::Whisper,   CommandWord::WhisperEnd,
-    CommandWord::Join,       CommandWord::Dismiss};
+    CommandWord::Join,       CommandWord::Dismiss,      CommandWord::Quit};
+
+// A word that asks the helper something instead of telling a client's state
+// ("wnd", "quit"): the sender does not become a client by it.
+bool isRequestWord(CommandWord word);
 
 // The word's text on the wire: lowercase ASCII.
 const char *commandWordText(CommandWord word);

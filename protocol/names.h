@@ -25,6 +25,23 @@ constexpr char kWindowsProgramSuffix[] = ".exe";
 // The helper's first argument when it runs for TeamSpeak 5/6 without the
 // plugin; a settings folder may follow.
 constexpr char kStandaloneOption[] = "--standalone";
+// Requests to the helper that runs (over its command server), as the only
+// argument: open its settings window (starting a standalone helper when
+// none runs), or end it.
+constexpr char kSettingsOption[] = "--settings";
+constexpr char kQuitOption[] = "--quit";
+
+// The helper's log, beside the settings file; past kLogFileLimitBytes it
+// becomes kLogFileName + kOlderLogSuffix, replacing the older one.
+constexpr char kLogFileName[] = "TS3_Vossik_Helper.log";
+constexpr char kOlderLogSuffix[] = ".1";
+constexpr std::uint64_t kLogFileLimitBytes = 1024 * 1024;
+
+// Starting the standalone helper with the user's session: the value of this
+// name under HKCU\Software\Microsoft\Windows\CurrentVersion\Run on
+// Windows; this file in the user's XDG autostart folder elsewhere.
+constexpr char kAutostartValueName[] = "VossikLights";
+constexpr char kAutostartDesktopFile[] = "vossik-lights.desktop";
 
 // The light profiles, in the client's configuration folder (the helper's
 // one argument, or the one after kStandaloneOption).
