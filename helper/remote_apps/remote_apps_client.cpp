@@ -36,6 +36,15 @@ void Client::start()
     carryOut(m_pairing.start());
 }
 
+void Client::tellStatus()
+{
+    const std::pair<Status, int> now{status(), servers()};
+    if (now == m_toldStatus)
+        return;
+    m_toldStatus = now;
+    emit statusChanged();
+}
+
 void Client::stop()
 {
     m_stopped = true;
@@ -45,6 +54,27 @@ void Client::stop()
     m_probe = nullptr;
     m_attempt = false;
     m_socket.abort();
+    tellStatus();
+}
+
+void Client::pairAgain()
+{
+    if (m_granted)
+        return;
+    stop();
+    m_pairing = Pairing(QString());  // the stored key is read afresh
+    start();
+}
+
+Client::Status Client::status() const
+{
+    if (m_stopped)
+        return Status::Off;
+    if (m_granted)
+        return Status::Connected;
+    if (m_pairing.refused())
+        return Status::Refused;
+    return m_pairing.askingUser() ? Status::AskingUser : Status::Looking;
 }
 
 void Client::connectNow()
@@ -80,12 +110,13 @@ void Client::carryOut(const Pairing::Step &step)
         m_attempt = false;
         m_socket.abort();
     }
-    if (m_stopped)
-        return;  // ended with the client
-    if (step.connectInMs)
-        m_connectTimer.start(int(*step.connectInMs));
-    if (step.probeInMs)
-        m_probeTimer.start(int(*step.probeInMs));
+    if (!m_stopped) {  // else ended with the client
+        if (step.connectInMs)
+            m_connectTimer.start(int(*step.connectInMs));
+        if (step.probeInMs)
+            m_probeTimer.start(int(*step.probeInMs));
+    }
+    tellStatus();
 }
 
 void Client::onText(const QByteArray &text)
@@ -101,11 +132,13 @@ void Client::onText(const QByteArray &text)
         if (step.started) {
             m_granted = true;
             tell(m_state.start(*answer));
+            tellStatus();
             return;
         }
     }
     if (m_granted)
         tell(m_state.onEvent(*event));
+    tellStatus();  // the servers connected
 }
 
 void Client::tell(const Words &words)

@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <limits>
+#include <utility>
 
 class QTcpSocket;
 
@@ -47,12 +48,29 @@ public:
     void start();
     // Closes for good, telling nothing more.
     void stop();
+    // Unless granted now: forgets a refusal and pairs from the start, as
+    // after the user removed the app in TeamSpeak.
+    void pairAgain();
+
+    // What the client follows now, for the user to see.
+    enum class Status {
+        Off,         // not started, stopped, or off in the settings
+        Looking,     // TeamSpeak is not there, or has not answered yet
+        AskingUser,  // the user has to allow the app in TeamSpeak
+        Refused,     // until pairAgain() or the helper's next start
+        Connected,
+    };
+    Status status() const;
+    // The TeamSpeak servers the user is connected to, while Connected.
+    int servers() const { return m_granted ? m_state.establishedConnections() : 0; }
 
 signals:
     // A word of the client, as the plugin sends them.
     void word(protocol::CommandWord word);
     // The client has ended (TeamSpeak closed after granting).
     void ended();
+    // status() or servers() may have changed.
+    void statusChanged();
 
 private:
     void carryOut(const Pairing::Step &step);
@@ -62,6 +80,7 @@ private:
     void probe();
     void onProbed(bool listening);
     void tell(const Words &words);
+    void tellStatus();
 
     const SettingsSource m_readSettings;
     const KeyStore m_storeKey;
@@ -75,9 +94,10 @@ private:
     QTimer m_probeTimer;
     bool m_attempt = false;  // a connection is being made or open
     bool m_granted = false;
-    bool m_stopped = false;
+    bool m_stopped = true;  // until start()
     bool m_unreachableLogged = false;
     bool m_tooLargeLogged = false;
+    std::pair<Status, int> m_toldStatus{Status::Off, 0};
 };
 
 }  // namespace remote_apps

@@ -60,6 +60,9 @@ public:
     Step onProbe(bool listening);
 
     bool refused() const { return m_phase == Phase::Refused; }
+    bool granted() const { return m_phase == Phase::Granted; }
+    // An empty-key "auth" waits for the user's answer in TeamSpeak.
+    bool askingUser() const { return m_phase == Phase::Asking && m_key.isEmpty(); }
     const QString &key() const { return m_key; }
 
 private:

@@ -1,5 +1,7 @@
 #include "remote_apps_state.h"
 
+#include <algorithm>
+
 #include <type_traits>
 
 using protocol::CommandWord;
@@ -218,6 +220,12 @@ Words UserState::settle(Words moments)
     m_told = now;
     words.insert(words.end(), moments.begin(), moments.end());
     return words;
+}
+
+int UserState::establishedConnections() const
+{
+    return int(std::count_if(m_connections.begin(), m_connections.end(),
+                             [](const auto &entry) { return entry.second.status == kEstablished; }));
 }
 
 }  // namespace remote_apps

@@ -24,6 +24,8 @@ public:
     Words start(const AuthAnswer &answer);
     // The words an event changes.
     Words onEvent(const Event &event);
+    // The server connections of the client that are fully established.
+    int establishedConnections() const;
 
 private:
     struct Connection {
