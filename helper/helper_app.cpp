@@ -10,32 +10,67 @@
 #include "openrgb_client.h"
 #include "qt_wnd.h"
 #include "remote_apps_client.h"
+#include "running_helper.h"
 #include "settings_file.h"
 #include "settings_folder.h"
+#include "standalone_tray.h"
 #include "termination_request.h"
+#include "tray_menu.h"
 
 #include <QApplication>
 #include <QDebug>
 
+#include <cstring>
 #include <memory>
 #include <optional>
 
 namespace {
 
 // The command line: the settings folder (as the plugin starts the helper),
-// or --standalone with an optional folder.
+// or --standalone with an optional folder; --settings starts a standalone
+// helper with its settings window open when none runs to ask.
 struct Start {
     bool standalone = false;
     QString folder;
+    bool openSettings = false;
 };
 std::optional<Start> startOf(const QStringList &arguments)
 {
-    if (arguments.size() == 2 && arguments.at(1) != QLatin1String(protocol::kStandaloneOption))
-        return Start{false, arguments.at(1)};
-    if ((arguments.size() == 2 || arguments.size() == 3)
-        && arguments.at(1) == QLatin1String(protocol::kStandaloneOption))
+    const QString first = arguments.value(1);
+    if (arguments.size() == 2 && first == QLatin1String(protocol::kSettingsOption))
+        return Start{true, platform::standaloneSettingsFolder(), true};
+    if (arguments.size() == 2 && first != QLatin1String(protocol::kStandaloneOption))
+        return Start{false, first};
+    if ((arguments.size() == 2 || arguments.size() == 3) && first == QLatin1String(protocol::kStandaloneOption))
         return Start{true, arguments.size() == 3 ? arguments.at(2) : platform::standaloneSettingsFolder()};
     return std::nullopt;
+}
+
+// The options that ask the running helper, each the only argument; ASCII,
+// so read before any application object exists.
+std::optional<protocol::CommandWord> requestOf(int argc, char *argv[])
+{
+    if (argc != 2)
+        return std::nullopt;
+    if (std::strcmp(argv[1], protocol::kQuitOption) == 0)
+        return protocol::CommandWord::Quit;
+    if (std::strcmp(argv[1], protocol::kSettingsOption) == 0)
+        return protocol::CommandWord::Wnd;
+    return std::nullopt;
+}
+
+// The exit status of a request; nothing when --settings found no helper
+// and this one is to start.
+std::optional<int> ask(protocol::CommandWord request)
+{
+    const RequestResult result = askRunningHelper(request);
+    if (result == RequestResult::Done)
+        return 0;
+    if (result == RequestResult::NoneRuns && request == protocol::CommandWord::Wnd)
+        return std::nullopt;
+    qInfo() << (result == RequestResult::NoneRuns ? "No Vossik helper runs"
+                                                  : "The running Vossik helper did not answer");
+    return 1;
 }
 
 }  // namespace
@@ -43,6 +78,15 @@ std::optional<Start> startOf(const QStringList &arguments)
 int runHelper(int argc, char *argv[])
 {
     installHelperLog();
+    if (const std::optional<protocol::CommandWord> request = requestOf(argc, argv)) {
+        std::optional<int> status;
+        {
+            QCoreApplication asking(argc, argv);  // no display needed to ask
+            status = ask(*request);
+        }
+        if (status)
+            return *status;
+    }
     QApplication app(argc, argv);
     const std::optional<Start> start = startOf(QCoreApplication::arguments());
     if (!start) {
@@ -78,11 +122,17 @@ int runHelper(int argc, char *argv[])
     Qt_wnd window(router, nullptr, idleSet && idleLimitMs > 0 ? idleLimitMs : Qt_wnd::kIdleLimitMs, &remoteApps,
                   start->standalone);
     platform::onTerminationRequest(&window, [&window] { window.endAllSessions(); });
+    QObject::connect(&window, &Qt_wnd::quitRequested, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    std::unique_ptr<TrayMenu> tray;
     if (start->standalone) {
         // A window closed or the session ending ends it as a request does.
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.endAllSessions(); });
         QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.endAllSessions(); });
+        tray = makeStandaloneTray(window, remoteApps, g_settingsDir + QLatin1String(protocol::kLogFileName),
+                                  QCoreApplication::applicationFilePath());
     }
+    if (start->openSettings)
+        QObject::connect(&window, &Qt_wnd::servingStarted, &window, &Qt_wnd::openSettingsWindow);
     // Hidden when the plugin starts it, yet shown for Qt: an open settings
     // window must not be the last window whose closing ends the program.
     if (platform::startedHidden())

@@ -155,12 +155,24 @@ void Qt_wnd::vossikRdy()
         [this](qint64 client, protocol::CommandWord command) { dispatch(client, command); }, this);
     connect(m_channel, &CommandChannel::connectionClosed, this, &Qt_wnd::onConnectionClosed);
     connect(m_channel, &CommandChannel::connectionsChanged, this, &Qt_wnd::updateIdleTimer);
-    // Read once serving: they may have changed while another helper served.
-    connect(m_channel, &CommandChannel::serving, this, &Qt_wnd::readSettings);
+    connect(m_channel, &CommandChannel::serving, this, &Qt_wnd::onServing);
     // A waiting helper leaves TeamSpeak 5/6 to the one that serves.
     if (m_remoteApps)
         connect(m_channel, &CommandChannel::serving, m_remoteApps, &remote_apps::Client::start);
     m_channel->open();
+}
+
+void Qt_wnd::onServing()
+{
+    // Read once serving: they may have changed while another helper served.
+    readSettings();
+    // At login or between sessions: the shutdown profile once, then the
+    // light is left alone until a client comes.
+    if (m_standalone && m_light.clients().empty()) {
+        qDebug() << "No client yet: shutdown profile";
+        applyShutdown();
+    }
+    emit servingStarted();
 }
 
 LightProfile *Qt_wnd::profileOfTab(int tab)
@@ -203,13 +215,16 @@ void Qt_wnd::setOptSpeed(int speed, int tab)
 
 void Qt_wnd::dispatch(qint64 client, protocol::CommandWord command)
 {
+    // A request leaves its sender what it was: a short-lived sender that
+    // became a client would end the session when it exits.
+    if (command == protocol::CommandWord::Wnd)
+        return openSettingsWindow();
+    if (command == protocol::CommandWord::Quit)
+        return quit();
     addClient(client);
     switch (command) {
     case protocol::CommandWord::Shutdown:
         removeClient(client);
-        break;
-    case protocol::CommandWord::Wnd:
-        openSettingsWindow();
         break;
     default: {
         const std::int64_t now = nowMs();
@@ -288,9 +303,10 @@ void Qt_wnd::addClient(qint64 client)
     if (m_light.clients().contains(client))
         return;
     m_light.addClient(client);
-    if (client == remote_apps::Client::kClientId) {
+    emit clientsChanged();
+    if (client == remote_apps::Client::kClientId || client == kTrayClientId) {
         updateIdleTimer();
-        return;  // no process to watch: it ends with its socket
+        return;  // no process to watch: it ends with its socket, or the toggle
     }
     if (QObject *watch = platform::watchProcess(client, [this, client] {
             // Its last words still count; then it has gone as if it had said
@@ -313,6 +329,7 @@ void Qt_wnd::removeClient(qint64 client)
     carryOut(m_light.removeClient(client, now), now);
     if (QObject *watch = m_clientWatches.take(client))
         watch->deleteLater();  // may be the caller
+    emit clientsChanged();
     updateIdleTimer();
     if (m_light.clients().empty())
         QTimer::singleShot(0, this, &Qt_wnd::endIfNoClients);  // after the words already here
@@ -357,6 +374,44 @@ void Qt_wnd::endAllSessions()
     close();
 }
 
+void Qt_wnd::quit()
+{
+    qDebug() << "Asked to quit";
+    endAllSessions();
+    if (m_configWnd)
+        m_configWnd->close();
+    emit quitRequested();
+}
+
+// Off: the tray's toggle becomes a client of its own, so that it lasts
+// while TeamSpeak comes and goes. On: that client goes, and the light shows
+// the others' state, or the shutdown profile once none is left.
+void Qt_wnd::setTrayLightsOff(bool off)
+{
+    if (off == trayLightsOff() || m_ending)
+        return;
+    if (!off)
+        return removeClient(kTrayClientId);
+    addClient(kTrayClientId);
+    const std::int64_t now = nowMs();
+    carryOut(m_light.onWord(kTrayClientId, protocol::CommandWord::LightsOff, now), now);
+    emit clientsChanged();
+}
+
+void Qt_wnd::dismissSignals()
+{
+    if (m_light.clients().empty())
+        return;  // nothing shows but the shutdown profile
+    const std::int64_t now = nowMs();
+    carryOut(m_light.onWord(kTrayClientId, protocol::CommandWord::Dismiss, now), now);
+}
+
+int Qt_wnd::processClients() const
+{
+    const ClientStates &clients = m_light.clients();
+    return clients.count() - clients.contains(remote_apps::Client::kClientId) - clients.contains(kTrayClientId);
+}
+
 // Stops listening at once, even while a settings window keeps the program,
 // so that a new client's helper can take the name over.
 void Qt_wnd::stopServing()
@@ -387,6 +442,7 @@ void Qt_wnd::openSettingsWindow()
 {
     if (m_configWnd)
         return;  // one at a time; the open one stays where the user put it
+    qDebug() << "Opening the settings window";
     m_configWnd = new ConfigWnd(&m_output);
     connect(m_configWnd, SIGNAL(destroyed()), this, SLOT(onConfigDestroyed()));
     connect(m_configWnd, SIGNAL(destroyed()), this, SLOT(onSetDefault()));

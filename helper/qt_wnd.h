@@ -4,7 +4,8 @@
 // signal. It ends once the last client has gone, and quietly when no client
 // came for kIdleLimitMs; a standalone helper does neither, and ends only
 // when asked to. While it serves, TeamSpeak 5/6's Remote Apps client (if
-// given) is one more client.
+// given) is one more client, and so is the tray menu's toggle while it has
+// the lights off.
 #pragma once
 
 #include "command_words.h"
@@ -16,6 +17,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <limits>
 #include <optional>
 
 class CommandChannel;
@@ -32,6 +34,8 @@ class Qt_wnd : public QWidget, private Ui::Qt_wnd
 public:
     // A helper with no client and no connection for this long ends.
     static constexpr int kIdleLimitMs = 60 * 1000;
+    // The tray menu's toggle, as a client no process can be.
+    static constexpr qint64 kTrayClientId = std::numeric_limits<qint64>::min() + 1;
 
     // Shows the clients' state through `output`, which must outlive it, as
     // must `remoteApps`.
@@ -45,6 +49,23 @@ public:
     ConfigWnd *settingsWindow() const { return m_configWnd; }
     // An orderly end, as when the last client has said Shutdown.
     void endAllSessions();
+    // That end, with any settings window closed, then quitRequested().
+    void quit();
+    void openSettingsWindow();
+    // Whether the light shows the clients' state: no client has it off.
+    bool lightsOn() const { return !m_light.clients().lightsOff(); }
+    bool trayLightsOff() const { return m_light.clients().contains(kTrayClientId); }
+    void setTrayLightsOff(bool off);
+    // Ends every timed signal now, as the plugin's hotkey does.
+    void dismissSignals();
+    // The clients that are processes (TeamSpeak 3 plugins).
+    int processClients() const;
+
+signals:
+    void servingStarted();
+    // Clients came or went, or one's toggle changed.
+    void clientsChanged();
+    void quitRequested();
 
 private slots:
     void loadConfig();
@@ -68,7 +89,7 @@ private:
     void endIfNoClients();
     void stopServing();
     void updateIdleTimer();
-    void openSettingsWindow();
+    void onServing();
     void applyProfile(int number);
     void applyShutdown();
     void applyCommand(const protocol::LightCommand &command);

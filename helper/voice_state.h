@@ -83,6 +83,7 @@ public:
     void clear() { m_states.clear(); }
     bool contains(std::int64_t client) const { return m_states.count(client) != 0; }
     bool empty() const { return m_states.empty(); }
+    int count() const { return int(m_states.size()); }
     // The user's state across all clients: the highest voice state; muted
     // or away when any client is (a muted microphone anywhere is worth a
     // look); offline only when every client is (one connection is enough

@@ -13,9 +13,14 @@
 #include "message_endpoint.h"
 #include "qt_wnd.h"
 #include "settings_file.h"
+#include "standalone_tray.h"
+#include "tray_menu.h"
+#include "autostart.h"
+#include "remote_apps_client.h"
 #include "test_support.h"
 
 #include <QLocalServer>
+#include <QMenu>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -61,12 +66,12 @@ private:
     // A control window whose light link is attached to our stand-in service
     // and whose command server listens, as after a normal start. It shows
     // nothing until a client speaks.
-    std::unique_ptr<Qt_wnd> startHelper()
+    std::unique_ptr<Qt_wnd> startHelper(remote_apps::Client *remoteApps = nullptr, bool standalone = false)
     {
         g_lightApi = new LightControlApi;
         g_lightApi->serviceWnd = m_service;
         m_router = std::make_unique<LightRouter>(LightService::Zell, g_lightApi, nullptr);
-        auto window = std::make_unique<Qt_wnd>(*m_router);
+        auto window = std::make_unique<Qt_wnd>(*m_router, nullptr, Qt_wnd::kIdleLimitMs, remoteApps, standalone);
         startLightHandshake(g_lightApi, platform::openEndpoint(window.get()));
         const bool ready = QTest::qWaitFor(
             [&] {
@@ -90,6 +95,7 @@ private slots:
     {
         Q_INIT_RESOURCE(settings);
         g_settingsDir = m_settings.path() + QLatin1Char('/');
+        qputenv("XDG_CONFIG_HOME", (m_settings.path() + QStringLiteral("/config")).toUtf8());  // the autostart entry's
         qApp->installNativeEventFilter(&m_filter);
         m_serviceWindow = std::make_unique<QWidget>();
         m_service = platform::openEndpoint(m_serviceWindow.get());
@@ -256,6 +262,86 @@ private slots:
         for (const LightCommand &command : commandsSeen(recorder))
             seen += command == muteSignal() ? 'm' : '-';
         QCOMPARE(seen, shown);
+    }
+
+    // The standalone helper's tray menu on a helper of its own: "say:W" is a
+    // word of this process, a plugin's; "menu:T" chooses the item whose text
+    // is T now (so the toggle's label is checked). Each profile's red is
+    // its number times 10, and the posts are those numbers, the start's
+    // shutdown profile first, matched as a pattern; the tooltip, last.
+    void theTrayMenu_data()
+    {
+        // clang-format off
+        columns<QStringList, QString, QString>({"steps", "posts", "tip"});
+        QTest::newRow("the toggle, and its label") << QStringList{"say:start", "menu:Lights on", "say:stop", "menu:Lights off"}
+            << "3 1 3 2" << "off in the settings\nTeamSpeak 3: 1 plugin$";
+        QTest::newRow("off outlasts the clients") << QStringList{"say:start", "menu:Lights on", "say:shutdown", "say:start", "menu:Lights off"}
+            << "3 1 3 1" << "settings\nTeamSpeak 3: 1 plugin$";
+        QTest::newRow("on with no client left") << QStringList{"say:stop", "menu:Lights on", "say:shutdown", "menu:Lights off"}
+            << "3 2 3 3" << "settings$";
+        QTest::newRow("dismiss") << QStringList{"say:stop", "say:poke", "menu:Dismiss the light signal"} << "3 2 9 2" << "plugin$";
+        QTest::newRow("quit with the settings window open") << QStringList{"say:start", "menu:Color settings", "menu:Quit"}
+            << "3 1 .* 3" << "";
+        QTest::newRow("start with the system, and not") << QStringList{"menu:Start with the system", "menu:Start with the system"}
+            << "3" << "";
+        // clang-format on
+    }
+    void theTrayMenu()
+    {
+        QFETCH(QStringList, steps);
+        QString settings = QStringLiteral("[colors]\nstateEnabled_9=1\n");
+        for (const int n : {1, 2, 3, 9})
+            settings += QStringLiteral("m_redValue%1=%2\n").arg(profileSuffix(n)).arg(10 * n);
+        writeFile(settingsFilePath(), settings.toUtf8());
+        remote_apps::Client remoteApps(
+            [] {
+                return remote_apps::Settings{false, 0, QString()};
+            },
+            [](const QString &) { return true; });
+        MessageRecorder recorder;
+        std::unique_ptr<Qt_wnd> window = startHelper(&remoteApps, true);
+        QVERIFY(window);
+        const std::unique_ptr<TrayMenu> tray =
+            makeStandaloneTray(*window, remoteApps, QString(), QStringLiteral("/opt/v/helper"));
+        QSignalSpy quit(window.get(), &Qt_wnd::quitRequested);
+        CommandClient plugin;
+        QVERIFY(plugin.connectTo(QString::fromStdString(platform::commandServerName())));
+        QVERIFY(QTest::qWaitFor([&] { return !commandsSeen(recorder).isEmpty(); }, 2000));
+        const bool autostartBefore = platform::autostartEnabled();
+        for (const QString &step : steps) {
+            const QString what = step.section(':', 1);
+            if (step.startsWith(QLatin1String("say:"))) {
+                QVERIFY(plugin.say(what));
+                QTest::qWait(50);
+                continue;
+            }
+            tray->menu()->popup(QPoint());  // reads what the items show, as a click does
+            QAction *item = nullptr;
+            for (QAction *action : tray->menu()->actions())
+                item = action->text() == what ? action : item;
+            tray->menu()->hide();
+            QVERIFY2(item, qPrintable(what));
+            const bool wasChecked = item->isChecked();
+            item->trigger();
+            if (what == QLatin1String("Start with the system")) {
+                QCOMPARE(platform::autostartEnabled(), !wasChecked);
+                QCOMPARE(item->isChecked(), !wasChecked);
+            }
+        }
+        QTest::qWait(50);
+        QStringList seen;
+        for (const LightCommand &command : commandsSeen(recorder))
+            seen << QString::number(command.unpack().red() / 10);
+        QFETCH(QString, posts);
+        QFETCH(QString, tip);
+        QVERIFY2(QRegularExpression('^' + posts + '$').match(seen.join(' ')).hasMatch(), qPrintable(seen.join(' ')));
+        QVERIFY2(QRegularExpression(tip).match(tray->toolTip()).hasMatch(), qPrintable(tray->toolTip()));
+        QCOMPARE(platform::autostartEnabled(), autostartBefore);
+        QCOMPARE(quit.count(), steps.contains(QStringLiteral("menu:Quit")) ? 1 : 0);
+        if (!quit.isEmpty()) {
+            const auto *server = window->findChild<QLocalServer *>();
+            QVERIFY(!window->settingsWindow() && (!server || !server->isListening()));
+        }
     }
 
     // The rule alone, with the time told: words of clients a and b, "a:end"

@@ -224,6 +224,33 @@ private slots:
         QVERIFY(client->output().contains("\nsaid  so # not a comment\n"));
     }
 
+    // --settings and --quit ask the helper the plugin started, as no client
+    // of it: the session goes on after --settings; --quit ends the helper
+    // (its settings window open) with the shutdown profile, and the plugin
+    // starts one again for its next word. With none left, --quit fails.
+    void theCommandLineAsksTheHelper()
+    {
+        std::unique_ptr<Child> service, client;
+        QVERIFY(m_rig.startChain(service, client));
+        const auto ask = [&](const char *option, const QString &says = QString()) {
+            Child request(m_rig.helperCopy(), {QLatin1String(option)}, m_rig.env);
+            return request.finished(8000) && request.errors().contains(says) ? request.process().exitCode() : -1;
+        };
+        QCOMPARE(ask("--settings"), 0);
+        QVERIFY(QTest::qWaitFor([&] { return client->errors().contains(QStringLiteral("Opening the settings")); }));
+        play(*client, {"talk own 1"});
+        QVERIFY(service->waitForLast(kSpeaking));
+        QCOMPARE(ask("--quit"), 0);
+        QVERIFY(m_rig.waitForServer(false));
+        QVERIFY(service->waitForLast(kShutdown));
+        play(*client, {"talk own 0"});
+        QVERIFY(service->waitForLast(kSilent, 10000));
+        QCOMPARE(ask("--quit"), 0);
+        QVERIFY(m_rig.waitForServer(false));
+        QCOMPARE(ask("--quit", QStringLiteral("No Vossik helper runs")), 1);
+        QVERIFY2(!client->errors().contains(QStringLiteral("ended without shutdown")), "a request made a client");
+    }
+
     // Clients started and shut down again and again, each as soon as it
     // can: no helper is left behind.
     void fastCyclesLeaveNoHelper()
