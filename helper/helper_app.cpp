@@ -27,8 +27,9 @@
 namespace {
 
 // The command line: the settings folder (as the plugin starts the helper),
-// or --standalone with an optional folder; --settings starts a standalone
-// helper with its settings window open when none runs to ask.
+// or --standalone with an optional folder, which is also what a user who
+// starts the program by hand gets; --settings starts a standalone helper
+// with its settings window open when none runs to ask.
 struct Start {
     bool standalone = false;
     QString folder;
@@ -37,6 +38,8 @@ struct Start {
 std::optional<Start> startOf(const QStringList &arguments)
 {
     const QString first = arguments.value(1);
+    if (arguments.size() == 1)
+        return Start{true, platform::standaloneSettingsFolder()};
     if (arguments.size() == 2 && first == QLatin1String(protocol::kSettingsOption))
         return Start{true, platform::standaloneSettingsFolder(), true};
     if (arguments.size() == 2 && first != QLatin1String(protocol::kStandaloneOption))

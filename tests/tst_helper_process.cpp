@@ -25,7 +25,7 @@ private slots:
     {
         // clang-format off
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("none") << QStringList();
+        QTest::newRow("a standalone one with two folders") << QStringList{QStringLiteral("--standalone"), QStringLiteral("/tmp/a/"), QStringLiteral("b/")};
         QTest::newRow("two") << QStringList{QStringLiteral("/tmp/a"), QStringLiteral("b/")};
         // clang-format on
     }

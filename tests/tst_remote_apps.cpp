@@ -318,14 +318,17 @@ private slots:
             connect(&client, &Client::word, this,
                     [&words](protocol::CommandWord w) { words << protocol::commandWordText(w); });
             QSignalSpy ended(&client, &Client::ended);
+            QCOMPARE(client.status(), Client::Status::Off);
             client.start();
             expectAuth(QString());
+            QCOMPARE(client.status(), Client::Status::AskingUser);
             QSignalSpy pong(peer, &QWebSocket::pong);
             peer->ping("still there?");
             QTRY_COMPARE(pong.size(), 1);
             QCOMPARE(pong.at(0).at(1).toByteArray(), QByteArray("still there?"));
             peer->sendTextMessage(QString::fromUtf8(granted));
             QTRY_COMPARE(words, QStringList{"stop"});
+            QCOMPARE(std::make_pair(client.status(), client.servers()), std::make_pair(Client::Status::Connected, 1));
             QCOMPARE(readSettings().key, key);
             QFile file(settingsFilePath());
             QVERIFY(file.open(QIODevice::ReadOnly));
@@ -356,8 +359,14 @@ private slots:
         peer->sendTextMessage(QString::fromUtf8(full + ' '));
         QTRY_COMPARE(endedToo.size(), 1);
         expectAuth(key);
+        // Refused: "Connect to TeamSpeak" asks the user again, as at first.
+        peer->sendTextMessage(QStringLiteral(R"({"type":"auth","status":{"code":1,"message":"no"}})"));
+        QTRY_COMPARE(restarted.status(), Client::Status::Refused);
+        restarted.pairAgain();
+        expectAuth(QString());
+        QCOMPARE(restarted.status(), Client::Status::AskingUser);
         QVERIFY(log.lines().filter("larger than").size() == 1);
-        QVERIFY(log.lines().filter("allow \"Vossik colorful plugin\"").size() == 1);
+        QVERIFY(log.lines().filter("allow \"Vossik colorful plugin\"").size() == 2);
         for (const QString &line : log.lines())
             QVERIFY2(!line.contains(key), qPrintable(line));
     }
