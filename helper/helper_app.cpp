@@ -50,6 +50,7 @@ int runHelper(int argc, char *argv[])
         return 0;
     }
     g_settingsDir = start->folder;
+    logIntoFolder(g_settingsDir);
     // The settings window's pictures live in a static library: register them.
     Q_INIT_RESOURCE(settings);
     platform::useDialogFont(&app);
