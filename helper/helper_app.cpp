@@ -10,6 +10,7 @@
 #include "openrgb_client.h"
 #include "qt_wnd.h"
 #include "remote_apps_client.h"
+#include "session_end.h"
 #include "settings_file.h"
 #include "settings_folder.h"
 #include "termination_request.h"
@@ -82,6 +83,7 @@ int runHelper(int argc, char *argv[])
     if (start->standalone) {
         // A window closed or the session ending ends it as a request does.
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.endAllSessions(); });
+        platform::onSessionEnd(&window, [&window] { window.endAllSessions(); });
         QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.endAllSessions(); });
     }
     // Hidden when the plugin starts it, yet shown for Qt: an open settings
