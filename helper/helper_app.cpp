@@ -11,6 +11,7 @@
 #include "qt_wnd.h"
 #include "remote_apps_client.h"
 #include "running_helper.h"
+#include "session_end.h"
 #include "settings_file.h"
 #include "settings_folder.h"
 #include "standalone_tray.h"
@@ -97,6 +98,7 @@ int runHelper(int argc, char *argv[])
         return 0;
     }
     g_settingsDir = start->folder;
+    logIntoFolder(g_settingsDir);
     // The settings window's pictures live in a static library: register them.
     Q_INIT_RESOURCE(settings);
     platform::useDialogFont(&app);
@@ -130,6 +132,7 @@ int runHelper(int argc, char *argv[])
     if (start->standalone) {
         // A window closed or the session ending ends it as a request does.
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.endAllSessions(); });
+        platform::onSessionEnd(&window, [&window] { window.quit(); });
         QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.endAllSessions(); });
         tray = makeStandaloneTray(window, remoteApps, g_settingsDir + QLatin1String(protocol::kLogFileName),
                                   QCoreApplication::applicationFilePath());

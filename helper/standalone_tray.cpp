@@ -8,6 +8,7 @@
 
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDir>
 #include <QUrl>
 
 std::unique_ptr<TrayMenu> makeStandaloneTray(Qt_wnd &window, remote_apps::Client &remoteApps, const QString &logFile,
@@ -25,7 +26,10 @@ std::unique_ptr<TrayMenu> makeStandaloneTray(Qt_wnd &window, remote_apps::Client
             qDebug().noquote() << "Could not open the log" << logFile;
     };
     actions.startsWithSystem = [] { return platform::autostartEnabled(); };
-    actions.setStartWithSystem = [program](bool on) { return platform::setAutostart(on, program.toStdString()); };
+    actions.setStartWithSystem = [program](bool on) {
+        return on ? platform::enableAutostart(QDir::toNativeSeparators(program).toStdString())
+                  : platform::disableAutostart();
+    };
     actions.quit = [&window] { window.quit(); };
 
     auto tray = std::make_unique<TrayMenu>(std::move(actions));

@@ -4,6 +4,8 @@
 // once is dropped, and the next line that gets through says how many were.
 #pragma once
 
+#include "log_file.h"
+
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -31,7 +33,8 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
-// Whole lines onto a LogOutput, from any thread, counting those dropped.
+// Whole lines onto a LogOutput, from any thread, counting those dropped;
+// and the same lines into a log file, once it has one.
 class LogSink
 {
 public:
@@ -39,11 +42,14 @@ public:
 
     // Writes `text` and a line break.
     void line(std::string_view text);
+    // From now on lines go into `file` as well (none when null).
+    void alsoInto(std::unique_ptr<LogFile> file);
 
 private:
     std::mutex m_mutex;
     LogOutput m_output;
     std::uint64_t m_dropped = 0;
+    std::unique_ptr<LogFile> m_file;
 };
 
 }  // namespace platform

@@ -28,10 +28,8 @@ namespace plugin {
 const char kName[] = "Vossik colorful plugin";
 const char kVersion[] = "0.2";
 const char kAuthor[] = "Vossik Gaming";
-const char kDescription[] = "TeamSpeak 3 plugin for Vossik ZELL FX hardware.\n\n"
-                            "IMPORTANT: install the Vossik ZELL FX driver before you start the plugin!\n\n"
-                            "Download the driver from:\n"
-                            "https://www.vossik.com/support/drivers/zell-fx";
+// kDescription: what each system needs, in a file of its own
+// (description_windows.cpp, description_linux.cpp).
 
 namespace {
 

@@ -2,6 +2,7 @@
 // a client: its arguments, a second helper, and settings files it cannot
 // use. (A service found later: tst_light_link, and tst_faults' restarts.)
 #include "command_client.h"
+#include "names.h"
 #include "process_support.h"
 #include "test_support.h"
 
@@ -132,6 +133,41 @@ private slots:
         QTEST(service->commands().value(0), "speaking");
         QCOMPARE(QDir(parent.path()).entryList(QDir::AllEntries | QDir::Hidden), parentBefore);
         QCOMPARE(QFileInfo(ini).isFile(), kind != QLatin1String("fifo"));
+    }
+
+    // The log beside the settings file holds what the helper wrote to its
+    // standard error; one that cannot be written (its name taken by a
+    // folder, which root cannot write through either) leaves the helper
+    // serving and logging there.
+    void logBesideTheSettings_data()
+    {
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("a log file") << true;
+        QTest::newRow("its name taken by a folder") << false;
+    }
+    void logBesideTheSettings()
+    {
+        QFETCH(bool, writable);
+        QTemporaryDir parent;
+        const QString folder = parent.path() + QStringLiteral("/config/");
+        const QString log = folder + QLatin1String(protocol::kLogFileName);
+        QVERIFY(writeSettingsFile(folder) && (writable || QDir().mkpath(log)));
+        std::unique_ptr<Child> service = m_rig.startService(), helper = m_rig.startHelper({folder});
+        CommandClient client;
+        QVERIFY(service && helper && m_rig.waitForServer(true, 3000));
+        QVERIFY(client.connectTo(m_rig.serverPath()) && client.say(QStringLiteral("start")));
+        QVERIFY(service->waitForCommands(1));
+        QVERIFY(client.say(QStringLiteral("shutdown")));
+        QVERIFY(helper->finished());
+        QCOMPARE(helper->process().exitCode(), 0);
+        QCOMPARE(service->commands().value(0), kSpeaking);
+        const QString errors = helper->errors();
+        QVERIFY2(errors.contains(QStringLiteral("Command server listening")), qPrintable(errors));
+        QFile file(log);
+        QCOMPARE(file.open(QIODevice::ReadOnly), writable);
+        const QString logged = QString::fromUtf8(file.readAll());
+        QVERIFY2(!writable || (logged.contains(QStringLiteral("Command server listening")) && errors.contains(logged)),
+                 qPrintable(logged));
     }
 };
 
