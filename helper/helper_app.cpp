@@ -99,8 +99,9 @@ int runHelper(int argc, char *argv[])
     }
     g_settingsDir = start->folder;
     logIntoFolder(g_settingsDir);
-    // The settings window's pictures live in a static library: register them.
+    // The settings window's pictures and the icons live in static libraries: register them.
     Q_INIT_RESOURCE(settings);
+    Q_INIT_RESOURCE(icons);
     platform::useDialogFont(&app);
 
     // The tests' way to see the idle end without waiting a minute.

@@ -94,6 +94,7 @@ private slots:
     void initTestCase()
     {
         Q_INIT_RESOURCE(settings);
+        Q_INIT_RESOURCE(icons);
         g_settingsDir = m_settings.path() + QLatin1Char('/');
         qputenv("XDG_CONFIG_HOME", (m_settings.path() + QStringLiteral("/config")).toUtf8());  // the autostart entry's
         qApp->installNativeEventFilter(&m_filter);

@@ -13,6 +13,8 @@ TEAMSPEAK6=0
 [ "${2:-}" = "--openrgb" ] && OPENRGB=1
 [ "${2:-}" = "--teamspeak6" ] && TEAMSPEAK6=1
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# shellcheck source=tools/stand_in_port.sh
+. "$HERE/stand_in_port.sh"
 LIGHTSERVICE="$BUILD_DIR/tools/lightservice/lightservice"
 OPENRGBSERVER="$BUILD_DIR/tools/openrgbserver/openrgbserver"
 REMOTEAPPS="$BUILD_DIR/tools/remoteapps/remoteapps"
@@ -47,19 +49,6 @@ trap cleanup EXIT
 # TeamSpeak 5/6: the stand-in Remote Apps server plays the session to a
 # helper that nobody's plugin started. The user allows the helper after a
 # moment; TeamSpeak quitting at the end shows the shutdown profile.
-# The port a stand-in names on its first line ("listening on N"); fails
-# after 5 s.
-port_named_in() {
-    local port=""
-    for _ in $(seq 50); do
-        port="$(sed -n 's/^listening on \([0-9]*\)$/\1/p' "$1" 2>/dev/null)"
-        [ -n "$port" ] && { echo "$port"; return 0; }
-        sleep 0.1
-    done
-    echo "== $2 did not start" >&2
-    return 1
-}
-
 teamspeak6_demo() {
     local log="$BUILD_DIR/demo-helper.log" port=""
     "$REMOTEAPPS" --port 0 --answer-delay 2500 --script "$HERE/demo/session.remoteapps" \

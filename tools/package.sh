@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the client's plugin installer files (.ts3_plugin: a zip with
 # package.ini at its root and the plugin under plugins/), one per platform
-# whose build is at hand.
+# whose build is at hand; and for TeamSpeak 5/6 users, who need no plugin,
+# the helper alone with what it needs to run --standalone
+# (vossik-lights-linux-x86_64.tar.gz, vossik-lights-windows-x64.zip).
 #   package.sh OUTPUT_DIR LINUX_BUILD [WINDOWS_BUILD]
 # The Linux helper carries its own Qt (see bundle_qt): it needs patchelf.
 # The lists below match as patterns, and $ORIGIN is for the loader, not the shell.
@@ -13,6 +15,7 @@ OUT="$1"
 LINUX_BUILD="$2"
 WINDOWS_BUILD="${3:-}"
 VERSION="0.2"
+SOURCE="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 mkdir -p "$OUT"
 OUT="$(cd "$OUT" && pwd)"
 WORK="$(mktemp -d)"
@@ -33,6 +36,8 @@ QT_PLUGINS=(platforms/libqxcb.so platforms/libqoffscreen.so platforms/libqminima
     platforminputcontexts/libibusplatforminputcontextplugin.so)
 # Qt itself and what only Qt (or Qt's xcb plugin) brings in: rarely
 # installed on a desktop without Qt, or not in the version Qt was built for.
+# Any Qt module counts: the helper speaks WebSocket itself today, but should
+# it link Qt WebSockets one day, that library is bundled like Qt Core.
 BUNDLED='@(libQt5*|libicu*|libdouble-conversion|libmd4c|libpcre2-16|libzstd|libb2|libxcb-@(icccm|image|keysyms|render-util|util|xkb|xinerama|xinput)|libxkbcommon|libxkbcommon-x11).so.*'
 # The base of every desktop: the C and C++ runtimes, X11 and libxcb with its
 # common extensions (every graphics driver needs them), the graphics driver's
@@ -126,16 +131,51 @@ INI
     unzip -l "$file" | sed 's/^/   /'
 }
 
+# The helper alone, for TeamSpeak 5/6: one folder with its Qt, its icons,
+# a menu entry (made absolute by install-menu-entry.sh, as the folder may
+# be unpacked anywhere) and what to do.
+standalone_linux() {
+    local helper="$1" stage="$WORK/standalone-linux/vossik-lights"
+    local file="$OUT/vossik-lights-linux-x86_64.tar.gz"
+    mkdir -p "$stage/icons"
+    cp "$helper" "$stage/"
+    strip --strip-debug "$stage/$(basename "$helper")"
+    bundle_qt "$helper" "$stage"
+    cp "$SOURCE"/helper/icons/vossik-*.png "$stage/icons/"
+    cp "$SOURCE"/tools/standalone/linux/* "$stage/"
+    rm -f "$file"
+    tar -C "$(dirname "$stage")" --owner=0 --group=0 -czf "$file" vossik-lights
+    echo "== $file"
+    tar -tvzf "$file" | awk '{ print "   " $3, $6 }'
+}
+
+# The Windows helper is one file (static Qt); a double-clickable start and
+# the notes go beside it, with Windows line ends.
+standalone_windows() {
+    local helper="$1" stage="$WORK/standalone-windows"
+    local file="$OUT/vossik-lights-windows-x64.zip"
+    mkdir -p "$stage"
+    cp "$helper" "$stage/"
+    sed 's/\r*$/\r/' "$SOURCE/tools/standalone/windows/README.txt" > "$stage/README.txt"
+    cp "$SOURCE/tools/standalone/windows/Start Vossik lights.cmd" "$stage/"
+    rm -f "$file"
+    (cd "$stage" && zip -q -X "$file" "$(basename "$helper")" README.txt "Start Vossik lights.cmd")
+    echo "== $file"
+    unzip -l "$file" | sed 's/^/   /'
+}
+
 linux_library="$(api26_library "$LINUX_BUILD" libVossik_Plugin_api26.so)"
 [ -n "$linux_library" ] || linux_library="$LINUX_BUILD/plugin/libVossik_Plugin.so"
 package linux_amd64 "$linux_library" libVossik_Plugin_linux_amd64.so "$LINUX_BUILD/helper/TS3_Vossik_Helper_win64" \
     " On Linux it needs an OpenRGB SDK server running, through which the helper drives any RGB device."
+standalone_linux "$LINUX_BUILD/helper/TS3_Vossik_Helper_win64"
 
 if [ -n "$WINDOWS_BUILD" ]; then
     windows_library="$(api26_library "$WINDOWS_BUILD" Vossik_Plugin_api26.dll)"
     [ -n "$windows_library" ] || windows_library="$WINDOWS_BUILD/plugin/Vossik_Plugin.dll"
     package win64 "$windows_library" Vossik_Plugin_win64.dll "$WINDOWS_BUILD/helper/TS3_Vossik_Helper_win64.exe" \
         " Install the Vossik ZELL FX driver first."
+    standalone_windows "$WINDOWS_BUILD/helper/TS3_Vossik_Helper_win64.exe"
 else
-    echo "== no Windows build: only the Linux package (./dev windows makes the Windows build)"
+    echo "== no Windows build: only the Linux packages (./dev windows makes the Windows build)"
 fi

@@ -1,10 +1,21 @@
-// Draws the two pictures of the settings window:
+// Draws the two pictures of the settings window into PICTURES:
 //   logo.png          303 x 300, RGBA  - the application mark
 //   vossikZellFx.png  1050 x 447, RGB  - the ZELL FX devices with lit zones
-// Usage: draw_artwork <output folder>
+// and the helper's icons, made from the mark, into ICONS:
+//   vossik-N.png      N x N, RGBA      - for trays, N = 16, 20, 24, 32, 40, 48
+//   vossik.ico        16, 24, 32, 48 and 256 px - the Windows program's icon
+// Usage: draw_artwork PICTURES ICONS
+// The files are committed; from the source folder, after configuring with
+// -DVOSSIK_BUILD_ARTWORK=ON and building, they are made again by:
+//   build/tools/artwork/draw_artwork helper/settings/images helper/icons
+
+#include "icon_file.h"
+#include "layers.h"
+#include "logo.h"
 
 #include <QColor>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -20,7 +31,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <vector>
 
 namespace {
 
@@ -70,58 +80,6 @@ QLinearGradient waveGradient(double x0, double x1, double alpha = 1.0)
     return g;
 }
 
-// Three box passes approximate a Gaussian closely enough for glows and
-// shadows, and run in linear time whatever the radius.
-void boxBlurPass(QImage &img, int r, bool horizontal)
-{
-    const int w = img.width(), h = img.height();
-    const int lines = horizontal ? h : w;
-    const int len = horizontal ? w : h;
-    std::vector<quint32> buf(len);
-    const int div = 2 * r + 1;
-    for (int l = 0; l < lines; ++l) {
-        auto px = [&](int i) -> QRgb & {
-            return horizontal ? reinterpret_cast<QRgb *>(img.scanLine(l))[i]
-                              : reinterpret_cast<QRgb *>(img.scanLine(i))[l];
-        };
-        for (int i = 0; i < len; ++i)
-            buf[i] = px(i);
-        long sa = 0, sr = 0, sg = 0, sb = 0;
-        auto add = [&](int i, int sign) {
-            const QRgb c = buf[std::clamp(i, 0, len - 1)];
-            sa += sign * qAlpha(c);
-            sr += sign * qRed(c);
-            sg += sign * qGreen(c);
-            sb += sign * qBlue(c);
-        };
-        for (int i = -r; i <= r; ++i)
-            add(i, 1);
-        for (int i = 0; i < len; ++i) {
-            px(i) = qRgba(int(sr / div), int(sg / div), int(sb / div), int(sa / div));
-            add(i + r + 1, 1);
-            add(i - r, -1);
-        }
-    }
-}
-
-void blur(QImage &img, int radius)
-{
-    if (radius < 1)
-        return;
-    const int r = std::max(1, int(std::lround(radius / 1.7)));
-    for (int k = 0; k < 3; ++k) {
-        boxBlurPass(img, r, true);
-        boxBlurPass(img, r, false);
-    }
-}
-
-QImage emptyLayer(const QSize &size)
-{
-    QImage img(size, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    return img;
-}
-
 void addLight(QImage &base, const QImage &light, double strength = 1.0)
 {
     QPainter p(&base);
@@ -150,126 +108,6 @@ QFont sansFont(double pixelSize, int weight)
     f.setWeight(weight);
     f.setHintingPreference(QFont::PreferNoHinting);
     return f;
-}
-
-// ---------------------------------------------------------------------------
-// Logo: a folded-ribbon "V" with a lit dot resting in its notch.
-
-QImage drawLogo()
-{
-    const QSize size(303, 300);
-    QImage img(size, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-
-    const double cx = size.width() / 2.0;
-    const double top = 50, bottom = 266;
-    const double armW = 74;     // horizontal width of an arm
-    const double spread = 122;  // outer corner distance from the centre
-    const double footHalf = armW / 2;
-
-    // Each arm is a parallelogram; both share the flat foot, so the right
-    // arm folds over the left one there.
-    QPolygonF leftArm({QPointF(cx - spread, top), QPointF(cx - spread + armW, top), QPointF(cx + footHalf, bottom),
-                       QPointF(cx - footHalf, bottom)});
-    QPolygonF rightArm({QPointF(cx + spread - armW, top), QPointF(cx + spread, top), QPointF(cx + footHalf, bottom),
-                        QPointF(cx - footHalf, bottom)});
-
-    auto softPath = [](const QPolygonF &poly) {
-        QPainterPath path;
-        path.addPolygon(poly);
-        path.closeSubpath();
-        return path;
-    };
-
-    const QColor teal(0x12, 0xE6, 0xC8);
-    const QColor blue(0x22, 0x88, 0xFF);
-    const QColor violet(0x8A, 0x3A, 0xFF);
-    const QColor deepViolet(0x5A, 0x22, 0xD8);
-
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-
-    const QPainterPath left = softPath(leftArm);
-    const QPainterPath right = softPath(rightArm);
-    const double cornerR = 7;
-    auto fillRounded = [&](const QPainterPath &path, const QBrush &brush) {
-        p.setPen(QPen(brush, 2 * cornerR, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.setBrush(brush);
-        p.drawPath(path);
-    };
-
-    // Left arm: teal at the top flowing into blue at the foot.
-    QLinearGradient lg(cx - spread, top, cx, bottom);
-    lg.setColorAt(0.0, teal);
-    lg.setColorAt(1.0, blue);
-    fillRounded(left, lg);
-
-    // Shadow of the right arm falling on the left one, clipped to the left arm.
-    {
-        QImage shadow = emptyLayer(size);
-        QPainter sp(&shadow);
-        sp.setRenderHint(QPainter::Antialiasing);
-        sp.setPen(QPen(QColor(0, 0, 0, 150), 2 * cornerR, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        sp.setBrush(QColor(0, 0, 0, 150));
-        sp.drawPath(right.translated(-5, 0));
-        sp.end();
-        blur(shadow, 9);
-        QImage clipped = emptyLayer(size);
-        QPainter cp(&clipped);
-        cp.setRenderHint(QPainter::Antialiasing);
-        cp.setPen(QPen(Qt::white, 2 * cornerR, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        cp.setBrush(Qt::white);
-        cp.drawPath(left);
-        cp.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        cp.drawImage(0, 0, shadow);
-        cp.end();
-        p.drawImage(0, 0, clipped);
-    }
-
-    // Right arm: violet at the top, blue-violet at the foot.
-    QLinearGradient rg(cx + spread, top, cx, bottom);
-    rg.setColorAt(0.0, violet);
-    rg.setColorAt(1.0, deepViolet);
-    fillRounded(right, rg);
-
-    // A gentle sheen along the outer edge of each arm gives it some volume.
-    {
-        QLinearGradient sheen(0, top, 0, bottom);
-        sheen.setColorAt(0.0, QColor(255, 255, 255, 70));
-        sheen.setColorAt(0.5, QColor(255, 255, 255, 0));
-        p.save();
-        p.setClipPath(left.united(right));
-        p.setPen(Qt::NoPen);
-        p.setBrush(sheen);
-        p.drawRect(QRectF(0, 0, size.width(), size.height()));
-        p.restore();
-    }
-
-    // The lit dot: the "LED" the plugin drives, sitting in the notch.
-    const QPointF dot(cx, 90);
-    const double dotR = 22;
-    {
-        QImage glow = emptyLayer(size);
-        QPainter gp(&glow);
-        gp.setRenderHint(QPainter::Antialiasing);
-        gp.setPen(Qt::NoPen);
-        gp.setBrush(QColor(0x30, 0xE0, 0xFF, 150));
-        gp.drawEllipse(dot, dotR + 6, dotR + 6);
-        gp.end();
-        blur(glow, 14);
-        p.drawImage(0, 0, glow);
-    }
-    QRadialGradient dg(dot + QPointF(-8, -9), dotR * 1.5);
-    dg.setColorAt(0.0, QColor(255, 255, 255));
-    dg.setColorAt(0.3, QColor(0x9C, 0xFA, 0xF4));
-    dg.setColorAt(0.75, QColor(0x22, 0xD2, 0xEE));
-    dg.setColorAt(1.0, QColor(0x12, 0x9E, 0xE6));
-    p.setPen(Qt::NoPen);
-    p.setBrush(dg);
-    p.drawEllipse(dot, dotR, dotR);
-
-    p.end();
-    return img.convertToFormat(QImage::Format_ARGB32);
 }
 
 // ---------------------------------------------------------------------------
@@ -726,6 +564,47 @@ bool save(const QImage &img, const QString &path)
     return true;
 }
 
+// ---------------------------------------------------------------------------
+// Icons: the mark filling a square. Up to this size its shading only blurs
+// the fold and the dot, so the simpler mark stands in.
+const int kLargestSmallMark = 24;
+
+QImage icon(const QImage &large, int pixels)
+{
+    if (pixels <= kLargestSmallMark)
+        return drawSmallMark(pixels);
+    return large.scaled(pixels, pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+bool saveIcons(const QDir &dir)
+{
+    // Drawn large once and scaled down, each size is an average of the same picture.
+    const QImage large = drawLogo(kMarkSquare, QSize(1024, 1024));
+    for (int pixels : {16, 20, 24, 32, 40, 48}) {
+        if (!save(icon(large, pixels), dir.filePath(QStringLiteral("vossik-%1.png").arg(pixels))))
+            return false;
+    }
+    QVector<QImage> pictures;
+    for (int pixels : {16, 24, 32, 48, 256})
+        pictures << icon(large, pixels);
+    const QByteArray ico = iconFile(pictures);
+    QFile file(dir.filePath(QStringLiteral("vossik.ico")));
+    if (ico.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(ico) != ico.size() || !file.flush()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
+        return false;
+    }
+    std::printf("wrote %s (%d sizes)\n", qPrintable(file.fileName()), int(pictures.size()));
+    return true;
+}
+
+bool madeFolder(const QDir &dir)
+{
+    if (dir.exists() || dir.mkpath(QStringLiteral(".")))
+        return true;
+    std::fprintf(stderr, "cannot create %s\n", qPrintable(dir.path()));
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -736,17 +615,16 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
 
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s <pictures folder> <icons folder>\n", argv[0]);
         return 2;
     }
-    QDir dir(QString::fromLocal8Bit(argv[1]));
-    if (!dir.exists() && !dir.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "cannot create %s\n", argv[1]);
+    const QDir pictures(QString::fromLocal8Bit(argv[1]));
+    const QDir icons(QString::fromLocal8Bit(argv[2]));
+    if (!madeFolder(pictures) || !madeFolder(icons))
         return 1;
-    }
 
-    const bool ok = save(drawLogo(), dir.filePath(QStringLiteral("logo.png")))
-                    && save(drawProduct(), dir.filePath(QStringLiteral("vossikZellFx.png")));
+    const bool ok = save(drawLogo(kLogoArea, kLogoArea.size().toSize()), pictures.filePath(QStringLiteral("logo.png")))
+                    && save(drawProduct(), pictures.filePath(QStringLiteral("vossikZellFx.png"))) && saveIcons(icons);
     return ok ? 0 : 1;
 }

@@ -25,6 +25,14 @@ RemoteAppsServer::RemoteAppsServer(const ServerOptions &options, const QList<Ste
     connect(&m_server, &QWebSocketServer::newConnection, this, &RemoteAppsServer::accept);
 }
 
+// The open sockets are the server's children and go with it, after this
+// object's members: what they tell on the way must not reach them.
+RemoteAppsServer::~RemoteAppsServer()
+{
+    for (auto socket = m_numbers.keyBegin(); socket != m_numbers.keyEnd(); ++socket)
+        (*socket)->disconnect(this);
+}
+
 bool RemoteAppsServer::start(QString *error)
 {
     if (!m_options.stampsPath.isEmpty() && !m_stamps.open(m_options.stampsPath.toStdString())) {

@@ -28,6 +28,7 @@ public:
     // Each log line goes to `log`, without its line end.
     RemoteAppsServer(const ServerOptions &options, const QList<Step> &script,
                      std::function<void(const QByteArray &)> log, QObject *parent = nullptr);
+    ~RemoteAppsServer() override;
 
     // Opens the stamps, then listens; false with `error` set.
     bool start(QString *error);
