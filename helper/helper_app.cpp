@@ -127,24 +127,29 @@ int runHelper(int argc, char *argv[])
     // Declared after the output it shows on and the client it serves, so it ends first.
     Qt_wnd window(router, nullptr, idleSet && idleLimitMs > 0 ? idleLimitMs : Qt_wnd::kIdleLimitMs, &remoteApps,
                   start->standalone);
-    platform::onTerminationRequest(&window, [&window] { window.endAllSessions(); });
     QObject::connect(&window, &Qt_wnd::quitRequested, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     std::unique_ptr<TrayMenu> tray;
     if (start->standalone) {
-        // A window closed or the session ending ends it as a request does.
-        QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.endAllSessions(); });
+        // A tray program: its control window never shows, and it ends when
+        // asked (a request, the session's end, the tray's Quit), not when
+        // its last window closes.
+        app.setQuitOnLastWindowClosed(false);
+        platform::onTerminationRequest(&window, [&window] { window.quit(); });
         platform::onSessionEnd(&window, [&window] { window.quit(); });
-        QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.endAllSessions(); });
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.quit(); });
         tray = makeStandaloneTray(window, remoteApps, g_settingsDir + QLatin1String(protocol::kLogFileName),
                                   QCoreApplication::applicationFilePath());
+        if (start->openSettings)
+            QObject::connect(&window, &Qt_wnd::servingStarted, &window, &Qt_wnd::openSettingsWindow);
+        window.winId();  // the native window the light link's messages need
+    } else {
+        platform::onTerminationRequest(&window, [&window] { window.endAllSessions(); });
+        // Hidden when the plugin starts it, yet shown for Qt: an open settings
+        // window must not be the last window whose closing ends the program.
+        if (platform::startedHidden())
+            window.setAttribute(Qt::WA_DontShowOnScreen);
+        window.show();
     }
-    if (start->openSettings)
-        QObject::connect(&window, &Qt_wnd::servingStarted, &window, &Qt_wnd::openSettingsWindow);
-    // Hidden when the plugin starts it, yet shown for Qt: an open settings
-    // window must not be the last window whose closing ends the program.
-    if (platform::startedHidden())
-        window.setAttribute(Qt::WA_DontShowOnScreen);
-    window.show();
     AttachEventFilter filter;
     app.installNativeEventFilter(&filter);
     if (device.service != LightService::OpenRgb) {
