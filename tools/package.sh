@@ -157,9 +157,8 @@ standalone_windows() {
     mkdir -p "$stage"
     cp "$helper" "$stage/"
     sed 's/\r*$/\r/' "$SOURCE/tools/standalone/windows/README.txt" > "$stage/README.txt"
-    cp "$SOURCE/tools/standalone/windows/Start Vossik lights.cmd" "$stage/"
     rm -f "$file"
-    (cd "$stage" && zip -q -X "$file" "$(basename "$helper")" README.txt "Start Vossik lights.cmd")
+    (cd "$stage" && zip -q -X "$file" "$(basename "$helper")" README.txt)
     echo "== $file"
     unzip -l "$file" | sed 's/^/   /'
 }
