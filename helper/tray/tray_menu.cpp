@@ -67,6 +67,11 @@ QString TrayMenu::toolTip() const
     return m_icon->toolTip();
 }
 
+QIcon TrayMenu::icon() const
+{
+    return m_icon->icon();
+}
+
 void TrayMenu::refresh()
 {
     const bool on = m_actions.lightsOn();

@@ -7,6 +7,7 @@
 #include <functional>
 
 class QAction;
+class QIcon;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -34,6 +35,7 @@ public:
     void show();
     void setToolTip(const QString &text);
     QString toolTip() const;
+    QIcon icon() const;
     QMenu *menu() const { return m_menu; }
     // Reads what the items show; the menu does so each time it opens.
     void refresh();
