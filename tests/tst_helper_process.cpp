@@ -136,22 +136,27 @@ private slots:
     }
 
     // The log beside the settings file holds what the helper wrote to its
-    // standard error; one that cannot be written (its name taken by a
-    // folder, which root cannot write through either) leaves the helper
-    // serving and logging there.
+    // standard error. One that cannot be written (its name taken by a
+    // folder, which root cannot write through either, or by a FIFO nobody
+    // reads) leaves the helper serving, at once, and logging there.
     void logBesideTheSettings_data()
     {
-        QTest::addColumn<bool>("writable");
-        QTest::newRow("a log file") << true;
-        QTest::newRow("its name taken by a folder") << false;
+        QTest::addColumn<QString>("obstacle");
+        QTest::newRow("a log file") << QString();
+        QTest::newRow("its name taken by a folder") << "folder";
+        QTest::newRow("its name taken by a FIFO") << "fifo";
     }
     void logBesideTheSettings()
     {
-        QFETCH(bool, writable);
+        QFETCH(QString, obstacle);
         QTemporaryDir parent;
         const QString folder = parent.path() + QStringLiteral("/config/");
         const QString log = folder + QLatin1String(protocol::kLogFileName);
-        QVERIFY(writeSettingsFile(folder) && (writable || QDir().mkpath(log)));
+        QVERIFY(writeSettingsFile(folder));
+        if (obstacle == QLatin1String("folder"))
+            QVERIFY(QDir().mkpath(log));
+        else if (obstacle == QLatin1String("fifo"))
+            QVERIFY(mkfifo(QFile::encodeName(log).constData(), 0600) == 0);
         std::unique_ptr<Child> service = m_rig.startService(), helper = m_rig.startHelper({folder});
         CommandClient client;
         QVERIFY(service && helper && m_rig.waitForServer(true, 3000));
@@ -160,10 +165,14 @@ private slots:
         QVERIFY(client.say(QStringLiteral("shutdown")) && helper->finished());
         QCOMPARE(service->commands().value(0), kSpeaking);
         const QString errors = helper->errors();
+        if (!obstacle.isEmpty()) {  // still logged on the stream
+            QVERIFY2(errors.contains(QStringLiteral("Command server listening")), qPrintable(errors));
+            return;
+        }
         QFile file(log);
-        QCOMPARE(file.open(QIODevice::ReadOnly), writable);
+        QVERIFY(file.open(QIODevice::ReadOnly));
         const QString logged = QString::fromUtf8(file.readAll());
-        QVERIFY2(!writable || (logged.contains(QStringLiteral("Command server listening")) && errors.contains(logged)),
+        QVERIFY2(logged.contains(QStringLiteral("Command server listening")) && errors.contains(logged),
                  qPrintable(logged));
     }
 };

@@ -80,8 +80,10 @@ private slots:
         QFETCH(int, writers);
         QFETCH(int, lines);
         QFETCH(QByteArray, older);
-        QTemporaryDir folder;
-        const QString path = folder.filePath(QLatin1String(protocol::kLogFileName));
+        QTemporaryDir parent;
+        const QString folder = parent.filePath(QString::fromUtf8("J\xC3\xBCrgen \xE6\x9D\x8E"));  // wide on Windows
+        const QString path = folder + QLatin1Char('/') + QLatin1String(protocol::kLogFileName);
+        QVERIFY(QDir().mkpath(folder));
         const QString olderPath = path + QLatin1String(protocol::kOlderLogSuffix);
         if (!before.isEmpty())
             writeFile(path, before);

@@ -12,11 +12,18 @@ bool AppendingFile::open(const std::string &path)
 {
     close();
     // O_APPEND puts each write at the end as one step, so lines of two
-    // processes never land inside each other.
+    // processes never land inside each other. Without O_NONBLOCK a FIFO of
+    // that name would hold the open until a reader came; only a regular
+    // file is kept.
     int fd = -1;
     do {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0600);
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600);
     } while (fd < 0 && errno == EINTR);
+    struct stat info = {};
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        ::close(fd);
+        fd = -1;
+    }
     m_handle = fd < 0 ? kClosed : fd;
     return fd >= 0;
 }
