@@ -58,10 +58,7 @@ private slots:
         QCOMPARE(platform::autostartEnabled(), !folder.isEmpty());
         if (folder.isEmpty())
             return;
-        QFile file(entry);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        file.close();
+        const QStringList lines = QString::fromUtf8(readFile(entry)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.value(0), QStringLiteral("[Desktop Entry]"));
         QTEST(lines.filter(QRegularExpression(QStringLiteral("^Exec="))).value(0), "exec");
         QCOMPARE(QDir(home.filePath(folder)).entryList(QDir::Files | QDir::Hidden),

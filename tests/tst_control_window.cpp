@@ -182,11 +182,7 @@ private slots:
             for (QString line : failed)
                 dump << "  log: " + line.replace(settingsFilePath(), QLatin1String("<file>"));
             if (!failed.isEmpty()) {
-                const auto bytesOf = [](const QString &path) {
-                    QFile file(path);
-                    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-                };
-                QCOMPARE(bytesOf(settingsFilePath()), bytesOf(seeds.filePath(name)));
+                QCOMPARE(readFile(settingsFilePath()), readFile(seeds.filePath(name)));
                 dump << "  file unchanged";
                 continue;
             }

@@ -169,9 +169,7 @@ private slots:
             QVERIFY2(errors.contains(QStringLiteral("Command server listening")), qPrintable(errors));
             return;
         }
-        QFile file(log);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString logged = QString::fromUtf8(file.readAll());
+        const QString logged = QString::fromUtf8(readFile(log));
         QVERIFY2(logged.contains(QStringLiteral("Command server listening")) && errors.contains(logged),
                  qPrintable(logged));
     }

@@ -36,12 +36,6 @@ std::string native(const QString &path)
     return QDir::toNativeSeparators(path).toStdString();
 }
 
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 }  // namespace
 
 class TestLogFile : public QObject
@@ -93,9 +87,9 @@ private slots:
                 std::make_unique<platform::LogFile>(native(path), native(olderPath), protocol::kLogFileLimitBytes));
         for (int n = 0; n < lines; ++n)
             QVERIFY(files[std::size_t(n % writers)]->append(numberedLine(n).toStdString()));
-        QTEST(contentOf(path), "current");
+        QTEST(readFile(path), "current");
         QCOMPARE(QFile::exists(olderPath), !older.isNull());
-        QCOMPARE(contentOf(olderPath), older);
+        QCOMPARE(readFile(olderPath), older);
     }
 
     // What keeps the log from being written: the helper goes on, and the
@@ -128,7 +122,7 @@ private slots:
         QVERIFY(obstacle == QLatin1String("folder") ? QDir(path).removeRecursively()
                                                     : QFile::remove(folder) && QDir().mkpath(folder));
         QCOMPARE(log.append("second\n"), writtenAfter);
-        QCOMPARE(contentOf(path), writtenAfter ? QByteArray("second\n") : QByteArray());
+        QCOMPARE(readFile(path), writtenAfter ? QByteArray("second\n") : QByteArray());
     }
 };
 

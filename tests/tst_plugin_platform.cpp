@@ -3,6 +3,7 @@
 // wait on the client's output.
 #include "helper_launcher.h"
 #include "log_output.h"
+#include "test_support.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -42,9 +43,7 @@ private slots:
         ::close(57);
         ::close(inherited);
         QVERIFY(QTest::qWaitFor([&] { return QFile::exists(report); }, 5000));
-        QFile file(report);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+        const QStringList lines = QString::fromUtf8(readFile(report)).split(QLatin1Char('\n'));
 
         QVERIFY(!lines.contains(QStringLiteral("ppid=%1").arg(::getpid())));
         QVERIFY(!lines.contains(QStringLiteral("sid=%1").arg(::getsid(0))));

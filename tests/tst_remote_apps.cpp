@@ -330,9 +330,7 @@ private slots:
             QTRY_COMPARE(words, QStringList{"stop"});
             QCOMPARE(std::make_pair(client.status(), client.servers()), std::make_pair(Client::Status::Connected, 1));
             QCOMPARE(readSettings().key, key);
-            QFile file(settingsFilePath());
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QVERIFY(file.readAll().startsWith("[colors]\nm_redValue=9\n[teamspeak]\nremoteAppsKey="));
+            QVERIFY(readFile(settingsFilePath()).startsWith("[colors]\nm_redValue=9\n[teamspeak]\nremoteAppsKey="));
             // (Its mode, a quit and a return: tst_teamspeak6_session.)
             peer->close();
             QTRY_COMPARE(ended.size(), 1);

@@ -270,9 +270,8 @@ private slots:
             ::lstat(name.constData(), &entry);
             ::stat(name.constData(), &followed);
             QByteArray content(64, '\0');
-            QFile file(QFile::decodeName(name));
             if (!fifo)
-                content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+                content = readFile(QFile::decodeName(name));
             else
                 content.resize(int(qMax<ssize_t>(0, ::read(reader, content.data(), content.size()))));
             return QList<qint64>{entry.st_mode,         qint64(entry.st_ino),    entry.st_mtim.tv_sec,
