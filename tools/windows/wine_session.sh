@@ -114,6 +114,8 @@ check "the helper ended with the client" '[ "$helper_ended" = yes ]'
 check "the settings window stood at (100, 150), 550 x 442" \
     'echo "$geometry" | grep -Eq "Position: 10[0-8],1[5-8][0-9] " && echo "$geometry" | grep -q "Geometry: 550x44[24]"'
 check "the open settings window kept the helper running" '[ "$window_kept_helper" = yes ]'
+check "the helper logged into TS3_Vossik_Helper.log beside the settings" \
+    'grep -q "Command server listening" "$config/TS3_Vossik_Helper.log"'
 
 # The lighting server: a native process of this machine, reached by the
 # Windows helper over TCP.
@@ -249,6 +251,8 @@ else
     check "the Windows helper gave the Linux helper's lights" \
         'cmp -s "$work/linux-lights.txt" "$work/windows-lights.txt"'
     check "the Windows helper asked once" '[ "$(grep -c " auth [0-9]* key=" "$work/windows-remoteapps.log")" = 1 ]'
+    check "the standalone Windows helper logged beside its settings" \
+        'grep -q "Remote Apps: connected" "$work/Remote User windows/Vossik/TS3_Vossik_Helper.log"'
 fi
 [ "$failed" = 0 ] || exit 1
 echo "== the Wine session passed"
