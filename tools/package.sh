@@ -149,8 +149,8 @@ standalone_linux() {
     tar -tvzf "$file" | awk '{ print "   " $3, $6 }'
 }
 
-# The Windows helper is one file (static Qt); a double-clickable start and
-# the notes go beside it, with Windows line ends.
+# The Windows helper is one file (static Qt), which a double-click starts
+# standalone; the notes go beside it, with Windows line ends.
 standalone_windows() {
     local helper="$1" stage="$WORK/standalone-windows"
     local file="$OUT/vossik-lights-windows-x64.zip"
