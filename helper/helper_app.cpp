@@ -132,11 +132,11 @@ int runHelper(int argc, char *argv[])
     if (start->standalone) {
         // A tray program: its control window never shows, and it ends when
         // asked (a request, the session's end, the tray's Quit), not when
-        // its last window closes.
+        // its last window closes. Not on a session manager's save request:
+        // that may be a checkpoint, with the session going on.
         app.setQuitOnLastWindowClosed(false);
         platform::onTerminationRequest(&window, [&window] { window.quit(); });
         platform::onSessionEnd(&window, [&window] { window.quit(); });
-        QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.quit(); });
         tray = makeStandaloneTray(window, remoteApps, g_settingsDir + QLatin1String(protocol::kLogFileName),
                                   QCoreApplication::applicationFilePath());
         if (start->openSettings)
