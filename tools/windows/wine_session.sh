@@ -43,7 +43,14 @@ host() {
         --plugins-dir "$(winepath -w "$work/plugins-$2")" --config-dir "$config_win" \
         --script "$(winepath -w "$1")" --timings
 }
-helper_running() { pgrep -f 'TS3_Vossik_Helper_win64.exe' >/dev/null; }
+# A Windows helper of this run's prefix: other runs on the machine have their own.
+helper_running() {
+    local pid
+    for pid in $(pgrep -f 'TS3_Vossik_Helper_win64.exe'); do
+        tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+    done
+    return 1
+}
 
 cat > "$work/session.ts3" <<'SESSION'
 sleep 3000
