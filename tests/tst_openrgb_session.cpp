@@ -284,9 +284,11 @@ private slots:
 
     // 1,000 words a second for two seconds, a moving effect between still
     // ones: no controller gets more than 30 updates in any second (by the
-    // server's arrival stamps), and the last word shows within 34 ms of
+    // server's arrival stamps), and the last word shows within 40 ms of
     // the end. The first word goes out at once and starts the slots; the
-    // last comes just after the 60th, so it waits almost a whole slot.
+    // last comes just after the 60th, so it waits almost a whole slot
+    // (33.3 ms), and then its delivery, a few ms with the sanitizers on a
+    // busy machine; a slot more would be 67 ms.
     void aFloodOfWords()
     {
         const QString stampsPath = m_rig.home.path() + QStringLiteral("/stamps");
@@ -321,7 +323,7 @@ private slots:
             qInfo("controller %d: %lld updates, 31 of them over at least %.3f ms, at most %.3f ms apart; the last "
                   "word shown %.3f ms after the flood",
                   int(controller), qint64(times.size()), double(tightest) / 1e6, double(widest) / 1e6, lateMs);
-            QVERIFY(times.size() >= 55 && tightest > 1000000000 && lateMs <= 34);
+            QVERIFY(times.size() >= 55 && tightest > 1000000000 && lateMs <= 40);
             QCOMPARE(quint32(lastRgb), commandOf("stop").rgb);
         }
         QCOMPARE(server.log().count(" mode "), 2);  // each taken once, before the flood
